@@ -1,0 +1,114 @@
+#include "app/ApplicationShell.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+#include <memory>
+
+#include "app/ErrorBox.h"
+#include "app/TMainWindow.h"
+#include "app/ToolGlyphs.h"
+#include "listing/HeadlessReport.h"
+#include "platform/MessageSink.h"
+#include "plugin/TSpi.h"
+#include "plugin/TypeListBuilder.h"
+
+namespace pelandor {
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+} // namespace
+
+QString ApplicationShell::typeListLines(const ImageTypeList &entries)
+{
+    QString out;
+    for (const ImageTypeEntry &entry : entries)
+        out += entry.text + QLatin1Char('\t') + entry.pluginName + QLatin1Char('\n');
+    return out;
+}
+
+void ApplicationShell::installFont()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS PGothic"),
+                               {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                               {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    QFont font(QStringLiteral("MS PGothic"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
+int ApplicationShell::listTypes(const QString &moduleFolder)
+{
+    StderrMessageSink messages;
+    TSpi host(moduleFolder, messages);
+    const TypeListBuilder::Result result = TypeListBuilder::build(host, moduleFolder);
+    const QByteArray text = typeListLines(result.entries).toUtf8();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+int ApplicationShell::run(int argc, char **argv)
+{
+    const QStringList args = argumentsOf(argc, argv);
+    if (args.contains(QStringLiteral("--list-types"))) {
+        QCoreApplication app(argc, argv);
+        return listTypes(QCoreApplication::applicationDirPath());
+    }
+    if (HeadlessReport::isHeadlessCommand(args)) {
+        // Drawing thumbnails needs a GUI application, but never a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return HeadlessReport::runHeadlessCommand(args, QCoreApplication::applicationDirPath());
+    }
+    return runWindow(argc, argv);
+}
+
+int ApplicationShell::runWindow(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pelandor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pelandor"));
+    QApplication::setWindowIcon(ToolGlyphs::applicationIcon());
+    installFont();
+
+    // The interface is Japanese, and so are Qt's standard dialogs.
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+
+    const QStringList args = argumentsOf(argc, argv);
+    std::unique_ptr<TMainWindow> window;
+    try {
+        window = std::make_unique<TMainWindow>(QCoreApplication::applicationDirPath());
+        window->show();
+        for (const QString &arg : args) {
+            if (!arg.startsWith(QLatin1Char('-'))) {
+                window->OpenFolder(QFileInfo(arg).absoluteFilePath());
+                break;
+            }
+        }
+        return app.exec();
+    } catch (const PelandorError &e) {
+        showErrorBox(nullptr, e.message());
+    } catch (const std::exception &e) {
+        showErrorBox(nullptr, QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}
+
+} // namespace pelandor

@@ -1,0 +1,217 @@
+// The browser's main window: drive combo and folder tree on the left, type
+// selector and tool buttons on top, the file list on the right, the status
+// bar below. The window only connects things; the work is done by the
+// classes of the other subsystems. Its handlers are split by concern over
+// several source files (TMainWindow*.cpp).
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+
+#include "decode/ImageTypeEntry.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+
+namespace pelandor {
+
+class FileListView;
+class MessageSink;
+class TDriveComboEx;
+class TFolderTree;
+class ThumbnailList;
+class TSpi;
+
+class TMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // pluginFolder: where the import modules are looked for (the executable's
+    // folder in the program; tests pass their own).
+    explicit TMainWindow(const QString &pluginFolder, QWidget *parent = nullptr);
+    ~TMainWindow() override;
+
+    static constexpr const char *VersionText = "1.60";
+    // The two lines of the version box.
+    static QString versionBoxText();
+
+    // --- members of the window's state ---
+    bool Reading = false;
+    bool CancelRequested = false;
+    bool JpegPluginFound = false;
+    bool DragCopyMode = false;
+    int FixedPopupItemCount = 0;
+    int ToolCount = 0;
+    QStringList ToolExeFiles;
+    QStringList ToolNames;
+
+    // --- controls ---
+    QWidget *Panel1 = nullptr;
+    QFrame *Bevel1 = nullptr;
+    TDriveComboEx *DriveComboEx1 = nullptr;
+    QComboBox *ComboBox1 = nullptr;
+    QToolButton *sbRead = nullptr;
+    QToolButton *sbStop = nullptr;
+    QToolButton *sbIcon = nullptr;
+    QToolButton *sbReport = nullptr;
+    QToolButton *sbSortByName = nullptr;
+    QToolButton *sbSortByType = nullptr;
+    QToolButton *sbSortBySize = nullptr;
+    QToolButton *sbSortByDate = nullptr;
+    QToolButton *sbUpSort = nullptr;
+    QToolButton *sbDownSort = nullptr;
+    QWidget *Panel2 = nullptr;
+    TFolderTree *FolderTree1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QWidget *Panel3 = nullptr;
+    FileListView *ListView1 = nullptr;
+    ThumbnailList *ImageList1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    std::array<QLabel *, 6> StatusPanels{};
+    TSpi *Spi1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+
+    // main menu
+    QMenu *mnuFile = nullptr;
+    QAction *mnuFile_copy = nullptr;
+    QAction *mnuFile_move = nullptr;
+    QAction *mnuFile_delete = nullptr;
+    QAction *mnuFile_del_reg = nullptr;
+    QAction *mnuFile_exit = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuView_read = nullptr;
+    QAction *mnuView_cancel = nullptr;
+    QMenu *mnuView_style = nullptr;
+    QAction *mnuView_style_icon = nullptr;
+    QAction *mnuView_style_report = nullptr;
+    QMenu *mnuView_sort = nullptr;
+    QAction *mnuView_sort_name = nullptr;
+    QAction *mnuView_sort_type = nullptr;
+    QAction *mnuView_sort_size = nullptr;
+    QAction *mnuView_sort_date = nullptr;
+    QAction *mnuView_sort_up = nullptr;
+    QAction *mnuView_sort_down = nullptr;
+    QAction *mnuView_view = nullptr;
+    QMenu *mnuOption = nullptr;
+    QAction *mnuOption_tools = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelp_about = nullptr;
+
+    // context menu
+    QAction *popMnu_view = nullptr;
+    QAction *popMnu_reflesh = nullptr;
+    QAction *popMnu_imagecopy = nullptr;
+    QAction *popMnu_copy = nullptr;
+    QAction *popMnu_move = nullptr;
+    QAction *popMnu_delete = nullptr;
+
+    // --- helpers shared by the handlers ---
+    // The entries of the type selector, in its order.
+    ImageTypeList TypeEntries() const;
+    void SetStatusPanel(int index, const QString &text);
+    QString StatusPanelText(int index) const;
+    void ClearStatusPanels();
+    // Full path of a list item: the selected folder's path joined with the caption.
+    QString ItemFullPath(const QString &caption) const;
+    // Where the plug-in host reports (a box over this window).
+    MessageSink &Messages();
+    // The folder the import modules are loaded from.
+    const QString &PluginFolder() const;
+    // Carries out a close that was asked for while a folder was being read.
+    void FinishPendingClose();
+    // Runs one command; an error escaping it ends in the standard error box.
+    template <typename F> void RunCommand(F &&command);
+    // Opens the window on a folder given on the command line.
+    void OpenFolder(const QString &path);
+    // True when the context menu may open for this release (the rule of
+    // ListView1MouseUp: right button, a selection, the read button up).
+    bool ContextMenuAllowed(Qt::MouseButton button) const;
+
+    void BuildTypeList();
+    void ReadFolder(const QString &pattern, const QString &pluginName);
+    void ResortByCheckedKey();
+    void ReloadTools();
+    void AddToolMenuItems();
+    void RemoveToolMenuItems();
+
+public slots:
+    // shell
+    void FormResize();
+    void mnuFile_exitClick();
+    void mnuHelp_aboutClick();
+    void ListView1MouseUp(QMouseEvent *event);
+    // reading
+    void FolderTree1Change();
+    bool FolderTree1Changing();
+    void DriveComboEx1Change();
+    void mnuView_readClick();
+    void mnuView_cancelClick();
+    // sorting, view style, status bar
+    void mnuView_sort_nameClick();
+    void mnuView_sort_typeClick();
+    void mnuView_sort_sizeClick();
+    void mnuView_sort_dateClick();
+    void mnuView_sort_upClick();
+    void mnuView_sort_downClick();
+    void mnuView_style_iconClick();
+    void mnuView_style_reportClick();
+    void ListView1Change(int row);
+    // viewer, refresh, image copy
+    void ListView1DblClick();
+    void popMnu_viewClick();
+    void popMnu_refleshClick();
+    void popMnu_imagecopyClick();
+    // file operations and drag and drop
+    void popMnu_copyClick();
+    void popMnu_moveClick();
+    void popMnu_deleteClick();
+    void ListView1KeyUp(QKeyEvent *event);
+    void ListView1StartDrag();
+    void ListView1EndDrag();
+    void FolderTree1DragDrop();
+    void FolderTree1DragOver();
+    void DriveComboEx1DragDrop();
+    void DriveComboEx1DragOver();
+    void Timer1Timer();
+    // external tools
+    void mnuFile_del_regClick();
+    void mnuOption_toolsClick();
+    void ToolMenuItemClick();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createToolButtons();
+    void bindHandlers();
+    QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
+
+    QString m_pluginFolder;
+    MessageSink *m_messages = nullptr;
+    bool m_closePending = false;
+};
+
+} // namespace pelandor
+
+#include "app/ErrorBox.h"
+
+template <typename F> void pelandor::TMainWindow::RunCommand(F &&command)
+{
+    runGuarded(this, std::forward<F>(command));
+}

@@ -1,0 +1,28 @@
+// Locale word order for texts shown to the user: the type list, the folder
+// tree and the file list sort with it. Letter case decides only between texts
+// that are otherwise equal. Under the C/POSIX locale, where Qt would fall back
+// to code-point order, a real collation locale (Japanese) is used instead.
+#pragma once
+
+#include <QCollator>
+#include <QString>
+
+namespace pelandor {
+
+class TextCollator {
+public:
+    TextCollator();
+    // Negative, zero or positive, like strcmp: case-insensitive first, then
+    // case-sensitive as the tie-breaker.
+    int compare(const QString &a, const QString &b) const;
+    // Case-insensitive comparison only (for the sorted type selector).
+    int compareIgnoringCase(const QString &a, const QString &b) const;
+
+    static QLocale collationLocale();
+
+private:
+    QCollator m_insensitive;
+    QCollator m_sensitive;
+};
+
+} // namespace pelandor
