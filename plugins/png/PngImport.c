@@ -1,0 +1,315 @@
+/*
+ * PNG import module. Decodes PNG files through libpng into the
+ * device-independent bitmap the host expects: palette and grey pictures
+ * without transparency as 8-bit pictures with a colour table, everything else
+ * as 24-bit pictures, with transparent pixels laid over white (the colour of
+ * the thumbnail cells and of an empty viewer).
+ */
+#include "pelandor/spi_plugin.h"
+
+#include <png.h>
+#include <setjmp.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+/* Error codes of this module. */
+enum {
+    ResultOk = 0,
+    ResultNotImplemented = -1,
+    ResultUnknownFormat = 2,
+    ResultBrokenData = 3,
+    ResultNoMemory = 4,
+    ResultReadError = 6,
+};
+
+/* Largest picture side and pixel count handed to the host. */
+#define MAX_SIDE (1u << 20)
+#define MAX_PIXELS (1u << 28)
+
+static int32_t copy_text(const char *text, char *buffer, int32_t length)
+{
+    size_t n = strlen(text);
+    if (!buffer || length <= 0)
+        return 0;
+    if (n >= (size_t)length)
+        n = (size_t)length - 1;
+    memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    return (int32_t)n;
+}
+
+int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
+{
+    switch (infoNumber) {
+    case 0:
+        return copy_text("00IN", buffer, bufferLength);
+    case 1:
+        return copy_text("Pelandor PNG import (libpng " PNG_LIBPNG_VER_STRING ")", buffer, bufferLength);
+    case 2:
+        return copy_text("*.png", buffer, bufferLength);
+    case 3:
+        return copy_text("PNG", buffer, bufferLength);
+    default:
+        return 0;
+    }
+}
+
+int32_t IsSupported(const char *path, uint32_t data)
+{
+    png_byte signature[8];
+    size_t got = 0;
+    (void)path;
+    while (got < sizeof signature) {
+        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
+        if (n <= 0)
+            return 0;
+        got += (size_t)n;
+    }
+    return png_sig_cmp(signature, 0, sizeof signature) == 0;
+}
+
+/* Everything one decoding owns, released by finish() on every path. */
+struct Decoding {
+    FILE *file;
+    png_structp png;
+    png_infop info;
+    unsigned char *header;
+    unsigned char *pixels;
+    unsigned char *scratch;
+    png_bytep *rows;
+};
+
+static void finish(struct Decoding *d)
+{
+    if (d->png)
+        png_destroy_read_struct(&d->png, d->info ? &d->info : NULL, NULL);
+    if (d->file)
+        fclose(d->file);
+    free(d->header);
+    free(d->pixels);
+    free(d->scratch);
+    free(d->rows);
+}
+
+/* Problems are reported through the result code, never on the console. */
+static void warning_ignored(png_structp png, png_const_charp message)
+{
+    (void)png;
+    (void)message;
+}
+
+static void error_to_result(png_structp png, png_const_charp message)
+{
+    (void)message;
+    png_longjmp(png, 1);
+}
+
+/* Opens the file at `offset` and reads the PNG header; ResultOk or an error. */
+static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
+{
+    png_byte signature[8];
+    if (flag != SPI_INPUT_FILE)
+        return ResultNotImplemented;
+    if (!source || offset < 0)
+        return ResultReadError;
+    d->file = fopen(source, "rb");
+    if (!d->file || fseek(d->file, offset, SEEK_SET) != 0)
+        return ResultReadError;
+    if (fread(signature, 1, sizeof signature, d->file) != sizeof signature
+        || png_sig_cmp(signature, 0, sizeof signature) != 0)
+        return ResultUnknownFormat;
+    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, error_to_result, warning_ignored);
+    if (!d->png)
+        return ResultNoMemory;
+    d->info = png_create_info_struct(d->png);
+    if (!d->info)
+        return ResultNoMemory;
+    return ResultOk;
+}
+
+static int32_t read_header(struct Decoding *d)
+{
+    png_uint_32 width;
+    png_uint_32 height;
+    if (setjmp(png_jmpbuf(d->png)))
+        return ResultBrokenData;
+    png_init_io(d->png, d->file);
+    png_set_sig_bytes(d->png, 8);
+    png_set_user_limits(d->png, MAX_SIDE, MAX_SIDE);
+    png_read_info(d->png, d->info);
+    width = png_get_image_width(d->png, d->info);
+    height = png_get_image_height(d->png, d->info);
+    if (width == 0 || height == 0 || (uint64_t)width * height > MAX_PIXELS)
+        return ResultBrokenData;
+    return ResultOk;
+}
+
+int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
+{
+    struct Decoding d;
+    int32_t result;
+    memset(&d, 0, sizeof d);
+    result = start(&d, source, offset, flag);
+    if (result == ResultOk)
+        result = read_header(&d);
+    if (result == ResultOk && info) {
+        const int channels = png_get_channels(d.png, d.info);
+        const int depth = png_get_bit_depth(d.png, d.info);
+        png_uint_32 xDensity = png_get_x_pixels_per_meter(d.png, d.info);
+        png_uint_32 yDensity = png_get_y_pixels_per_meter(d.png, d.info);
+        memset(info, 0, sizeof *info);
+        info->width = (int32_t)png_get_image_width(d.png, d.info);
+        info->height = (int32_t)png_get_image_height(d.png, d.info);
+        info->xDensity = (uint16_t)(xDensity > 0xFFFF ? 0xFFFF : xDensity);
+        info->yDensity = (uint16_t)(yDensity > 0xFFFF ? 0xFFFF : yDensity);
+        info->bitDepth = (int16_t)(channels * depth);
+    }
+    finish(&d);
+    return result;
+}
+
+static void put16(unsigned char *p, unsigned v)
+{
+    p[0] = (unsigned char)v;
+    p[1] = (unsigned char)(v >> 8);
+}
+
+static void put32(unsigned char *p, uint32_t v)
+{
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+/* Sets the transformations; returns whether the result uses a colour table. */
+static int choose_layout(struct Decoding *d, png_color table[256])
+{
+    const int type = png_get_color_type(d->png, d->info);
+    const int depth = png_get_bit_depth(d->png, d->info);
+    const int transparent = png_get_valid(d->png, d->info, PNG_INFO_tRNS) != 0;
+    int indexed = 0;
+    int i;
+
+    png_set_scale_16(d->png);
+    if (type == PNG_COLOR_TYPE_PALETTE && !transparent) {
+        png_colorp palette = NULL;
+        int count = 0;
+        png_set_packing(d->png);
+        memset(table, 0, 256 * sizeof *table);
+        if (png_get_PLTE(d->png, d->info, &palette, &count) && palette) {
+            for (i = 0; i < count && i < 256; ++i)
+                table[i] = palette[i];
+        }
+        indexed = 1;
+    } else if (type == PNG_COLOR_TYPE_GRAY && !transparent) {
+        if (depth < 8)
+            png_set_expand_gray_1_2_4_to_8(d->png);
+        for (i = 0; i < 256; ++i)
+            table[i].red = table[i].green = table[i].blue = (png_byte)i;
+        indexed = 1;
+    } else {
+        png_set_expand(d->png);
+        png_set_gray_to_rgb(d->png);
+        png_set_bgr(d->png);
+    }
+    png_set_interlace_handling(d->png);
+    png_read_update_info(d->png, d->info);
+    return indexed;
+}
+
+static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
+{
+    png_color table[256];
+    png_uint_32 width;
+    png_uint_32 height;
+    size_t stride;
+    size_t rowBytes;
+    size_t headerSize;
+    int channels;
+    int indexed;
+    png_uint_32 y;
+
+    if (setjmp(png_jmpbuf(d->png)))
+        return ResultBrokenData;
+    indexed = choose_layout(d, table);
+    width = png_get_image_width(d->png, d->info);
+    height = png_get_image_height(d->png, d->info);
+    channels = png_get_channels(d->png, d->info);
+    rowBytes = png_get_rowbytes(d->png, d->info);
+    if ((indexed && channels != 1) || (!indexed && channels != 3 && channels != 4)
+        || rowBytes != (size_t)width * (size_t)channels)
+        return ResultBrokenData;
+
+    stride = (((size_t)width * (indexed ? 8u : 24u) + 31u) / 32u) * 4u;
+    headerSize = 40u + (indexed ? 256u * 4u : 0u);
+    d->header = calloc(1, headerSize);
+    d->pixels = calloc(height, stride);
+    d->rows = calloc(height, sizeof *d->rows);
+    if (channels == 4)
+        d->scratch = malloc((size_t)height * rowBytes);
+    if (!d->header || !d->pixels || !d->rows || (channels == 4 && !d->scratch))
+        return ResultNoMemory;
+
+    /* Bottom-up rows: picture row y is stored as row height - 1 - y. */
+    for (y = 0; y < height; ++y) {
+        d->rows[y] = channels == 4 ? d->scratch + (size_t)y * rowBytes
+                                   : d->pixels + (size_t)(height - 1 - y) * stride;
+    }
+    png_read_image(d->png, d->rows);
+    png_read_end(d->png, NULL);
+
+    if (channels == 4) {
+        for (y = 0; y < height; ++y) {
+            const unsigned char *src = d->rows[y];
+            unsigned char *dst = d->pixels + (size_t)(height - 1 - y) * stride;
+            png_uint_32 x;
+            for (x = 0; x < width; ++x, src += 4, dst += 3) {
+                const unsigned alpha = src[3];
+                int c;
+                for (c = 0; c < 3; ++c)
+                    dst[c] = (unsigned char)((src[c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
+            }
+        }
+    }
+
+    put32(d->header, 40);
+    put32(d->header + 4, width);
+    put32(d->header + 8, height);
+    put16(d->header + 12, 1);
+    put16(d->header + 14, indexed ? 8 : 24);
+    put32(d->header + 20, (uint32_t)(stride * height));
+    if (indexed) {
+        int i;
+        put32(d->header + 32, 256);
+        for (i = 0; i < 256; ++i) {
+            d->header[40 + 4 * i] = table[i].blue;
+            d->header[41 + 4 * i] = table[i].green;
+            d->header[42 + 4 * i] = table[i].red;
+        }
+    }
+    *bitmapInfo = d->header;
+    *bitmapBits = d->pixels;
+    d->header = NULL;
+    d->pixels = NULL;
+    return ResultOk;
+}
+
+int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                   SpiProgressCallback progress, int32_t callbackData)
+{
+    struct Decoding d;
+    int32_t result;
+    (void)progress;
+    (void)callbackData;
+    if (!bitmapInfo || !bitmapBits)
+        return ResultNotImplemented;
+    memset(&d, 0, sizeof d);
+    result = start(&d, source, offset, flag);
+    if (result == ResultOk)
+        result = read_header(&d);
+    if (result == ResultOk)
+        result = decode(&d, bitmapInfo, bitmapBits);
+    finish(&d);
+    return result;
+}

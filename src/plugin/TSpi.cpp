@@ -1,0 +1,211 @@
+// Import module host. Modules are loaded by absolute path (a bare name would
+// make the dynamic loader search the library path) and every block a module
+// hands back is measured with malloc_usable_size before anything reads it, so
+// a module that lies about its picture fails the call instead of making the
+// host read foreign memory.
+#include "plugin/TSpi.h"
+
+#include "decode/Bitmap.h"
+#include "decode/DibDecoder.h"
+#include "platform/MessageSink.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace pelandor {
+
+namespace {
+
+constexpr int32_t HeaderOffset = 128;
+
+template<typename Fn>
+Fn resolve(void *module, const char *name)
+{
+    return reinterpret_cast<Fn>(dlsym(module, name));
+}
+
+// Owns the two blocks a GetPicture call stored, whatever its result, and frees
+// each of them once (a module may store the same block twice).
+class StoredHandles {
+public:
+    StoredHandles() = default;
+    ~StoredHandles()
+    {
+        std::free(info);
+        if (bits != info)
+            std::free(bits);
+    }
+    StoredHandles(const StoredHandles &) = delete;
+    StoredHandles &operator=(const StoredHandles &) = delete;
+
+    SpiHandle info = nullptr;
+    SpiHandle bits = nullptr;
+};
+
+// Opens `path` read-only for IsSupported. Only regular files are offered to a
+// module: a FIFO or device would block or never end. -1 when that fails.
+int openForModule(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+TSpi::TSpi(const QString &moduleFolder, MessageSink &messages, QObject *parent)
+    : QObject(parent)
+    , m_folder(QDir(moduleFolder).absolutePath())
+    , m_messages(messages)
+{
+}
+
+TSpi::~TSpi()
+{
+    FreeSpi();
+}
+
+void TSpi::LoadSpi(const QString &fileName)
+{
+    FreeSpi();
+    // A name with a folder part would reach outside the module folder.
+    if (fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)))
+        return;
+    const QByteArray path = QFile::encodeName(m_folder + QLatin1Char('/') + fileName);
+    m_module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_module)
+        return;
+    m_getPluginInfo = resolve<SpiGetPluginInfoFn>(m_module, "GetPluginInfo");
+    m_isSupported = resolve<SpiIsSupportedFn>(m_module, "IsSupported");
+    m_getPictureInfo = resolve<SpiGetPictureInfoFn>(m_module, "GetPictureInfo");
+    m_getPicture = resolve<SpiGetPictureFn>(m_module, "GetPicture");
+}
+
+void TSpi::FreeSpi()
+{
+    if (m_module)
+        dlclose(m_module);
+    m_module = nullptr;
+    m_getPluginInfo = nullptr;
+    m_isSupported = nullptr;
+    m_getPictureInfo = nullptr;
+    m_getPicture = nullptr;
+}
+
+int TSpi::notLoaded(const char *call)
+{
+    m_messages.showMessage(QStringLiteral("PluginがLoadされていません(%1)").arg(QLatin1String(call)));
+    return -1;
+}
+
+int TSpi::GetPluginInfo(int infoNo, char *buf, int len)
+{
+    if (!isLoaded())
+        return notLoaded("GetPluginInfo");
+    if (!m_getPluginInfo)
+        return -1;
+    return m_getPluginInfo(infoNo, buf, len);
+}
+
+int TSpi::IsSupported(const char *path, uint32_t data)
+{
+    if (!isLoaded())
+        return notLoaded("IsSpported");
+    if (!m_isSupported)
+        return 0;
+    return m_isSupported(path, data);
+}
+
+int TSpi::GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
+{
+    if (!isLoaded())
+        return notLoaded("GetPictureInfo");
+    if (!m_getPictureInfo)
+        return -1;
+    return m_getPictureInfo(source, offset, flag, info);
+}
+
+int TSpi::GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                     SpiProgressCallback progress, int32_t callbackData)
+{
+    if (!isLoaded())
+        return notLoaded("GetPicture");
+    if (!m_getPicture)
+        return -1;
+    return m_getPicture(source, offset, flag, bitmapInfo, bitmapBits, progress, callbackData);
+}
+
+int TSpi::decodeAt(const QByteArray &path, int32_t offset, Bitmap &out)
+{
+    StoredHandles handles;
+    const int result = GetPicture(path.constData(), offset, SPI_INPUT_FILE, &handles.info, &handles.bits, nullptr, 0);
+    if (result != 0)
+        return result;
+    if (!handles.info || !handles.bits || handles.info == handles.bits)
+        return InvalidPictureResult;
+    const auto *info = static_cast<const uchar *>(handles.info);
+    const auto *bits = static_cast<const uchar *>(handles.bits);
+    if (!decodeDib(info, malloc_usable_size(handles.info), bits, malloc_usable_size(handles.bits), out))
+        return InvalidPictureResult;
+    return 0;
+}
+
+int TSpi::GetBitmap(Bitmap &target, const QString &path)
+{
+    // Same outcome as asking the module with no module loaded, without
+    // opening the file first.
+    if (!isLoaded())
+        return notLoaded("IsSpported");
+
+    const QByteArray local = QFile::encodeName(path);
+    const int fd = openForModule(local);
+    if (fd < 0) {
+        // A file that cannot be opened is one the module cannot decode; it is
+        // never handed an invalid descriptor.
+        m_messages.showMessage(QStringLiteral("Error:IsSupported"));
+        return NotSupportedResult;
+    }
+    int supported = IsSupported(local.constData(), uint32_t(fd));
+    if (supported == 0) {
+        if (::lseek(fd, HeaderOffset, SEEK_SET) == HeaderOffset)
+            supported = IsSupported(local.constData(), uint32_t(fd));
+    }
+    ::close(fd);
+    if (supported == 0) {
+        m_messages.showMessage(QStringLiteral("Error:IsSupported"));
+        return NotSupportedResult;
+    }
+
+    // The second attempt follows any failed first one, whichever offset the
+    // module accepted above.
+    Bitmap decoded;
+    int result = decodeAt(local, 0, decoded);
+    if (result != 0)
+        result = decodeAt(local, HeaderOffset, decoded);
+    if (result != 0) {
+        m_messages.showMessage(QStringLiteral("Error:GetPicture"));
+        return result;
+    }
+    target.assign(target.pixelFormat(), decoded.image());
+    return 0;
+}
+
+} // namespace pelandor

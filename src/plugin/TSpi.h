@@ -1,0 +1,74 @@
+// Host for import plug-in modules: loads one "*.spi" module at a time from the
+// module folder, passes the four module calls through to it and turns a file
+// into a Bitmap through the loaded module.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+#include "decode/PictureSource.h"
+#include "pelandor/spi_plugin.h"
+
+namespace pelandor {
+
+class Bitmap;
+class MessageSink;
+
+class TSpi : public QObject, public PictureSource {
+    Q_OBJECT
+public:
+    // GetBitmap's result when the module claimed success but handed back a
+    // picture that cannot be read (missing, undersized or inconsistent blocks).
+    static constexpr int InvalidPictureResult = 3;
+    // GetBitmap's result when the module does not support the file, and when
+    // the file cannot be opened at all.
+    static constexpr int NotSupportedResult = 2;
+
+    // Modules are loaded from `moduleFolder` (made absolute when relative).
+    TSpi(const QString &moduleFolder, MessageSink &messages, QObject *parent = nullptr);
+    ~TSpi() override;
+
+    TSpi(const TSpi &) = delete;
+    TSpi &operator=(const TSpi &) = delete;
+
+    // Releases the present module, then loads `fileName` (a bare file name)
+    // from the module folder. A module that cannot be loaded leaves the host
+    // unloaded; nothing is reported here.
+    void LoadSpi(const QString &fileName);
+    void FreeSpi();
+    bool isLoaded() const { return m_module != nullptr; }
+    QString moduleFolder() const { return m_folder; }
+
+    // Pass-through calls. With no module loaded each shows its own message and
+    // returns -1. A loaded module that lacks the export is not called: the
+    // result is then -1, except for IsSupported, which answers 0 ("does not
+    // decode this file") so that callers treat the file as unsupported.
+    int GetPluginInfo(int infoNo, char *buf, int len);
+    int IsSupported(const char *path, uint32_t data);
+    int GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info) override;
+    int GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                   SpiProgressCallback progress, int32_t callbackData);
+
+    // Decodes `path` through the loaded module into `target`, keeping the
+    // target's pixel format. 0 on success, -1 with no module loaded,
+    // NotSupportedResult when the module rejects the file (or it cannot be
+    // opened), otherwise the module's error code from its second attempt (or
+    // InvalidPictureResult). The target is untouched on every failure.
+    int GetBitmap(Bitmap &target, const QString &path) override;
+
+private:
+    int notLoaded(const char *call);
+    // One GetPicture attempt at `offset`, decoded into `out`; 0 on success.
+    int decodeAt(const QByteArray &path, int32_t offset, Bitmap &out);
+
+    QString m_folder;
+    MessageSink &m_messages;
+    void *m_module = nullptr;
+    SpiGetPluginInfoFn m_getPluginInfo = nullptr;
+    SpiIsSupportedFn m_isSupported = nullptr;
+    SpiGetPictureInfoFn m_getPictureInfo = nullptr;
+    SpiGetPictureFn m_getPicture = nullptr;
+};
+
+} // namespace pelandor

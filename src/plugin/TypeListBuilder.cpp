@@ -1,0 +1,108 @@
+// Type list built from the import modules. A module's information text is
+// read into a buffer far larger than the length it is told, so that one which
+// writes past that length does not overwrite the stack, and only the part the
+// length allows is used.
+#include "plugin/TypeListBuilder.h"
+
+#include "platform/TextCollator.h"
+#include "plugin/TSpi.h"
+
+#include <QDir>
+#include <QDirIterator>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace pelandor {
+
+namespace {
+
+// Room behind the announced buffer for modules that ignore its length.
+constexpr size_t OverrunSlack = 4096;
+
+QString upperAsciiLetters(QString text)
+{
+    for (QChar &c : text) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    }
+    return text;
+}
+
+} // namespace
+
+QStringList TypeListBuilder::findModules(const QString &folder)
+{
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    // QDir::Files without QDir::Hidden and QDir::System: regular files and
+    // links to them, no dot names; the iterator keeps the directory's order.
+    QDirIterator it(folder, {QStringLiteral("*.spi")}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.endsWith(QLatin1String(".spi"), Qt::CaseInsensitive) && !name.startsWith(QLatin1Char('.')))
+            names.append(name);
+    }
+    return names;
+}
+
+std::optional<QString> TypeListBuilder::pluginInfo(TSpi &host, int infoNo)
+{
+    std::vector<char> buffer(size_t(InfoBufferSize) + OverrunSlack, '\0');
+    const int count = host.GetPluginInfo(infoNo, buffer.data(), InfoBufferSize);
+    if (count < 0)
+        return std::nullopt;
+    // The text ends at the returned count (or an earlier terminator) and never
+    // takes more than the buffer's size less its terminator.
+    const size_t limit = std::min<size_t>(size_t(count), size_t(InfoBufferSize - 1));
+    const size_t length = strnlen(buffer.data(), limit);
+    return QString::fromUtf8(buffer.data(), qsizetype(length));
+}
+
+TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder)
+{
+    Result result;
+    const QString builtIn; // the built-in decoders have no module name
+    result.entries = {
+        {QStringLiteral("*.BMP"), builtIn},
+        {QStringLiteral("*.JPG"), builtIn},
+        {allImageFilesText(), builtIn},
+    };
+
+    const QStringList modules = findModules(folder);
+    for (const QString &name : modules) {
+        host.LoadSpi(name);
+        const std::optional<QString> kind = pluginInfo(host, 0);
+        if (!kind || *kind != QLatin1String("00IN"))
+            continue;
+        const std::optional<QString> patterns = pluginInfo(host, 2);
+        if (!patterns)
+            continue;
+        const QString upper = upperAsciiLetters(*patterns);
+        // Bitmaps are always read by the program itself.
+        if (upper.startsWith(QLatin1String("*.BMP")))
+            continue;
+        if (upper.startsWith(QLatin1String("*.JP"))) {
+            const ImageTypeEntry builtInJpeg{QStringLiteral("*.JPG"), builtIn};
+            result.entries.removeOne(builtInJpeg);
+            result.jpegPluginFound = true;
+        }
+        const QStringList pieces = patterns->split(QLatin1Char(';'), Qt::KeepEmptyParts);
+        for (const QString &piece : pieces)
+            result.entries.append({piece, name});
+    }
+    if (!modules.isEmpty())
+        host.FreeSpi();
+
+    const TextCollator collator;
+    std::stable_sort(result.entries.begin(), result.entries.end(),
+                     [&collator](const ImageTypeEntry &a, const ImageTypeEntry &b) {
+                         return collator.compareIgnoringCase(a.text, b.text) < 0;
+                     });
+    return result;
+}
+
+} // namespace pelandor
