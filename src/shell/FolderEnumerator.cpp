@@ -1,0 +1,132 @@
+#include "shell/FolderEnumerator.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pelandor {
+
+namespace {
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Whether the entry is a folder, following links. d_type answers without a
+// system call on most file systems; links and unknown types need a stat.
+bool isFolderEntry(int dirFd, const dirent *entry)
+{
+    if (entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    return fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Owns an open directory stream.
+class DirStream {
+public:
+    explicit DirStream(DIR *dir) : m_dir(dir) {}
+    ~DirStream()
+    {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    DirStream(const DirStream &) = delete;
+    DirStream &operator=(const DirStream &) = delete;
+    DIR *get() const { return m_dir; }
+
+private:
+    DIR *m_dir;
+};
+
+// Opens a directory relative to an open one (or by absolute path with
+// AT_FDCWD). Null with errno set on failure.
+DIR *openFolder(int atFd, const char *path)
+{
+    const int fd = openat(atFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR *dir = fdopendir(fd);
+    if (!dir) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+    }
+    return dir;
+}
+
+bool unreadableButPresent(int error)
+{
+    return error != ENOENT && error != ENOTDIR && error != ELOOP && error != ENAMETOOLONG;
+}
+
+bool scanForSubfolder(DIR *dir)
+{
+    const int fd = dirfd(dir);
+    while (const dirent *entry = readdir(dir)) {
+        if (!isDotOrDotDot(entry->d_name) && isFolderEntry(fd, entry))
+            return true;
+    }
+    return false;
+}
+
+bool hasSubfoldersAt(int atFd, const char *path)
+{
+    DirStream dir(openFolder(atFd, path));
+    if (!dir.get())
+        return unreadableButPresent(errno);
+    return scanForSubfolder(dir.get());
+}
+
+} // namespace
+
+bool FolderEnumerator::subfolders(const QString &folderPath, QList<Subfolder> &out)
+{
+    out.clear();
+    if (folderPath.isEmpty())
+        return false;
+    DirStream dir(openFolder(AT_FDCWD, QFile::encodeName(folderPath).constData()));
+    if (!dir.get())
+        return false;
+    const int fd = dirfd(dir.get());
+    errno = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        if (isDotOrDotDot(entry->d_name) || !isFolderEntry(fd, entry)) {
+            errno = 0;
+            continue;
+        }
+        out.append(Subfolder{QFile::decodeName(entry->d_name), hasSubfoldersAt(fd, entry->d_name)});
+        errno = 0;
+    }
+    if (errno != 0) {
+        // A read error part-way (a failing medium): report what was readable
+        // as unreadable, like a folder that cannot be opened.
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool FolderEnumerator::hasSubfolders(const QString &folderPath)
+{
+    if (folderPath.isEmpty())
+        return false;
+    return hasSubfoldersAt(AT_FDCWD, QFile::encodeName(folderPath).constData());
+}
+
+QString FolderEnumerator::childPath(const QString &parentPath, const QString &name)
+{
+    if (parentPath.endsWith(QLatin1Char('/')))
+        return parentPath + name;
+    return parentPath + QLatin1Char('/') + name;
+}
+
+} // namespace pelandor
