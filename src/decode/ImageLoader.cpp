@@ -1,0 +1,101 @@
+// See ImageLoader.h. Every failure, including running out of memory, ends in
+// the documented outcome inside this file; the callers' loops go on.
+#include "decode/ImageLoader.h"
+
+#include "decode/Bitmap.h"
+#include "decode/BmpDecoder.h"
+#include "decode/JpegDecoder.h"
+#include "decode/PictureSource.h"
+
+#include <cstring>
+#include <exception>
+
+namespace pelandor {
+
+namespace {
+
+const QString BmpPattern = QStringLiteral("*.BMP");
+const QString JpgPattern = QStringLiteral("*.JPG");
+
+enum class BuiltInOutcome { Decoded, Failed, TryPlugin };
+
+BuiltInOutcome decodeBuiltIn(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
+                             const QString &pattern)
+{
+    try {
+        bool ok = false;
+        if (pattern == BmpPattern) {
+            ok = decodeBmpFile(path, target);
+        } else {
+            const JpegResult result = decodeJpegFile(path, target);
+            if (result == JpegResult::NotJpeg && jpegPluginFound)
+                return BuiltInOutcome::TryPlugin;
+            ok = result == JpegResult::Ok;
+        }
+        if (ok) {
+            record.width = target.width();
+            record.height = target.height();
+            record.bitDepth = int16_t(Bitmap::bitDepthOf(target.pixelFormat()));
+            return BuiltInOutcome::Decoded;
+        }
+    } catch (...) {
+        // Out of memory or any other failure inside a decoder: same outcome.
+    }
+    return BuiltInOutcome::Failed;
+}
+
+void loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record, const QString &path)
+{
+    target.clear();
+    std::memset(&record, 0, sizeof record);
+    try {
+        target.setPixelFormat(PixelFormat::Bits24);
+        if (!host)
+            return;
+        host->GetBitmap(target, path);
+        const QByteArray source = path.toUtf8();
+        host->GetPictureInfo(source.constData(), 0, 0, &record);
+    } catch (...) {
+        // A module that failed half-way must not leave a half-made picture.
+        target.clear();
+    }
+}
+
+} // namespace
+
+void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+                       const QString &path, const QString &pattern)
+{
+    if (pattern == BmpPattern || pattern == JpgPattern) {
+        switch (decodeBuiltIn(jpegPluginFound, target, record, path, pattern)) {
+        case BuiltInOutcome::Decoded:
+            return;
+        case BuiltInOutcome::Failed:
+            target.clear();
+            record.bitDepth = 0;
+            return;
+        case BuiltInOutcome::TryPlugin:
+            break;
+        }
+    }
+    loadThroughPlugin(host, target, record, path);
+}
+
+std::optional<ImageTypeEntry> FindImageType(const QString &path, const ImageTypeList &types)
+{
+    auto extensionOf = [](const QString &name) {
+        const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        return dot > slash ? name.mid(dot).toUpper() : QString();
+    };
+    QString ext = extensionOf(path);
+    if (ext == QLatin1String(".JPEG") || ext == QLatin1String(".JPE"))
+        ext = QStringLiteral(".JPG");
+    for (qsizetype i = 0; i + 1 < types.size(); ++i) {
+        if (extensionOf(types[i].text) == ext)
+            return types[i];
+    }
+    return std::nullopt;
+}
+
+} // namespace pelandor

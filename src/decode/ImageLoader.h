@@ -1,0 +1,37 @@
+// The image loader: turns one image file into a full-size bitmap and fills its
+// picture information record, with the built-in decoders for bitmap and JPEG
+// files and through the plug-in host for every other type.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "decode/ImageTypeEntry.h"
+#include "pelandor/spi_plugin.h"
+
+namespace pelandor {
+
+class Bitmap;
+class PictureSource;
+
+// Decodes the file `path` of the type entry text `pattern` into `target` and
+// fills `record`. Shows nothing and lets nothing escape.
+// - Pattern exactly "*.BMP" or "*.JPG": the built-in decoder. On success the
+//   target holds the picture and the record its width, height and colour depth.
+//   On failure the target is emptied and bitDepth set to 0 (width and height
+//   keep their values) - except a file named as JPEG that lacks the
+//   start-of-image marker while `jpegPluginFound` is set: that goes on through
+//   the plug-in route.
+// - Any other pattern: the plug-in route. The target and the record are cleared
+//   first (so a failed decode never shows the previous file), the target is set
+//   to 24 bits, then `host` decodes the file and fills the record; its results
+//   are not examined. A null host leaves both cleared.
+void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+                       const QString &path, const QString &pattern);
+
+// The type entry whose pattern's extension matches the file's extension
+// (compared upper-cased; ".JPEG" and ".JPE" count as ".JPG"), searching every
+// entry but the last (the all-image-files entry). Nothing when none matches.
+std::optional<ImageTypeEntry> FindImageType(const QString &path, const ImageTypeList &types);
+
+} // namespace pelandor
