@@ -1,11 +1,88 @@
-// Opening viewers, refreshing thumbnails and copying an image.
+// Opening viewers, refreshing thumbnails and copying an image. Each command
+// decodes through a plug-in host of its own, never through the reading
+// loop's Spi1.
 #include "app/TMainWindow.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include "listing/FileListModel.h"
+#include "listing/FileListView.h"
+#include "listing/ThumbnailList.h"
+#include "platform/PelandorError.h"
+#include "viewer/ImageClipboard.h"
+#include "viewer/SingleImageDecoder.h"
+#include "viewer/TViewWindow.h"
+#include "viewer/ThumbnailRefresher.h"
 
 namespace pelandor {
 
-void TMainWindow::ListView1DblClick() {}
-void TMainWindow::popMnu_viewClick() {}
-void TMainWindow::popMnu_refleshClick() {}
-void TMainWindow::popMnu_imagecopyClick() {}
+namespace {
+
+// Full paths of the selected items in list order, taken before any event is
+// processed, so a list that changes meanwhile cannot mix up the items.
+QStringList selectedPaths(const TMainWindow &window)
+{
+    QStringList paths;
+    for (int row : window.ListView1->selectedRows())
+        paths.append(window.ItemFullPath(window.ListView1->model()->caption(row)));
+    return paths;
+}
+
+} // namespace
+
+void TMainWindow::ListView1DblClick()
+{
+    const QStringList paths = selectedPaths(*this);
+    if (paths.isEmpty())
+        return;
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    for (const QString &path : paths) {
+        auto *viewer = new TViewWindow(this);
+        viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
+        viewer->setMessageSink(&Messages());
+        viewer->setPicture(decoder.decode(path));
+        viewer->setWindowTitle(path);
+        viewer->show();
+        // The viewer paints before the next file is decoded.
+        QCoreApplication::processEvents();
+        decoder.release();
+    }
+}
+
+void TMainWindow::popMnu_viewClick()
+{
+    ListView1DblClick();
+}
+
+void TMainWindow::popMnu_refleshClick()
+{
+    const FileListModel *model = ListView1->model();
+    QList<ThumbnailRefresher::Item> items;
+    for (int row : ListView1->selectedRows())
+        items.append({ItemFullPath(model->caption(row)), model->imageIndex(row)});
+    if (items.isEmpty())
+        return;
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    ThumbnailRefresher::refresh(
+        decoder, items, [this](int imageIndex, const QImage &cell) { ImageList1->replace(imageIndex, cell); },
+        [] { QCoreApplication::processEvents(); });
+}
+
+void TMainWindow::popMnu_imagecopyClick()
+{
+    const QList<int> rows = ListView1->selectedRows();
+    if (rows.isEmpty())
+        return;
+    const QString path = ItemFullPath(ListView1->model()->caption(rows.first()));
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    const Bitmap &decoded = decoder.decode(path);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        throw PelandorError(QStringLiteral("Cannot open clipboard"));
+    // A file that could not be decoded leaves the clipboard as it was.
+    ImageClipboard::copy(decoded, *clipboard);
+}
 
 } // namespace pelandor

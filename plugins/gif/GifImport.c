@@ -1,0 +1,314 @@
+/*
+ * GIF import module. Decodes the first picture of a GIF file through giflib
+ * into an 8-bit device-independent bitmap with that picture's colour table.
+ * The bitmap covers the file's logical screen; the transparent colour and the
+ * parts of the screen the first picture leaves uncovered show as white (the
+ * colour of the thumbnail cells and of an empty viewer). Later pictures of an
+ * animation are not read at all.
+ */
+#include "pelandor/spi_plugin.h"
+
+#include <gif_lib.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+/* Error codes of this module. */
+enum {
+    ResultOk = 0,
+    ResultNotImplemented = -1,
+    ResultUnknownFormat = 2,
+    ResultBrokenData = 3,
+    ResultNoMemory = 4,
+    ResultReadError = 6,
+};
+
+/* Largest pixel count handed to the host. */
+#define MAX_PIXELS (1u << 28)
+
+#define TEXT_OF(x) #x
+#define NUMBER_TEXT(x) TEXT_OF(x)
+#define GIFLIB_TEXT NUMBER_TEXT(GIFLIB_MAJOR) "." NUMBER_TEXT(GIFLIB_MINOR) "." NUMBER_TEXT(GIFLIB_RELEASE)
+
+static int32_t copy_text(const char *text, char *buffer, int32_t length)
+{
+    size_t n = strlen(text);
+    if (!buffer || length <= 0)
+        return 0;
+    if (n >= (size_t)length)
+        n = (size_t)length - 1;
+    memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    return (int32_t)n;
+}
+
+int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
+{
+    switch (infoNumber) {
+    case 0:
+        return copy_text("00IN", buffer, bufferLength);
+    case 1:
+        return copy_text("Pelandor GIF import (giflib " GIFLIB_TEXT ")", buffer, bufferLength);
+    case 2:
+        return copy_text("*.gif", buffer, bufferLength);
+    case 3:
+        return copy_text("GIF", buffer, bufferLength);
+    default:
+        return 0;
+    }
+}
+
+static int is_gif_signature(const unsigned char *bytes)
+{
+    return memcmp(bytes, "GIF87a", 6) == 0 || memcmp(bytes, "GIF89a", 6) == 0;
+}
+
+int32_t IsSupported(const char *path, uint32_t data)
+{
+    unsigned char signature[6];
+    size_t got = 0;
+    (void)path;
+    while (got < sizeof signature) {
+        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
+        if (n <= 0)
+            return 0;
+        got += (size_t)n;
+    }
+    return is_gif_signature(signature);
+}
+
+/* Everything one decoding owns, released by finish() on every path. */
+struct Decoding {
+    FILE *file;
+    GifFileType *gif;
+    unsigned char *header;
+    unsigned char *pixels;
+    GifPixelType *line;
+    int transparent;  /* transparent colour index of the first picture, or -1 */
+    int canvasWidth;  /* logical screen, grown to hold the first picture */
+    int canvasHeight;
+};
+
+static void finish(struct Decoding *d)
+{
+    int error = 0;
+    if (d->gif)
+        DGifCloseFile(d->gif, &error);
+    if (d->file)
+        fclose(d->file);
+    free(d->header);
+    free(d->pixels);
+    free(d->line);
+}
+
+/* giflib's input: the stream of the file opened at the wanted offset. */
+static int read_input(GifFileType *gif, GifByteType *buffer, int length)
+{
+    if (length <= 0)
+        return 0;
+    return (int)fread(buffer, 1, (size_t)length, (FILE *)gif->UserData);
+}
+
+/* Opens the file at `offset` and reads the screen descriptor. */
+static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
+{
+    unsigned char signature[6];
+    int error = 0;
+    if (flag != SPI_INPUT_FILE)
+        return ResultNotImplemented;
+    if (!source || offset < 0)
+        return ResultReadError;
+    d->file = fopen(source, "rb");
+    if (!d->file || fseek(d->file, offset, SEEK_SET) != 0)
+        return ResultReadError;
+    if (fread(signature, 1, sizeof signature, d->file) != sizeof signature || !is_gif_signature(signature)
+        || fseek(d->file, offset, SEEK_SET) != 0)
+        return ResultUnknownFormat;
+    d->gif = DGifOpen(d->file, read_input, &error);
+    if (!d->gif)
+        return error == D_GIF_ERR_NOT_ENOUGH_MEM ? ResultNoMemory : ResultBrokenData;
+    return ResultOk;
+}
+
+/* Skips the extensions before the first picture, keeping its transparent
+ * colour, and reads that picture's descriptor. */
+static int32_t read_first_descriptor(struct Decoding *d)
+{
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    const GifImageDesc *image = &d->gif->Image;
+    int right;
+    int bottom;
+
+    d->transparent = NO_TRANSPARENT_COLOR;
+    while (type != IMAGE_DESC_RECORD_TYPE) {
+        int code = 0;
+        GifByteType *block = NULL;
+        if (DGifGetRecordType(d->gif, &type) == GIF_ERROR)
+            return ResultBrokenData;
+        switch (type) {
+        case IMAGE_DESC_RECORD_TYPE:
+            if (DGifGetImageDesc(d->gif) == GIF_ERROR)
+                return ResultBrokenData;
+            break;
+        case EXTENSION_RECORD_TYPE:
+            if (DGifGetExtension(d->gif, &code, &block) == GIF_ERROR)
+                return ResultBrokenData;
+            if (code == GRAPHICS_EXT_FUNC_CODE && block) {
+                GraphicsControlBlock control;
+                if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+                    d->transparent = control.TransparentColor;
+            }
+            while (block) {
+                if (DGifGetExtensionNext(d->gif, &block) == GIF_ERROR)
+                    return ResultBrokenData;
+            }
+            break;
+        default:
+            /* The trailer (or anything else) before any picture. */
+            return ResultBrokenData;
+        }
+    }
+
+    if (image->Width <= 0 || image->Height <= 0 || image->Left < 0 || image->Top < 0)
+        return ResultBrokenData;
+    /* A picture reaching past the logical screen (or a screen of size 0)
+     * grows the bitmap rather than losing pixels. */
+    right = image->Left + image->Width;
+    bottom = image->Top + image->Height;
+    d->canvasWidth = d->gif->SWidth > right ? d->gif->SWidth : right;
+    d->canvasHeight = d->gif->SHeight > bottom ? d->gif->SHeight : bottom;
+    if ((uint64_t)d->canvasWidth * (uint64_t)d->canvasHeight > MAX_PIXELS)
+        return ResultBrokenData;
+    return ResultOk;
+}
+
+int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
+{
+    struct Decoding d;
+    int32_t result;
+    memset(&d, 0, sizeof d);
+    result = start(&d, source, offset, flag);
+    if (result == ResultOk)
+        result = read_first_descriptor(&d);
+    if (result == ResultOk && info) {
+        memset(info, 0, sizeof *info);
+        info->width = d.canvasWidth;
+        info->height = d.canvasHeight;
+        info->bitDepth = 8;
+    }
+    finish(&d);
+    return result;
+}
+
+static void put16(unsigned char *p, unsigned v)
+{
+    p[0] = (unsigned char)v;
+    p[1] = (unsigned char)(v >> 8);
+}
+
+static void put32(unsigned char *p, uint32_t v)
+{
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+/* Fills the 256-entry colour table (blue, green, red, 0) and returns the index
+ * that shows white where the picture leaves the screen uncovered. */
+static int fill_table(const struct Decoding *d, unsigned char *table)
+{
+    const ColorMapObject *map = d->gif->Image.ColorMap ? d->gif->Image.ColorMap : d->gif->SColorMap;
+    int count = 0;
+    int i;
+    if (map && map->Colors) {
+        count = map->ColorCount < 256 ? map->ColorCount : 256;
+        for (i = 0; i < count; ++i) {
+            table[4 * i] = map->Colors[i].Blue;
+            table[4 * i + 1] = map->Colors[i].Green;
+            table[4 * i + 2] = map->Colors[i].Red;
+        }
+    } else {
+        /* A file without any colour table: show the indexes as grey levels. */
+        for (i = 0; i < 256; ++i)
+            table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = (unsigned char)i;
+        count = 256;
+    }
+    if (d->transparent >= 0 && d->transparent < 256) {
+        memset(table + 4 * d->transparent, 255, 3);
+        return d->transparent;
+    }
+    if (count < 256) {
+        memset(table + 4 * count, 255, 3);
+        return count;
+    }
+    /* A full table has no free entry: the background colour stands in. */
+    return map ? d->gif->SBackGroundColor & 0xFF : 255;
+}
+
+static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
+{
+    /* Rows of an interlaced picture arrive in four passes. */
+    static const int passStart[4] = {0, 4, 2, 1};
+    static const int passStep[4] = {8, 8, 4, 2};
+    const GifImageDesc *image = &d->gif->Image;
+    const size_t width = (size_t)d->canvasWidth;
+    const size_t height = (size_t)d->canvasHeight;
+    const size_t stride = (width + 3u) & ~(size_t)3u;
+    const int passes = image->Interlace ? 4 : 1;
+    int blank;
+    int pass;
+
+    d->header = calloc(1, 40u + 256u * 4u);
+    d->pixels = malloc(height * stride);
+    d->line = malloc((size_t)image->Width);
+    if (!d->header || !d->pixels || !d->line)
+        return ResultNoMemory;
+    blank = fill_table(d, d->header + 40);
+    memset(d->pixels, blank, height * stride);
+
+    for (pass = 0; pass < passes; ++pass) {
+        const int first = image->Interlace ? passStart[pass] : 0;
+        const int step = image->Interlace ? passStep[pass] : 1;
+        int row;
+        for (row = first; row < image->Height; row += step) {
+            /* Bottom-up rows: screen row r is stored as row height - 1 - r. */
+            const size_t screenRow = (size_t)image->Top + (size_t)row;
+            if (DGifGetLine(d->gif, d->line, image->Width) == GIF_ERROR)
+                return ResultBrokenData;
+            memcpy(d->pixels + (height - 1 - screenRow) * stride + (size_t)image->Left, d->line,
+                   (size_t)image->Width);
+        }
+    }
+
+    put32(d->header, 40);
+    put32(d->header + 4, (uint32_t)width);
+    put32(d->header + 8, (uint32_t)height);
+    put16(d->header + 12, 1);
+    put16(d->header + 14, 8);
+    put32(d->header + 20, (uint32_t)(stride * height));
+    put32(d->header + 32, 256);
+    *bitmapInfo = d->header;
+    *bitmapBits = d->pixels;
+    d->header = NULL;
+    d->pixels = NULL;
+    return ResultOk;
+}
+
+int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                   SpiProgressCallback progress, int32_t callbackData)
+{
+    struct Decoding d;
+    int32_t result;
+    (void)progress;
+    (void)callbackData;
+    if (!bitmapInfo || !bitmapBits)
+        return ResultNotImplemented;
+    memset(&d, 0, sizeof d);
+    result = start(&d, source, offset, flag);
+    if (result == ResultOk)
+        result = read_first_descriptor(&d);
+    if (result == ResultOk)
+        result = decode(&d, bitmapInfo, bitmapBits);
+    finish(&d);
+    return result;
+}

@@ -1,0 +1,418 @@
+/*
+ * TIFF import module. Decodes the first page of a TIFF (or BigTIFF) file
+ * through libtiff's RGBA interface, which handles every photometric
+ * interpretation, bit depth and compression libtiff knows, into a 24-bit
+ * device-independent bitmap with transparent pixels laid over white (the
+ * colour of the thumbnail cells and of an empty viewer).
+ *
+ * The file is read through client procedures that count every position from
+ * the image's offset, since the offsets inside a TIFF file are relative to
+ * its header. Pictures are decoded from a copy of the file in memory when
+ * it is not huge (see map_copy). libtiff's diagnostics are silenced: problems
+ * are reported through the result code, never on the console.
+ */
+#include "pelandor/spi_plugin.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+/* Error codes of this module. */
+enum {
+    ResultOk = 0,
+    ResultNotImplemented = -1,
+    ResultUnknownFormat = 2,
+    ResultBrokenData = 3,
+    ResultNoMemory = 4,
+    ResultReadError = 6,
+};
+
+/* Largest pixel count handed to the host. */
+#define MAX_PIXELS (1u << 28)
+
+/* Largest file decoded from a copy in memory; see map_copy(). */
+#define MAX_COPY (256u << 20)
+
+static int32_t copy_text(const char *text, char *buffer, int32_t length)
+{
+    size_t n = strlen(text);
+    if (!buffer || length <= 0)
+        return 0;
+    if (n >= (size_t)length)
+        n = (size_t)length - 1;
+    memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    return (int32_t)n;
+}
+
+int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
+{
+    switch (infoNumber) {
+    case 0:
+        return copy_text("00IN", buffer, bufferLength);
+    case 1:
+        return copy_text("Pelandor TIFF import (libtiff)", buffer, bufferLength);
+    case 2:
+        return copy_text("*.tif;*.tiff", buffer, bufferLength);
+    case 3:
+        return copy_text("TIFF", buffer, bufferLength);
+    default:
+        return 0;
+    }
+}
+
+/* Byte order mark and version: classic TIFF (42) or BigTIFF (43). */
+static int is_tiff_signature(const unsigned char *bytes)
+{
+    if (bytes[0] == 'I' && bytes[1] == 'I')
+        return (bytes[2] == 42 || bytes[2] == 43) && bytes[3] == 0;
+    if (bytes[0] == 'M' && bytes[1] == 'M')
+        return bytes[2] == 0 && (bytes[3] == 42 || bytes[3] == 43);
+    return 0;
+}
+
+int32_t IsSupported(const char *path, uint32_t data)
+{
+    unsigned char signature[4];
+    size_t got = 0;
+    (void)path;
+    while (got < sizeof signature) {
+        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
+        if (n <= 0)
+            return 0;
+        got += (size_t)n;
+    }
+    return is_tiff_signature(signature);
+}
+
+/* The image's bytes: the file from `base` on, and possibly a copy of them. */
+struct Source {
+    int fd;
+    off_t base;
+    uint64_t size;
+    uint64_t position;
+    unsigned char *copy;
+};
+
+static tmsize_t read_source(thandle_t handle, void *buffer, tmsize_t length)
+{
+    struct Source *s = (struct Source *)handle;
+    tmsize_t done = 0;
+    while (done < length && s->position < s->size) {
+        const uint64_t left = s->size - s->position;
+        const size_t want = (uint64_t)(length - done) < left ? (size_t)(length - done) : (size_t)left;
+        const ssize_t n = pread(s->fd, (char *)buffer + done, want, s->base + (off_t)s->position);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+        s->position += (uint64_t)n;
+    }
+    return done;
+}
+
+static tmsize_t write_nothing(thandle_t handle, void *buffer, tmsize_t length)
+{
+    (void)handle;
+    (void)buffer;
+    (void)length;
+    return 0;
+}
+
+static toff_t seek_source(thandle_t handle, toff_t offset, int whence)
+{
+    struct Source *s = (struct Source *)handle;
+    uint64_t from;
+    switch (whence) {
+    case SEEK_SET:
+        from = 0;
+        break;
+    case SEEK_CUR:
+        from = s->position;
+        break;
+    case SEEK_END:
+        from = s->size;
+        break;
+    default:
+        return (toff_t)-1;
+    }
+    /* A relative offset arrives as an unsigned value; negative ones wrap. */
+    if (whence != SEEK_SET && (int64_t)offset < 0 && (uint64_t)(-(int64_t)offset) > from)
+        return (toff_t)-1;
+    s->position = from + offset;
+    return s->position;
+}
+
+static int close_nothing(thandle_t handle)
+{
+    (void)handle;
+    return 0;
+}
+
+static toff_t size_of_source(thandle_t handle)
+{
+    return ((struct Source *)handle)->size;
+}
+
+/* Hands libtiff the copy in memory as a mapped file. Read through
+ * read_source, libtiff refuses uncompressed tiles whose size is not a
+ * multiple of 1024 bytes (it compares the tile with its rounded-up read
+ * buffer); from a mapping it reads them, like every other layout. */
+static int map_copy(thandle_t handle, void **base, toff_t *size)
+{
+    struct Source *s = (struct Source *)handle;
+    if (!s->copy)
+        return 0;
+    *base = s->copy;
+    *size = s->size;
+    return 1;
+}
+
+static void unmap_nothing(thandle_t handle, void *base, toff_t size)
+{
+    (void)handle;
+    (void)base;
+    (void)size;
+}
+
+static int silent(TIFF *tiff, void *userData, const char *module, const char *format, va_list arguments)
+{
+    (void)tiff;
+    (void)userData;
+    (void)module;
+    (void)format;
+    (void)arguments;
+    return 1;
+}
+
+/* Everything one decoding owns, released by finish() on every path. libtiff
+ * still reports some problems through its process-wide handlers only; they
+ * are switched off for the decoding and restored afterwards, so nothing here
+ * stays installed once the module is unloaded. */
+struct Decoding {
+    struct Source source;
+    TIFFOpenOptions *options;
+    TIFF *tiff;
+    TIFFErrorHandler oldError;
+    TIFFErrorHandler oldWarning;
+    TIFFErrorHandlerExt oldErrorExt;
+    TIFFErrorHandlerExt oldWarningExt;
+    uint32_t width;
+    uint32_t height;
+    uint32_t *raster;
+    unsigned char *header;
+    unsigned char *pixels;
+};
+
+static void begin(struct Decoding *d)
+{
+    memset(d, 0, sizeof *d);
+    d->source.fd = -1;
+    d->oldError = TIFFSetErrorHandler(NULL);
+    d->oldWarning = TIFFSetWarningHandler(NULL);
+    d->oldErrorExt = TIFFSetErrorHandlerExt(NULL);
+    d->oldWarningExt = TIFFSetWarningHandlerExt(NULL);
+}
+
+static void finish(struct Decoding *d)
+{
+    if (d->tiff)
+        TIFFClose(d->tiff);
+    if (d->options)
+        TIFFOpenOptionsFree(d->options);
+    if (d->source.fd >= 0)
+        close(d->source.fd);
+    free(d->source.copy);
+    free(d->raster);
+    free(d->header);
+    free(d->pixels);
+    TIFFSetErrorHandler(d->oldError);
+    TIFFSetWarningHandler(d->oldWarning);
+    TIFFSetErrorHandlerExt(d->oldErrorExt);
+    TIFFSetWarningHandlerExt(d->oldWarningExt);
+}
+
+/* Copies the image's bytes into memory for map_copy(), unless there are
+ * more than MAX_COPY of them. The file itself is never mapped: a file
+ * shortened while it is read would turn into a fatal signal. */
+static int32_t load_copy(struct Source *s)
+{
+    if (s->size > MAX_COPY)
+        return ResultOk;
+    s->copy = malloc(s->size ? (size_t)s->size : 1u);
+    if (!s->copy)
+        return ResultNoMemory;
+    s->position = 0;
+    if ((uint64_t)read_source(s, s->copy, (tmsize_t)s->size) != s->size)
+        return ResultReadError;
+    s->position = 0;
+    return ResultOk;
+}
+
+/* Opens the file at `offset` and reads the first page's directory; `copy`
+ * asks for the copy in memory (pictures, not information). */
+static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag, int copy)
+{
+    int32_t result;
+    unsigned char signature[4];
+    struct stat status;
+    if (flag != SPI_INPUT_FILE)
+        return ResultNotImplemented;
+    if (!source || offset < 0)
+        return ResultReadError;
+    d->source.fd = open(source, O_RDONLY | O_CLOEXEC);
+    if (d->source.fd < 0 || fstat(d->source.fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return ResultReadError;
+    if (status.st_size < offset)
+        return ResultUnknownFormat;
+    d->source.base = offset;
+    d->source.size = (uint64_t)(status.st_size - offset);
+    if (read_source(&d->source, signature, sizeof signature) != (tmsize_t)sizeof signature
+        || !is_tiff_signature(signature))
+        return ResultUnknownFormat;
+    d->source.position = 0;
+    if (copy && (result = load_copy(&d->source)) != ResultOk)
+        return result;
+
+    d->options = TIFFOpenOptionsAlloc();
+    if (!d->options)
+        return ResultNoMemory;
+    TIFFOpenOptionsSetErrorHandlerExtR(d->options, silent, NULL);
+    TIFFOpenOptionsSetWarningHandlerExtR(d->options, silent, NULL);
+    d->tiff = TIFFClientOpenExt(source, "r", (thandle_t)&d->source, read_source, write_nothing, seek_source,
+                                close_nothing, size_of_source, map_copy, unmap_nothing, d->options);
+    if (!d->tiff)
+        return ResultBrokenData;
+    if (!TIFFGetField(d->tiff, TIFFTAG_IMAGEWIDTH, &d->width)
+        || !TIFFGetField(d->tiff, TIFFTAG_IMAGELENGTH, &d->height) || d->width == 0 || d->height == 0
+        || (uint64_t)d->width * d->height > MAX_PIXELS)
+        return ResultBrokenData;
+    return ResultOk;
+}
+
+/* A resolution tag in pixels per metre, as the host's other formats give it. */
+static uint16_t density(TIFF *tiff, ttag_t tag)
+{
+    float resolution = 0;
+    uint16_t unit = RESUNIT_INCH;
+    double perMetre;
+    if (!TIFFGetField(tiff, tag, &resolution) || !(resolution > 0))
+        return 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit == RESUNIT_INCH)
+        perMetre = resolution / 0.0254;
+    else if (unit == RESUNIT_CENTIMETER)
+        perMetre = resolution * 100.0;
+    else
+        return 0;
+    return perMetre >= 65535.0 ? 0xFFFF : (uint16_t)(perMetre + 0.5);
+}
+
+int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
+{
+    struct Decoding d;
+    int32_t result;
+    begin(&d);
+    result = start(&d, source, offset, flag, 0);
+    if (result == ResultOk && info) {
+        uint16_t bitsPerSample = 0;
+        uint16_t samplesPerPixel = 0;
+        int depth;
+        TIFFGetFieldDefaulted(d.tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+        TIFFGetFieldDefaulted(d.tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+        depth = (int)bitsPerSample * (int)samplesPerPixel;
+        memset(info, 0, sizeof *info);
+        info->width = (int32_t)d.width;
+        info->height = (int32_t)d.height;
+        info->xDensity = density(d.tiff, TIFFTAG_XRESOLUTION);
+        info->yDensity = density(d.tiff, TIFFTAG_YRESOLUTION);
+        info->bitDepth = (int16_t)(depth > 0 && depth <= 0x7FFF ? depth : 24);
+    }
+    finish(&d);
+    return result;
+}
+
+static void put16(unsigned char *p, unsigned v)
+{
+    p[0] = (unsigned char)v;
+    p[1] = (unsigned char)(v >> 8);
+}
+
+static void put32(unsigned char *p, uint32_t v)
+{
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
+{
+    const size_t width = d->width;
+    const size_t height = d->height;
+    const size_t stride = ((width * 24u + 31u) / 32u) * 4u;
+    size_t y;
+
+    d->raster = malloc(width * height * sizeof *d->raster);
+    d->header = calloc(1, 40);
+    d->pixels = calloc(height, stride);
+    if (!d->raster || !d->header || !d->pixels)
+        return ResultNoMemory;
+    /* Bottom-left orientation yields the rows bottom-up, as the bitmap wants
+     * them; a damaged strip or tile fails the whole picture. */
+    if (!TIFFReadRGBAImageOriented(d->tiff, d->width, d->height, d->raster, ORIENTATION_BOTLEFT, 1))
+        return ResultBrokenData;
+
+    /* libtiff hands back colours premultiplied by alpha, so laying them over
+     * white adds the uncovered share of white. */
+    for (y = 0; y < height; ++y) {
+        const uint32_t *src = d->raster + y * width;
+        unsigned char *dst = d->pixels + y * stride;
+        size_t x;
+        for (x = 0; x < width; ++x, dst += 3) {
+            const uint32_t pixel = src[x];
+            const unsigned white = 255u - TIFFGetA(pixel);
+            const unsigned blue = TIFFGetB(pixel) + white;
+            const unsigned green = TIFFGetG(pixel) + white;
+            const unsigned red = TIFFGetR(pixel) + white;
+            dst[0] = (unsigned char)(blue > 255u ? 255u : blue);
+            dst[1] = (unsigned char)(green > 255u ? 255u : green);
+            dst[2] = (unsigned char)(red > 255u ? 255u : red);
+        }
+    }
+
+    put32(d->header, 40);
+    put32(d->header + 4, d->width);
+    put32(d->header + 8, d->height);
+    put16(d->header + 12, 1);
+    put16(d->header + 14, 24);
+    put32(d->header + 20, (uint32_t)(stride * height));
+    *bitmapInfo = d->header;
+    *bitmapBits = d->pixels;
+    d->header = NULL;
+    d->pixels = NULL;
+    return ResultOk;
+}
+
+int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                   SpiProgressCallback progress, int32_t callbackData)
+{
+    struct Decoding d;
+    int32_t result;
+    (void)progress;
+    (void)callbackData;
+    if (!bitmapInfo || !bitmapBits)
+        return ResultNotImplemented;
+    begin(&d);
+    result = start(&d, source, offset, flag, 1);
+    if (result == ResultOk)
+        result = decode(&d, bitmapInfo, bitmapBits);
+    finish(&d);
+    return result;
+}

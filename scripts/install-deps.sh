@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what Pelandor needs to build, run and test on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
+    libjpeg62-turbo-dev libpng-dev
+    libgif-dev libgif7 libtiff-dev libtiff6 libwebp-dev libwebp7 libwebpdemux2 libwebpmux3
+    shared-mime-info fonts-ipafont-gothic
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    $SUDO apt-get update
+    $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless; then runs the
+# decoding and plug-in tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+scripts/build.sh
+ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELANDOR_SANITIZE=ON -DPELANDOR_BENCH=OFF
+cmake --build build-asan -j"$(nproc)" --target pelandor_sanitized_tests
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -L sanitized

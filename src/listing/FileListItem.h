@@ -1,0 +1,19 @@
+// One line of the file list: the caption (file name), the five detail texts
+// and the index of its thumbnail cell.
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace pelandor {
+
+struct FileListItem {
+    // Sub-item i is column i + 1: type, size, date, image size, colours.
+    static constexpr int SubItemCount = 5;
+
+    QString caption;
+    std::array<QString, SubItemCount> subItems;
+    int imageIndex = -1;
+};
+
+} // namespace pelandor

@@ -1,0 +1,227 @@
+#include "listing/FileListModel.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "listing/ItemComparison.h"
+#include "listing/ThumbnailList.h"
+
+namespace pelandor {
+
+namespace {
+struct ColumnInfo {
+    const char *caption;
+    int width;
+    bool right;
+};
+const ColumnInfo kColumns[FileListModel::ColumnCount] = {
+    {"ﾌｧｲﾙ名", 95, false}, {"ﾌｧｲﾙの種類", 95, false}, {"ﾌｧｲﾙｻｲｽﾞ", 66, true},
+    {"ﾌｧｲﾙ日時", 90, false}, {"画像ｻｲｽﾞ", 70, true}, {"色数", 60, true},
+};
+} // namespace
+
+FileListModel::FileListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_thumbnails(new ThumbnailList(this))
+{
+    connect(m_thumbnails, &ThumbnailList::cellReplaced, this, &FileListModel::onCellReplaced);
+    connect(m_thumbnails, &ThumbnailList::cleared, this, &FileListModel::onThumbnailsCleared);
+}
+
+QString FileListModel::placeholderCaption()
+{
+    return QStringLiteral("読み込み中");
+}
+
+QString FileListModel::columnCaption(int column)
+{
+    return column >= 0 && column < ColumnCount ? QString::fromUtf8(kColumns[column].caption) : QString();
+}
+
+int FileListModel::columnWidth(int column)
+{
+    return column >= 0 && column < ColumnCount ? kColumns[column].width : 0;
+}
+
+Qt::Alignment FileListModel::columnAlignment(int column)
+{
+    const bool right = column >= 0 && column < ColumnCount && kColumns[column].right;
+    return (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_items.size());
+}
+
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_items.size() || index.column() >= ColumnCount)
+        return QVariant();
+    const FileListItem &item = m_items[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (index.column() == NameColumn)
+            return item.caption;
+        return item.subItems[size_t(index.column() - 1)];
+    case Qt::TextAlignmentRole:
+        return int(columnAlignment(index.column()));
+    case Qt::DecorationRole:
+        if (index.column() != NameColumn || item.imageIndex < 0)
+            return QVariant();
+        return m_thumbnails->cell(item.imageIndex);
+    case ThumbnailRole:
+        return m_thumbnails->cell(item.imageIndex);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return columnCaption(section);
+    if (role == Qt::TextAlignmentRole)
+        return int(columnAlignment(section));
+    return QVariant();
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
+bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_items.size())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    m_items.remove(row, count);
+    endRemoveRows();
+    return true;
+}
+
+QString FileListModel::caption(int row) const
+{
+    return row >= 0 && row < m_items.size() ? m_items[row].caption : QString();
+}
+
+QString FileListModel::subItem(int row, int i) const
+{
+    if (row < 0 || row >= m_items.size() || i < 0 || i >= FileListItem::SubItemCount)
+        return QString();
+    return m_items[row].subItems[size_t(i)];
+}
+
+int FileListModel::imageIndex(int row) const
+{
+    return row >= 0 && row < m_items.size() ? m_items[row].imageIndex : -1;
+}
+
+int FileListModel::appendItem(const FileListItem &item)
+{
+    const int row = int(m_items.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_items.append(item);
+    endInsertRows();
+    return row;
+}
+
+int FileListModel::appendPlaceholder()
+{
+    FileListItem item;
+    item.caption = placeholderCaption();
+    return appendItem(item);
+}
+
+void FileListModel::setItem(int row, const FileListItem &item)
+{
+    if (row < 0 || row >= m_items.size())
+        return;
+    m_items[row] = item;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void FileListModel::setCaption(int row, const QString &caption)
+{
+    if (row < 0 || row >= m_items.size())
+        return;
+    m_items[row].caption = caption;
+    emit dataChanged(index(row, NameColumn), index(row, NameColumn), {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void FileListModel::setImageIndex(int row, int imageIndex)
+{
+    if (row < 0 || row >= m_items.size())
+        return;
+    m_items[row].imageIndex = imageIndex;
+    emit dataChanged(index(row, NameColumn), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
+}
+
+void FileListModel::clear()
+{
+    if (m_items.isEmpty())
+        return;
+    beginResetModel();
+    m_items.clear();
+    m_items.squeeze();
+    endResetModel();
+}
+
+void FileListModel::sortItems(int k)
+{
+    if (k == 0 || m_items.size() < 2)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    std::vector<int> order(size_t(m_items.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return compareItems(m_items[a], m_items[b], k, m_collator) < 0; });
+
+    std::vector<int> newRowOf(order.size());
+    QList<FileListItem> sorted;
+    sorted.reserve(m_items.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        newRowOf[size_t(order[i])] = int(i);
+        sorted.append(std::move(m_items[order[i]]));
+    }
+    m_items = std::move(sorted);
+
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &old : from)
+        to.append(index(newRowOf[size_t(old.row())], old.column()));
+    changePersistentIndexList(from, to);
+
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void FileListModel::onCellReplaced(int imageIndex)
+{
+    for (int row = 0; row < m_items.size(); ++row) {
+        if (m_items[row].imageIndex == imageIndex)
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
+    }
+}
+
+void FileListModel::onThumbnailsCleared()
+{
+    if (!m_items.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_items.size()) - 1, ColumnCount - 1),
+                         {Qt::DecorationRole, ThumbnailRole});
+}
+
+} // namespace pelandor

@@ -1,0 +1,76 @@
+// The file list's one item model: per row the caption (file name), five
+// detail texts and the index of its thumbnail in the list's ThumbnailList.
+// The icon view shows column 0 with the thumbnail; the report view shows all
+// six columns. Sorting reorders the rows and keeps every row's image index.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+
+#include "listing/FileListItem.h"
+#include "platform/TextCollator.h"
+
+namespace pelandor {
+
+class ThumbnailList;
+
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { NameColumn, TypeColumn, SizeColumn, DateColumn, ImageSizeColumn, ColorsColumn, ColumnCount };
+    enum Role {
+        // The row's thumbnail cell (QImage), in every column; null without one.
+        ThumbnailRole = Qt::UserRole + 1,
+    };
+
+    explicit FileListModel(QObject *parent = nullptr);
+
+    // The caption of an item whose file is still being decoded.
+    static QString placeholderCaption();
+    // Caption, width and alignment of each column.
+    static QString columnCaption(int column);
+    static int columnWidth(int column);
+    static Qt::Alignment columnAlignment(int column);
+
+    ThumbnailList *thumbnails() const { return m_thumbnails; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+
+    int count() const { return int(m_items.size()); }
+    const FileListItem &item(int row) const { return m_items.at(row); }
+    QString caption(int row) const;
+    // Sub-item i (0 to 4) is column i + 1; empty out of range.
+    QString subItem(int row, int i) const;
+    int imageIndex(int row) const;
+
+    // Appends one row (one insertion, so views only add that row) and returns it.
+    int appendItem(const FileListItem &item);
+    // Appends a row with the placeholder caption, no texts and no thumbnail.
+    int appendPlaceholder();
+    // Replaces a row's content; a row out of range changes nothing.
+    void setItem(int row, const FileListItem &item);
+    void setCaption(int row, const QString &caption);
+    void setImageIndex(int row, int imageIndex);
+    // Removes every row (the thumbnails stay: they are the ThumbnailList's).
+    void clear();
+
+    // Stable sort by the sort parameter k (see ItemComparison.h); k = 0 does
+    // nothing. Selections and persistent indexes follow their rows.
+    void sortItems(int k);
+
+private:
+    void onCellReplaced(int imageIndex);
+    void onThumbnailsCleared();
+
+    QList<FileListItem> m_items;
+    ThumbnailList *m_thumbnails = nullptr;
+    TextCollator m_collator;
+};
+
+} // namespace pelandor

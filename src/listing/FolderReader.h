@@ -1,0 +1,59 @@
+// Reads one folder's files of one image type into the file list model: every
+// regular file whose extension matches the type's pattern gets a placeholder
+// row, is decoded at full size, drawn into its thumbnail cell and completed
+// with its detail texts. The caller hears of each placeholder (to paint it)
+// and of each finished file (to pump events and say whether to go on).
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "decode/Bitmap.h"
+#include "pelandor/spi_plugin.h"
+
+namespace pelandor {
+
+class FileListModel;
+class PictureSource;
+
+class FolderReader {
+public:
+    // host decodes the files of plug-in types (the caller loads the entry's
+    // module into it first); it may be null when no module is needed.
+    FolderReader(FileListModel &model, PictureSource *host, bool jpegPluginFound);
+
+    // Called right after a placeholder row was appended, before its file is
+    // decoded.
+    void setPlaceholderAdded(std::function<void(int row)> handler) { m_placeholderAdded = std::move(handler); }
+    // Called after every finished file; returning false stops the reading.
+    void setFileDone(std::function<bool()> handler) { m_fileDone = std::move(handler); }
+
+    // Appends the matching files of folderPath in the order the directory
+    // lists them. Returns false when stopped by the file-done handler. A
+    // folder that cannot be read adds nothing.
+    bool read(const QString &folderPath, const QString &pattern);
+
+    // The extension of a file name or pattern: from its last "." on, upper
+    // case; empty without a ".". A "." in a folder part does not count.
+    static QString extensionOf(const QString &name);
+    // extensionOf, with ".JPEG" and ".JPE" counted as ".JPG".
+    static QString fileExtensionOf(const QString &fileName);
+    // Whether a file belongs to a pattern: the file's extension (JPEG and JPE
+    // counted as JPG) equals the pattern's extension exactly. Wildcards in the
+    // pattern are not interpreted.
+    static bool matches(const QString &fileName, const QString &pattern);
+    // folderPath joined with a file name by exactly one "/".
+    static QString fullPath(const QString &folderPath, const QString &fileName);
+
+private:
+    FileListModel &m_model;
+    PictureSource *m_host;
+    bool m_jpegPluginFound;
+    std::function<void(int)> m_placeholderAdded;
+    std::function<bool()> m_fileDone;
+    // Reused from file to file, like the record the loader fills.
+    Bitmap m_decoded;
+    PictureInfo m_record{};
+};
+
+} // namespace pelandor

@@ -1,0 +1,245 @@
+#include "listing/HeadlessReport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+
+#include "decode/Bitmap.h"
+#include "decode/BmpWriter.h"
+#include "listing/FileListModel.h"
+#include "listing/FolderReader.h"
+#include "listing/ThumbnailList.h"
+#include "platform/MessageSink.h"
+#include "plugin/TSpi.h"
+#include "plugin/TypeListBuilder.h"
+
+namespace pelandor {
+
+namespace {
+
+const QString ReportOption = QStringLiteral("--report");
+const QString ThumbnailsOption = QStringLiteral("--thumbnails");
+
+// Host messages of a headless run: one line each on the error stream.
+class StreamMessageSink : public MessageSink {
+public:
+    explicit StreamMessageSink(QTextStream &err)
+        : m_err(err)
+    {
+    }
+    void showMessage(const QString &text) override
+    {
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        m_err << line << Qt::endl;
+    }
+
+private:
+    QTextStream &m_err;
+};
+
+int sortKeyOf(const QString &name)
+{
+    static const QStringList names = {QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("size"),
+                                      QStringLiteral("date")};
+    return int(names.indexOf(name)) + 1; // 0 when unknown
+}
+
+} // namespace
+
+bool HeadlessReport::isHeadlessCommand(const QStringList &args)
+{
+    return args.contains(ReportOption) || args.contains(ThumbnailsOption);
+}
+
+std::optional<HeadlessReport::Options> HeadlessReport::parse(const QStringList &args, QString *error)
+{
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return std::nullopt;
+    };
+    Options options;
+    std::optional<Command> command;
+    QStringList positional;
+    bool sortGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        auto value = [&](const QString &option) -> std::optional<QString> {
+            if (arg.startsWith(option + QLatin1Char('=')))
+                return arg.mid(option.size() + 1);
+            if (i + 1 < args.size())
+                return args[++i];
+            return std::nullopt;
+        };
+        if (arg == ReportOption || arg == ThumbnailsOption) {
+            if (command)
+                return fail(QStringLiteral("only one of --report and --thumbnails may be given"));
+            command = arg == ReportOption ? Command::Report : Command::Thumbnails;
+        } else if (arg == QLatin1String("--type") || arg.startsWith(QLatin1String("--type="))) {
+            const std::optional<QString> v = value(QStringLiteral("--type"));
+            if (!v)
+                return fail(QStringLiteral("--type needs a pattern"));
+            options.type = *v;
+        } else if (arg == QLatin1String("--sort") || arg.startsWith(QLatin1String("--sort="))) {
+            const std::optional<QString> v = value(QStringLiteral("--sort"));
+            if (!v || sortKeyOf(*v) == 0)
+                return fail(QStringLiteral("--sort needs one of name, type, size, date"));
+            options.sortKey = sortKeyOf(*v);
+            sortGiven = true;
+        } else if (arg == QLatin1String("--descending")) {
+            options.descending = true;
+            sortGiven = true;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            return fail(QStringLiteral("unknown option: %1").arg(arg));
+        } else {
+            positional << arg;
+        }
+    }
+    if (!command)
+        return fail(QStringLiteral("--report or --thumbnails is missing"));
+    options.command = *command;
+    if (options.command == Command::Report) {
+        if (positional.size() != 1)
+            return fail(QStringLiteral("usage: pelandor --report FOLDER [--type PATTERN] "
+                                       "[--sort name|type|size|date] [--descending]"));
+        options.folder = positional[0];
+    } else {
+        if (sortGiven)
+            return fail(QStringLiteral("--sort and --descending belong to --report"));
+        if (positional.size() != 2)
+            return fail(QStringLiteral("usage: pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]"));
+        options.folder = positional[0];
+        options.outputFolder = positional[1];
+    }
+    return options;
+}
+
+void HeadlessReport::readFolder(FileListModel &model, const QString &folder, const ImageTypeList &entries,
+                                int selected, TSpi &host, bool jpegPluginFound)
+{
+    const int n = int(entries.size());
+    if (selected < 0 || selected >= n)
+        return;
+    auto readEntry = [&](const ImageTypeEntry &entry) {
+        if (!entry.pluginName.isEmpty())
+            host.LoadSpi(entry.pluginName);
+        FolderReader reader(model, &host, jpegPluginFound);
+        reader.read(folder, entry.text);
+        if (!entry.pluginName.isEmpty())
+            host.FreeSpi();
+    };
+    if (selected == n - 1) {
+        for (int i = 0; i < n - 1; ++i)
+            readEntry(entries[i]);
+    } else {
+        readEntry(entries[selected]);
+    }
+}
+
+QString HeadlessReport::reportLine(const FileListModel &model, int row)
+{
+    QString line = model.caption(row);
+    for (int i = 0; i < FileListItem::SubItemCount; ++i)
+        line += QLatin1Char('\t') + model.subItem(row, i);
+    return line;
+}
+
+bool HeadlessReport::list(const Options &options, const QString &moduleFolder, FileListModel &model,
+                          MessageSink &messages, QString *error)
+{
+    const QFileInfo folderInfo(options.folder);
+    if (options.folder.isEmpty() || !folderInfo.isDir()) {
+        *error = QStringLiteral("not a folder: %1").arg(options.folder);
+        return false;
+    }
+    const QString folder = QDir::cleanPath(folderInfo.absoluteFilePath());
+
+    TSpi host(moduleFolder, messages);
+    const TypeListBuilder::Result types = TypeListBuilder::build(host, moduleFolder);
+    int selected = int(types.entries.size()) - 1;
+    if (options.type) {
+        selected = -1;
+        for (int i = 0; i < types.entries.size(); ++i) {
+            if (types.entries[i].text == *options.type) {
+                selected = i;
+                break;
+            }
+        }
+        if (selected < 0) {
+            *error = QStringLiteral("unknown image type: %1").arg(*options.type);
+            return false;
+        }
+    }
+    readFolder(model, folder, types.entries, selected, host, types.jpegPluginFound);
+    model.sortItems(options.descending ? -options.sortKey : options.sortKey);
+    return true;
+}
+
+int HeadlessReport::runReport(const Options &options, const QString &moduleFolder, QTextStream &out,
+                              QTextStream &err)
+{
+    StreamMessageSink messages(err);
+    FileListModel model;
+    QString error;
+    if (!list(options, moduleFolder, model, messages, &error)) {
+        err << "pelandor: " << error << Qt::endl;
+        return BadUsageStatus;
+    }
+    for (int row = 0; row < model.count(); ++row)
+        out << reportLine(model, row) << '\n';
+    out.flush();
+    return 0;
+}
+
+int HeadlessReport::runThumbnails(const Options &options, const QString &moduleFolder, QTextStream &err)
+{
+    StreamMessageSink messages(err);
+    FileListModel model;
+    QString error;
+    if (!list(options, moduleFolder, model, messages, &error)) {
+        err << "pelandor: " << error << Qt::endl;
+        return BadUsageStatus;
+    }
+    const QString outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    if (!QDir().mkpath(outputFolder)) {
+        err << "pelandor: cannot create the folder " << outputFolder << Qt::endl;
+        return WriteFailedStatus;
+    }
+    int status = 0;
+    for (int row = 0; row < model.count(); ++row) {
+        Bitmap cell;
+        cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
+        const QString path = FolderReader::fullPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
+        QSaveFile file(path);
+        QString writeError;
+        if (!file.open(QIODevice::WriteOnly) || !writeBmp(cell, file, &writeError) || !file.commit()) {
+            err << "pelandor: cannot write " << path << ": "
+                << (writeError.isEmpty() ? file.errorString() : writeError) << Qt::endl;
+            status = WriteFailedStatus;
+        }
+    }
+    return status;
+}
+
+int HeadlessReport::runHeadlessCommand(const QStringList &args, const QString &moduleFolder)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+    QString error;
+    const std::optional<Options> options = parse(args, &error);
+    if (!options) {
+        err << "pelandor: " << error << Qt::endl;
+        return BadUsageStatus;
+    }
+    if (options->command == Command::Report)
+        return runReport(*options, moduleFolder, out, err);
+    return runThumbnails(*options, moduleFolder, err);
+}
+
+} // namespace pelandor

@@ -1,0 +1,69 @@
+// The command-line listings that need no window and no display:
+//   pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date] [--descending]
+//     prints one line per list item in the final order: the six column texts
+//     separated by tabs;
+//   pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]
+//     writes every listed file's thumbnail cell as OUTDIR/<file name>.bmp.
+// Both read the folder exactly as the window does (all image types unless
+// --type names an entry of the type list) and end with the window's sort.
+// Exit status 2 with a one-line message for a bad command line, a FOLDER that
+// is no folder or an unknown PATTERN; 1 when a bitmap cannot be written.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "decode/ImageTypeEntry.h"
+
+class QTextStream;
+
+namespace pelandor {
+
+class FileListModel;
+class MessageSink;
+class TSpi;
+
+class HeadlessReport {
+public:
+    enum class Command { Report, Thumbnails };
+    struct Options {
+        Command command = Command::Report;
+        QString folder;
+        QString outputFolder;
+        std::optional<QString> type;
+        int sortKey = 1; // 1 name, 2 type, 3 size, 4 date
+        bool descending = false;
+    };
+
+    static constexpr int BadUsageStatus = 2;
+    static constexpr int WriteFailedStatus = 1;
+
+    // True when the arguments (without the program name) ask for a headless run.
+    static bool isHeadlessCommand(const QStringList &args);
+    // Parses and runs; messages go to standard error, the report to standard
+    // output. Returns the exit status.
+    static int runHeadlessCommand(const QStringList &args, const QString &moduleFolder);
+
+    // The options of a headless command line, or nothing with the reason in error.
+    static std::optional<Options> parse(const QStringList &args, QString *error);
+
+    static int runReport(const Options &options, const QString &moduleFolder, QTextStream &out, QTextStream &err);
+    static int runThumbnails(const Options &options, const QString &moduleFolder, QTextStream &err);
+
+    // Reads folder into model for the entry at `selected` of entries (the
+    // last entry reads every other entry in turn), loading each entry's
+    // module into host around its pass.
+    static void readFolder(FileListModel &model, const QString &folder, const ImageTypeList &entries, int selected,
+                           TSpi &host, bool jpegPluginFound);
+    // One report line of a row: caption and the five sub-items, tab-separated.
+    static QString reportLine(const FileListModel &model, int row);
+
+private:
+    // Checks the folder and the type, reads and sorts; nothing with the
+    // reason in error.
+    static bool list(const Options &options, const QString &moduleFolder, FileListModel &model, MessageSink &messages,
+                     QString *error);
+};
+
+} // namespace pelandor

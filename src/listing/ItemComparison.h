@@ -1,0 +1,32 @@
+// Comparison of two file list items for the sort. The sort parameter k names
+// the key by its absolute value (1 name, 2 type, 3 size, 4 date) and the
+// direction by its sign (negative: descending).
+#pragma once
+
+#include <QString>
+
+#include "listing/FileListItem.h"
+
+namespace pelandor {
+
+class TextCollator;
+
+enum class SortKey { Name = 1, Type = 2, Size = 3, Date = 4 };
+
+// The text an item is sorted by for |k|: the caption for 1, else sub-item
+// |k| - 2.
+const QString &sortText(const FileListItem &item, int k);
+
+// Locale word order of the key's texts; negated for k < 0.
+int CompareItemTexts(const FileListItem &a, const FileListItem &b, int k, const TextCollator &collator);
+// The key's texts read as decimal integers (64-bit), smaller first; negated
+// for k < 0. A text that is not a number counts as 0.
+int CompareItemNumbers(const FileListItem &a, const FileListItem &b, int k);
+
+// The comparison the sort uses for k (numbers for the size key).
+int compareItems(const FileListItem &a, const FileListItem &b, int k, const TextCollator &collator);
+
+// The list's tooltip naming the key ("名前順"...); empty for no key.
+QString sortKeyHint(SortKey key);
+
+} // namespace pelandor

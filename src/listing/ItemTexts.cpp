@@ -1,0 +1,88 @@
+#include "listing/ItemTexts.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMimeDatabase>
+
+namespace pelandor {
+
+namespace {
+
+// The first character of a locale's format that is no field letter and no
+// blank: "yyyy/MM/dd" gives "/", "dd.MM.yy" gives ".", "HH:mm" gives ":".
+QChar separatorOf(const QString &format, QChar fallback)
+{
+    for (const QChar c : format) {
+        if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\''))
+            return c;
+    }
+    return fallback;
+}
+
+// A file date of two-second resolution covers the years 1980 to 2107.
+constexpr int FirstFileDateYear = 1980;
+constexpr int LastFileDateYear = 2107;
+
+} // namespace
+
+QString typeDescription(const QString &fileName)
+{
+    static const QMimeDatabase database;
+    return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment().trimmed();
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QString::number(bytes);
+}
+
+QString fileDateTextOf(const QDateTime &modified)
+{
+    if (!modified.isValid())
+        return QString();
+    QDateTime local = modified.toLocalTime();
+    if (!local.isValid())
+        return QString();
+    const QDate date = local.date();
+    if (date.year() < FirstFileDateYear || date.year() > LastFileDateYear)
+        return QString();
+    QTime time = local.time();
+    time = QTime(time.hour(), time.minute(), time.second() & ~1);
+
+    const QLocale locale;
+    const QChar dateSep = separatorOf(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('/'));
+    const QChar timeSep = separatorOf(locale.timeFormat(QLocale::ShortFormat), QLatin1Char(':'));
+    auto two = [](int v) { return QStringLiteral("%1").arg(v % 100, 2, 10, QLatin1Char('0')); };
+    return two(date.year()) + dateSep + two(date.month()) + dateSep + two(date.day()) + QLatin1Char(' ')
+        + two(time.hour()) + timeSep + two(time.minute());
+}
+
+QString FileDateText(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    return fileDateTextOf(info.lastModified());
+}
+
+QString imageSizeText(int width, int height)
+{
+    return QString::number(width) + QStringLiteral(" * ") + QString::number(height);
+}
+
+QString ColorDepthText(int16_t depth)
+{
+    if (depth == 0)
+        return QString();
+    if (depth <= 1)
+        return QStringLiteral("2色");
+    if (depth <= 4)
+        return QStringLiteral("16色");
+    if (depth <= 8)
+        return QStringLiteral("256色");
+    if (depth <= 16)
+        return QStringLiteral("65536色");
+    return QStringLiteral("1677万色");
+}
+
+} // namespace pelandor

@@ -1,0 +1,90 @@
+#include "listing/ThumbnailCell.h"
+
+#include <vector>
+
+#include "decode/Bitmap.h"
+
+namespace pelandor {
+
+QImage ThumbnailCell::blank()
+{
+    QImage cell(Size, Size, Format);
+    cell.fill(Qt::white);
+    return cell;
+}
+
+QImage ThumbnailCell::compose(const Bitmap &decoded)
+{
+    return compose(decoded.image());
+}
+
+QImage ThumbnailCell::compose(const QImage &decoded)
+{
+    QImage cell = blank();
+    if (cell.isNull())
+        return cell;
+    if (decoded.isNull())
+        return cell;
+    const CellRect target = FitRect(Size, Size, decoded.width(), decoded.height());
+    stretchInto(cell, decoded, target);
+    return cell;
+}
+
+void ThumbnailCell::stretchInto(QImage &cell, const QImage &source, const CellRect &target)
+{
+    const QRect clipped = target.toQRect().intersected(cell.rect());
+    if (clipped.isEmpty() || source.isNull() || cell.format() != Format)
+        return;
+    const qint64 sw = source.width();
+    const qint64 sh = source.height();
+    const qint64 tw = target.width();
+    const qint64 th = target.height();
+
+    // Source column of every target column, computed once.
+    std::vector<int> columns(size_t(clipped.width()));
+    for (int x = clipped.left(); x <= clipped.right(); ++x)
+        columns[size_t(x - clipped.left())] = int(((2 * qint64(x - target.left) + 1) * sw) / (2 * tw));
+
+    const QImage::Format format = source.format();
+    const QList<QRgb> table = source.colorTable();
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+        const int sy = int(((2 * qint64(y - target.top) + 1) * sh) / (2 * th));
+        const uchar *in = source.constScanLine(sy);
+        uchar *out = cell.scanLine(y) + 3 * clipped.left();
+        for (const int sx : columns) {
+            QRgb rgb;
+            switch (format) {
+            case QImage::Format_RGB888: {
+                const uchar *p = in + 3 * sx;
+                out[0] = p[0];
+                out[1] = p[1];
+                out[2] = p[2];
+                out += 3;
+                continue;
+            }
+            case QImage::Format_RGB32:
+            case QImage::Format_ARGB32:
+            case QImage::Format_ARGB32_Premultiplied:
+                rgb = reinterpret_cast<const QRgb *>(in)[sx];
+                break;
+            case QImage::Format_Indexed8: {
+                const uchar index = in[sx];
+                rgb = index < table.size() ? table[index] : qRgb(0, 0, 0);
+                break;
+            }
+            case QImage::Format_Grayscale8:
+                rgb = qRgb(in[sx], in[sx], in[sx]);
+                break;
+            default:
+                rgb = source.pixel(sx, sy);
+                break;
+            }
+            out[0] = uchar(qRed(rgb));
+            out[1] = uchar(qGreen(rgb));
+            out[2] = uchar(qBlue(rgb));
+            out += 3;
+        }
+    }
+}
+
+} // namespace pelandor

@@ -1,0 +1,20 @@
+#include "viewer/ThumbnailRefresher.h"
+
+#include "listing/ThumbnailCell.h"
+#include "viewer/SingleImageDecoder.h"
+
+namespace pelandor {
+
+void ThumbnailRefresher::refresh(SingleImageDecoder &decoder, const QList<Item> &items, const ReplaceCell &replaceCell,
+                                 const std::function<void()> &afterEach)
+{
+    for (const Item &item : items) {
+        const Bitmap &decoded = decoder.decode(item.path);
+        replaceCell(item.imageIndex, ThumbnailCell::compose(decoded));
+        if (afterEach)
+            afterEach();
+        decoder.release();
+    }
+}
+
+} // namespace pelandor

@@ -1,0 +1,30 @@
+// Re-reads the thumbnails of chosen list items: every file is decoded again
+// and its cell composed exactly as the reading loop composes it. Only the
+// cells are replaced; captions, columns and order are none of its business.
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace pelandor {
+
+class SingleImageDecoder;
+
+class ThumbnailRefresher {
+public:
+    struct Item {
+        QString path;   // the file's full path
+        int imageIndex; // its cell in the image list
+    };
+    using ReplaceCell = std::function<void(int imageIndex, const QImage &cell)>;
+
+    // Decodes the items in the given order and hands each new cell to
+    // `replaceCell`; `afterEach` runs after every item (the caller pumps
+    // pending events there, so the list repaints between files).
+    static void refresh(SingleImageDecoder &decoder, const QList<Item> &items, const ReplaceCell &replaceCell,
+                        const std::function<void()> &afterEach = {});
+};
+
+} // namespace pelandor

@@ -1,0 +1,23 @@
+// The viewer window's size arithmetic: the image control's size at a zoom
+// step, and the client size that keeps the window within the work area.
+#pragma once
+
+#include <QSize>
+
+namespace pelandor {
+
+class ViewerSizing {
+public:
+    // percent x each side / 100, truncated toward zero (150 % of 101 x 33 is
+    // 151 x 49; 25 % of 3 x 3 is 0 x 0).
+    static QSize zoomedSize(const QSize &fullSize, int percent);
+
+    // The client size for showing an image control of `imageSize` in a window
+    // whose frame adds `frameExtra` to the client area: the outer size is
+    // limited to the work area's height when that height is less than or
+    // equal to the outer height (a window exactly as tall as the work area is
+    // "limited" too), and likewise for the width.
+    static QSize fittedClientSize(const QSize &imageSize, const QSize &frameExtra, const QSize &workArea);
+};
+
+} // namespace pelandor

@@ -1,0 +1,209 @@
+// The file list model and its two views: sorting keeps every item's
+// thumbnail and the selection, switching views keeps order and selection, and
+// selection moves are reported old item first.
+#include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QScrollBar>
+#include <QTreeView>
+
+#include "listing/FileListModel.h"
+#include "listing/FileListView.h"
+#include "listing/ThumbnailCell.h"
+#include "listing/ThumbnailGridView.h"
+#include "listing/ThumbnailList.h"
+
+using namespace pelandor;
+
+namespace {
+
+FileListItem makeItem(const QString &name, const QString &size, const QString &date, int imageIndex)
+{
+    FileListItem item;
+    item.caption = name;
+    item.subItems = {QStringLiteral("image"), size, date, QStringLiteral("1 * 1"), QString()};
+    item.imageIndex = imageIndex;
+    return item;
+}
+
+void fill(FileListModel &model)
+{
+    // Added in this order; the image index tells which item is which.
+    const struct {
+        const char *name, *size, *date;
+    } rows[] = {
+        {"c.jpg", "100", "98/01/01 00:00"},
+        {"a.bmp", "9", "05/01/01 00:00"},
+        {"B.jpg", "10", "01/01/01 00:00"},
+        {"d.bmp", "10", "01/01/01 00:00"},
+    };
+    for (const auto &r : rows) {
+        QImage cell = ThumbnailCell::blank();
+        const int index = model.thumbnails()->add(cell);
+        model.appendItem(makeItem(QLatin1String(r.name), QLatin1String(r.size), QLatin1String(r.date), index));
+    }
+}
+
+QStringList captions(const FileListModel &model)
+{
+    QStringList out;
+    for (int row = 0; row < model.count(); ++row)
+        out << model.caption(row);
+    return out;
+}
+
+} // namespace
+
+class TestFileList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void modelContract()
+    {
+        FileListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        fill(model);
+        model.sortItems(3);
+        model.sortItems(-1);
+        model.setCaption(0, QStringLiteral("x"));
+        model.removeRows(1, 2);
+        model.clear();
+    }
+
+    void sortKeepsImageIndexes_data()
+    {
+        QTest::addColumn<int>("k");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("name") << 1 << QStringList{"a.bmp", "B.jpg", "c.jpg", "d.bmp"};
+        QTest::newRow("name descending") << -1 << QStringList{"d.bmp", "c.jpg", "B.jpg", "a.bmp"};
+        // Equal keys keep their present order (a stable sort).
+        QTest::newRow("size numerically") << 3 << QStringList{"a.bmp", "B.jpg", "d.bmp", "c.jpg"};
+        QTest::newRow("size descending") << -3 << QStringList{"c.jpg", "B.jpg", "d.bmp", "a.bmp"};
+        QTest::newRow("date texts") << 4 << QStringList{"B.jpg", "d.bmp", "a.bmp", "c.jpg"};
+    }
+    void sortKeepsImageIndexes()
+    {
+        QFETCH(int, k);
+        QFETCH(QStringList, order);
+        FileListModel model;
+        fill(model);
+        const QStringList before = captions(model);
+        model.sortItems(k);
+        QCOMPARE(captions(model), order);
+        for (int row = 0; row < model.count(); ++row)
+            QCOMPARE(model.imageIndex(row), int(before.indexOf(model.caption(row))));
+    }
+
+    void selectionFollowsItemsAndViewSwitch()
+    {
+        FileListView view;
+        view.resize(400, 300);
+        view.show();
+        FileListModel &model = *view.model();
+        fill(model);
+        QItemSelectionModel *selection = view.selectionModel();
+        QCOMPARE(view.iconView()->selectionModel(), selection);
+        selection->select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows); // c.jpg
+        selection->select(model.index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows); // d.bmp
+        QCOMPARE(view.selectedRows(), (QList<int>{0, 3}));
+
+        model.sortItems(1);
+        QCOMPARE(view.selectedRows(), (QList<int>{2, 3}));
+
+        QVERIFY(!view.isReport());
+        view.setViewStyle(true);
+        QVERIFY(view.isReport());
+        QCOMPARE(view.currentView(), static_cast<QAbstractItemView *>(view.reportView()));
+        QCOMPARE(view.selectedRows(), (QList<int>{2, 3}));
+        QVERIFY(view.reportView()->selectionModel()->isRowSelected(2, QModelIndex()));
+        QCOMPARE(captions(model), (QStringList{"a.bmp", "B.jpg", "c.jpg", "d.bmp"}));
+        view.setViewStyle(false);
+        QCOMPARE(view.selectedRows(), (QList<int>{2, 3}));
+    }
+
+    void selectionMoveReportsOldThenNew()
+    {
+        FileListView view;
+        fill(*view.model());
+        QItemSelectionModel *selection = view.selectionModel();
+        selection->setCurrentIndex(view.model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QSignalSpy spy(&view, &FileListView::itemChanged);
+        selection->setCurrentIndex(view.model()->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QVERIFY(spy.count() >= 2);
+        QCOMPARE(spy.first().at(0).toInt(), 1);
+        QCOMPARE(spy.last().at(0).toInt(), 2);
+
+        spy.clear();
+        selection->select(view.model()->index(2, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.last().at(0).toInt(), 2);
+
+        spy.clear();
+        view.model()->setCaption(3, QStringLiteral("renamed.bmp"));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.last().at(0).toInt(), 3);
+    }
+
+    void gridPlacesCellsByRow()
+    {
+        FileListView view;
+        view.resize(400, 300);
+        view.show();
+        FileListModel &model = *view.model();
+        for (int i = 0; i < 30; ++i)
+            model.appendItem(makeItem(QStringLiteral("f%1").arg(i), QStringLiteral("1"), QString(), -1));
+        ThumbnailGridView *grid = view.iconView();
+        const int columns = grid->columnCount();
+        QVERIFY(columns >= 2);
+        for (int row = 0; row < model.count(); row += 7)
+            QCOMPARE(grid->indexAt(grid->visualRect(model.index(row, 0)).center()).row(), row);
+        QCOMPARE(grid->visualRect(model.index(columns, 0)).topLeft(), QPoint(0, grid->gridSize().height()));
+        QVERIFY(!grid->indexAt(QPoint(columns * grid->gridSize().width() + 1, 1)).isValid());
+
+        // Keys walk the grid; the selection is by whole rows.
+        grid->setFocus();
+        grid->setCurrentIndex(model.index(0, 0));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentIndex().row(), columns);
+        QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(view.selectedRows(), (QList<int>{columns, columns + 1}));
+        QVERIFY(view.selectionModel()->isSelected(model.index(columns, FileListModel::ColorsColumn)));
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(grid->currentIndex().row(), 29);
+
+        // The scroll range follows appended rows shortly after, and removals.
+        QScrollBar *bar = grid->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        model.removeRows(0, 29);
+        QTRY_COMPARE(bar->maximum(), 0);
+    }
+
+    void reportViewHasNoThumbnails()
+    {
+        FileListView view;
+        fill(*view.model());
+        view.setViewStyle(true);
+        const QModelIndex index = view.model()->index(0, 0);
+        QVERIFY(!view.model()->data(index, Qt::DecorationRole).isNull());
+        const QSize report = view.reportView()->itemDelegate()->sizeHint(QStyleOptionViewItem(), index);
+        QVERIFY2(report.height() < 40, qPrintable(QString::number(report.height())));
+    }
+
+    void refreshedCellRepaintsItsRow()
+    {
+        FileListModel model;
+        fill(model);
+        model.sortItems(1); // image index 1 (a.bmp) now at row 0
+        QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
+        QImage red = ThumbnailCell::blank();
+        red.fill(Qt::red);
+        model.thumbnails()->replace(1, red);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.first().at(0).toModelIndex().row(), 0);
+        QCOMPARE(model.data(model.index(0, 0), Qt::DecorationRole).value<QImage>().pixel(0, 0), qRgb(255, 0, 0));
+    }
+};
+
+QTEST_MAIN(TestFileList)
+#include "TestFileList.moc"

@@ -1,0 +1,312 @@
+// Reading real folders: which files are listed, in which order, what each item
+// holds, stopping part-way, and the headless report built on the same reading.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include "ImageFiles.h"
+#include "listing/FileListModel.h"
+#include "listing/FolderReader.h"
+#include "listing/HeadlessReport.h"
+#include "listing/ItemTexts.h"
+#include "listing/ThumbnailList.h"
+#include "platform/MessageSink.h"
+#include "plugin/TSpi.h"
+
+using namespace pelandor;
+using namespace testfiles;
+
+namespace {
+
+QStringList captions(const FileListModel &model)
+{
+    QStringList out;
+    for (int row = 0; row < model.count(); ++row)
+        out << model.caption(row);
+    return out;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+const ImageTypeList builtInTypes = {
+    {QStringLiteral("*.BMP"), QString()},
+    {QStringLiteral("*.JPG"), QString()},
+    {allImageFilesText(), QString()},
+};
+
+} // namespace
+
+class TestFolderReading : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_modules; // no import modules
+
+private slots:
+    void extensionRule_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("match");
+        QTest::newRow("jpg") << "a.jpg" << "*.JPG" << true;
+        QTest::newRow("JPEG counts as JPG") << "a.JPEG" << "*.JPG" << true;
+        QTest::newRow("jpe counts as JPG") << "a.jpe" << "*.JPG" << true;
+        QTest::newRow("jpeg pattern is not widened") << "a.jpeg" << "*.jpeg" << false;
+        QTest::newRow("bmp any case") << "a.BmP" << "*.BMP" << true;
+        QTest::newRow("last dot counts") << "a.jpg.bmp" << "*.JPG" << false;
+        QTest::newRow("no extension vs extension") << "README" << "*.BMP" << false;
+        QTest::newRow("only the extension of the pattern") << "x.bmp" << "abc?.bmp" << true;
+        QTest::newRow("lower-case module pattern") << "x.PNG" << "*.png" << true;
+    }
+    void extensionRule()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, pattern);
+        QFETCH(bool, match);
+        QCOMPARE(FolderReader::matches(file, pattern), match);
+    }
+
+    void typeFiltering()
+    {
+        QTemporaryDir dir;
+        const QImage picture = solid(8, 8, qRgb(0, 0, 200));
+        for (const char *name : {"c.jpg", "d.JPG", "e.jpeg", "f.jpe", "g.JPEG"})
+            QVERIFY(writeJpegFile(dir.filePath(QLatin1String(name)), picture));
+        for (const char *name : {"a.bmp", "b.BMP"})
+            QVERIFY(writeBmpFile(dir.filePath(QLatin1String(name)), picture));
+        QVERIFY(writeText(dir.filePath(QStringLiteral("noext")), "x"));
+        QVERIFY(writeText(dir.filePath(QStringLiteral("i.png")), "x"));
+        QVERIFY(writeJpegFile(dir.filePath(QStringLiteral(".hidden.jpg")), picture));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("c.jpg")), dir.filePath(QStringLiteral("link.jpg"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dangling.jpg"))));
+
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.JPG")));
+        QCOMPARE(sorted(captions(model)),
+                 (QStringList{"c.jpg", "d.JPG", "e.jpeg", "f.jpe", "g.JPEG", "link.jpg"}));
+        model.clear();
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QCOMPARE(sorted(captions(model)), (QStringList{"a.bmp", "b.BMP"}));
+    }
+
+    void itemsAreComplete()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
+        QVERIFY(writeText(dir.filePath(QStringLiteral("broken.bmp")), "BM not really"));
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("grey.bmp")), solid(4, 4, qRgb(9, 9, 9)),
+                             PixelFormat::Bits8));
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QCOMPARE(model.count(), 3);
+        QCOMPARE(model.thumbnails()->count(), 3);
+        for (int row = 0; row < model.count(); ++row) {
+            QCOMPARE(model.imageIndex(row), row); // appended in the same order
+            const QString name = model.caption(row);
+            const QString path = dir.filePath(name);
+            QCOMPARE(model.subItem(row, 0), typeDescription(name));
+            QCOMPARE(model.subItem(row, 1), QString::number(QFileInfo(path).size()));
+            QCOMPARE(model.subItem(row, 2), FileDateText(path));
+            QVERIFY(!model.subItem(row, 2).isEmpty());
+            const QImage cell = model.thumbnails()->cell(row);
+            if (name == QLatin1String("small.bmp")) {
+                QCOMPARE(model.subItem(row, 3), QStringLiteral("50 * 30"));
+                QCOMPARE(model.subItem(row, 4), QStringLiteral("1677万色"));
+                QCOMPARE(cell.pixel(23, 33), qRgb(200, 0, 0));
+                QCOMPARE(cell.pixel(22, 33), qRgb(255, 255, 255));
+            } else if (name == QLatin1String("grey.bmp")) {
+                QCOMPARE(model.subItem(row, 4), QStringLiteral("256色"));
+            } else {
+                // Not decodable: listed all the same, with a white cell.
+                QCOMPARE(model.subItem(row, 3), QStringLiteral("0 * 0"));
+                QCOMPARE(model.subItem(row, 4), QString());
+                QCOMPARE(cell.pixel(48, 48), qRgb(255, 255, 255));
+            }
+        }
+    }
+
+    void sizeOver4GB()
+    {
+        QTemporaryDir dir;
+        QFile big(dir.filePath(QStringLiteral("big.bmp")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        if (!big.resize(Q_INT64_C(5000000000)))
+            QSKIP("no sparse files here");
+        big.close();
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QCOMPARE(model.count(), 1);
+        QCOMPARE(model.subItem(0, 1), QStringLiteral("5000000000"));
+        QCOMPARE(model.subItem(0, 3), QStringLiteral("0 * 0"));
+    }
+
+    void emptyAndMissingFolders()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub/deeper.bmp")));
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("sub/inside.bmp")), solid(2, 2, 0)));
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QVERIFY(reader.read(dir.filePath(QStringLiteral("missing")), QStringLiteral("*.BMP")));
+        QVERIFY(reader.read(QString(), QStringLiteral("*.BMP")));
+        QCOMPARE(model.count(), 0);
+    }
+
+    void placeholderThenStop()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("f%1.bmp").arg(i)), solid(3, 3, 0)));
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        int placeholders = 0;
+        reader.setPlaceholderAdded([&](int row) {
+            ++placeholders;
+            QCOMPARE(row, model.count() - 1);
+            QCOMPARE(model.caption(row), FileListModel::placeholderCaption());
+            QCOMPARE(model.imageIndex(row), -1);
+        });
+        int done = 0;
+        reader.setFileDone([&] { return ++done < 3; });
+        QVERIFY(!reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QCOMPARE(placeholders, 3);
+        QCOMPARE(model.count(), 3);
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(model.caption(row).startsWith(QLatin1Char('f')));
+            QCOMPARE(model.subItem(row, 3), QStringLiteral("3 * 3"));
+        }
+    }
+
+    void allTypesReadEntryAfterEntry()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("a.jpg")), solid(5, 5, 0)));
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("b.bmp")), solid(5, 5, 0)));
+        QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("c.jpeg")), solid(5, 5, 0)));
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("d.bmp")), solid(5, 5, 0)));
+        StderrMessageSink messages;
+        TSpi host(m_modules.path(), messages);
+        FileListModel model;
+        HeadlessReport::readFolder(model, dir.path(), builtInTypes, 2, host, false);
+        const QStringList got = captions(model);
+        QCOMPARE(got.size(), 4);
+        QCOMPARE(sorted(got.mid(0, 2)), (QStringList{"b.bmp", "d.bmp"}));
+        QCOMPARE(sorted(got.mid(2, 2)), (QStringList{"a.jpg", "c.jpeg"}));
+        QCOMPARE(model.subItem(2, 3), QStringLiteral("5 * 5"));
+
+        model.clear();
+        HeadlessReport::readFolder(model, dir.path(), builtInTypes, 1, host, false);
+        QCOMPARE(sorted(captions(model)), (QStringList{"a.jpg", "c.jpeg"}));
+    }
+
+    void report_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("all types by name") << QStringList{} << QStringList{"a9.bmp", "B10.jpg", "c100.bmp"};
+        QTest::newRow("descending") << QStringList{"--descending"} << QStringList{"c100.bmp", "B10.jpg", "a9.bmp"};
+        QTest::newRow("by size") << QStringList{"--sort", "size"} << QStringList{"a9.bmp", "B10.jpg", "c100.bmp"};
+        QTest::newRow("one type") << QStringList{"--type", "*.BMP"} << QStringList{"a9.bmp", "c100.bmp"};
+        QTest::newRow("by date, two-digit years") << QStringList{"--sort=date"} << QStringList{"B10.jpg", "a9.bmp", "c100.bmp"};
+    }
+    void report()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        // Sizes 9, 10 and 100 bytes (none decodable) and dates 1998, 2001, 2005.
+        const struct {
+            const char *name;
+            int size;
+            int year;
+        } files[] = {{"a9.bmp", 9, 2005}, {"B10.jpg", 10, 2001}, {"c100.bmp", 100, 1998}};
+        for (const auto &f : files) {
+            QFile file(dir.filePath(QLatin1String(f.name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(f.size, 'x'));
+            file.flush();
+            QVERIFY(file.setFileTime(QDateTime(QDate(f.year, 6, 1), QTime(12, 0)), QFileDevice::FileModificationTime));
+        }
+        QString error;
+        const auto options = HeadlessReport::parse(QStringList{"--report", dir.path()} + args, &error);
+        QVERIFY2(options, qPrintable(error));
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        QCOMPARE(HeadlessReport::runReport(*options, m_modules.path(), outStream, errStream), 0);
+        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QStringList got;
+        for (const QString &line : lines) {
+            const QStringList columns = line.split(QLatin1Char('\t'));
+            QCOMPARE(columns.size(), 6);
+            got << columns[0];
+            QCOMPARE(columns[4], QStringLiteral("0 * 0"));
+        }
+        QCOMPARE(got, names);
+    }
+
+    void commandLineErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("missing folder") << QStringList{"--report", "/no/such/folder"};
+        QTest::newRow("file, not folder") << QStringList{"--report", "FILE"};
+        QTest::newRow("unknown type") << QStringList{"--report", "DIR", "--type", "*.XYZ"};
+        QTest::newRow("type is not a wildcard") << QStringList{"--report", "DIR", "--type", "*.bmp"};
+        QTest::newRow("bad sort") << QStringList{"--report", "DIR", "--sort", "colour"};
+        QTest::newRow("unknown option") << QStringList{"--report", "DIR", "--fast"};
+        QTest::newRow("two folders") << QStringList{"--report", "DIR", "DIR"};
+        QTest::newRow("thumbnails without outdir") << QStringList{"--thumbnails", "DIR"};
+        QTest::newRow("thumbnails with sort") << QStringList{"--thumbnails", "DIR", "OUT", "--sort", "name"};
+        QTest::newRow("both commands") << QStringList{"--report", "--thumbnails", "DIR", "OUT"};
+        QTest::newRow("type without value") << QStringList{"--report", "DIR", "--type"};
+    }
+    void commandLineErrors()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        QVERIFY(writeText(dir.filePath(QStringLiteral("file")), "x"));
+        args.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        args.replaceInStrings(QStringLiteral("FILE"), dir.filePath(QStringLiteral("file")));
+        args.replaceInStrings(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out")));
+        QVERIFY(HeadlessReport::isHeadlessCommand(args));
+        QCOMPARE(HeadlessReport::runHeadlessCommand(args, m_modules.path()), HeadlessReport::BadUsageStatus);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("out"))));
+    }
+
+    void thumbnailsAsBitmaps()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
+        QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("wide.jpg")), solid(640, 480, qRgb(0, 0, 250))));
+        QVERIFY(writeText(dir.filePath(QStringLiteral("other.txt")), "x"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), out}, m_modules.path()), 0);
+        QCOMPARE(sorted(QDir(out).entryList(QDir::Files)), (QStringList{"small.bmp.bmp", "wide.jpg.bmp"}));
+        QFile file(QDir(out).filePath(QStringLiteral("small.bmp.bmp")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.left(2), QByteArray("BM"));
+        QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
+        const QImage small(QDir(out).filePath(QStringLiteral("small.bmp.bmp")));
+        QCOMPARE(small.size(), QSize(96, 96));
+        QCOMPARE(small.pixel(23, 33), qRgb(200, 0, 0));
+        QCOMPARE(small.pixel(0, 0), qRgb(255, 255, 255));
+        const QImage wide(QDir(out).filePath(QStringLiteral("wide.jpg.bmp")));
+        QCOMPARE(wide.pixel(48, 11), qRgb(255, 255, 255));
+        QVERIFY(qBlue(wide.pixel(48, 12)) > 200);
+        QVERIFY(qBlue(wide.pixel(48, 83)) > 200);
+        QCOMPARE(wide.pixel(48, 84), qRgb(255, 255, 255));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFolderReading)
+#include "TestFolderReading.moc"

@@ -1,0 +1,135 @@
+// The detail texts of a list item, and the comparisons the sort uses on them.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "listing/FileListItem.h"
+#include "listing/ItemComparison.h"
+#include "listing/ItemTexts.h"
+#include "platform/TextCollator.h"
+
+using namespace pelandor;
+
+namespace {
+FileListItem itemWith(int k, const QString &text)
+{
+    FileListItem item;
+    if (k == 1)
+        item.caption = text;
+    else
+        item.subItems[size_t(k - 2)] = text;
+    return item;
+}
+} // namespace
+
+class TestItemTexts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void colorDepth_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0 nothing") << 0 << QString();
+        QTest::newRow("negative") << -3 << QStringLiteral("2色");
+        QTest::newRow("1") << 1 << QStringLiteral("2色");
+        QTest::newRow("2") << 2 << QStringLiteral("16色");
+        QTest::newRow("4") << 4 << QStringLiteral("16色");
+        QTest::newRow("5") << 5 << QStringLiteral("256色");
+        QTest::newRow("8") << 8 << QStringLiteral("256色");
+        QTest::newRow("9") << 9 << QStringLiteral("65536色");
+        QTest::newRow("15") << 15 << QStringLiteral("65536色");
+        QTest::newRow("16") << 16 << QStringLiteral("65536色");
+        QTest::newRow("17") << 17 << QStringLiteral("1677万色");
+        QTest::newRow("24") << 24 << QStringLiteral("1677万色");
+        QTest::newRow("32") << 32 << QStringLiteral("1677万色");
+    }
+    void colorDepth()
+    {
+        QFETCH(int, depth);
+        QFETCH(QString, text);
+        QCOMPARE(ColorDepthText(int16_t(depth)), text);
+    }
+
+    void typeDescriptionIsReadable()
+    {
+        const QString jpeg = typeDescription(QStringLiteral("a.jpg"));
+        QVERIFY(!jpeg.isEmpty());
+        QCOMPARE(jpeg, jpeg.trimmed());
+        QCOMPARE(typeDescription(QStringLiteral("B.JPEG")), jpeg);
+        QVERIFY(typeDescription(QStringLiteral("a.bmp")) != jpeg);
+    }
+
+    void fileDate_data()
+    {
+        QTest::addColumn<QDateTime>("modified");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("the example") << QDateTime(QDate(2001, 3, 5), QTime(7, 8, 59)) << QStringLiteral("01/03/05 07:08");
+        QTest::newRow("odd second stays in its minute")
+            << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << QStringLiteral("99/12/31 23:59");
+        QTest::newRow("first file date") << QDateTime(QDate(1980, 1, 1), QTime(0, 0)) << QStringLiteral("80/01/01 00:00");
+        QTest::newRow("before file dates") << QDateTime(QDate(1979, 12, 31), QTime(12, 0)) << QString();
+        QTest::newRow("after file dates") << QDateTime(QDate(2108, 1, 1), QTime(12, 0)) << QString();
+        QTest::newRow("invalid") << QDateTime() << QString();
+    }
+    void fileDate()
+    {
+        QFETCH(QDateTime, modified);
+        QFETCH(QString, text);
+        QCOMPARE(fileDateTextOf(modified), text);
+    }
+
+    void fileDateOfRealFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.bmp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2001, 3, 5), QTime(7, 8, 1)), QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(FileDateText(path), QStringLiteral("01/03/05 07:08"));
+        QCOMPARE(FileDateText(dir.filePath(QStringLiteral("missing.bmp"))), QString());
+    }
+
+    void compareNumbersNotText()
+    {
+        const FileListItem nine = itemWith(3, QStringLiteral("9"));
+        const FileListItem ten = itemWith(3, QStringLiteral("10"));
+        const FileListItem hundred = itemWith(3, QStringLiteral("100"));
+        const FileListItem big = itemWith(3, QStringLiteral("5000000000"));
+        QVERIFY(CompareItemNumbers(nine, ten, 3) < 0);
+        QVERIFY(CompareItemNumbers(ten, hundred, 3) < 0);
+        QVERIFY(CompareItemNumbers(hundred, big, 3) < 0);
+        QVERIFY(CompareItemNumbers(hundred, nine, -3) < 0);
+        QCOMPARE(CompareItemNumbers(ten, ten, 3), 0);
+    }
+
+    void compareTexts_data()
+    {
+        QTest::addColumn<int>("k");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("sign");
+        QTest::newRow("names a before B") << 1 << "a.jpg" << "B.jpg" << -1;
+        QTest::newRow("names case only decides last") << 1 << "a.jpg" << "A.jpg" << -1;
+        QTest::newRow("names descending") << -1 << "a.jpg" << "B.jpg" << 1;
+        QTest::newRow("two-digit years: 05 before 98") << 4 << "05/01/01 00:00" << "98/01/01 00:00" << -1;
+        QTest::newRow("same minute equal") << 4 << "01/03/05 07:08" << "01/03/05 07:08" << 0;
+        QTest::newRow("type text") << 2 << "BMP image" << "JPEG image" << -1;
+        QTest::newRow("empty first") << 2 << "" << "JPEG image" << -1;
+    }
+    void compareTexts()
+    {
+        QFETCH(int, k);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, sign);
+        const TextCollator collator;
+        const int key = std::abs(k);
+        const int result = CompareItemTexts(itemWith(key, first), itemWith(key, second), k, collator);
+        QCOMPARE((result > 0) - (result < 0), sign);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestItemTexts)
+#include "TestItemTexts.moc"

@@ -1,0 +1,238 @@
+// The main window's reading loop, sort and view handlers on real folders
+// (offscreen): the state of the flags, buttons and menu checks during and
+// after a reading, stopping, refused re-entry, and a drive change.
+#include <QAction>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "ImageFiles.h"
+#include "app/TMainWindow.h"
+#include "listing/FileListModel.h"
+#include "listing/FileListView.h"
+#include "listing/ThumbnailList.h"
+#include "shell/TDriveComboEx.h"
+#include "shell/TFolderTree.h"
+
+using namespace pelandor;
+using namespace testfiles;
+
+class TestReadingWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_modules; // no import modules
+    QTemporaryDir m_root;    // stands in for a volume
+    std::unique_ptr<TMainWindow> m_window;
+
+    FileListModel &model() { return *m_window->ListView1->model(); }
+    QStringList captions()
+    {
+        QStringList out;
+        for (int row = 0; row < model().count(); ++row)
+            out << model().caption(row);
+        return out;
+    }
+    QString makeFolder(const QString &name, int bitmaps, int jpegs)
+    {
+        QDir(m_root.path()).mkpath(name);
+        const QString folder = m_root.filePath(name);
+        // Sizes grow against the names, so that name and size orders differ.
+        for (int i = 0; i < bitmaps; ++i)
+            writeBmpFile(QDir(folder).filePath(QStringLiteral("b%1.bmp").arg(i)), solid(10 * (bitmaps - i), 8, 0));
+        for (int i = 0; i < jpegs; ++i)
+            writeJpegFile(QDir(folder).filePath(QStringLiteral("j%1.jpg").arg(i)), solid(40, 30, qRgb(0, 0, 255)));
+        writeText(QDir(folder).filePath(QStringLiteral("notes.txt")), "x");
+        return folder;
+    }
+    // Selecting a folder in the tree starts the reading (and finishes it).
+    // The tree is rebuilt first: it read the volume before the test made the folder.
+    void select(const QString &folder)
+    {
+        {
+            const QSignalBlocker blocker(m_window->FolderTree1);
+            m_window->FolderTree1->InitFolderTree();
+        }
+        QVERIFY(m_window->FolderTree1->selectFolder(folder));
+    }
+
+private slots:
+    void init()
+    {
+        m_window = std::make_unique<TMainWindow>(m_modules.path());
+        m_window->DriveComboEx1->SetDrive(m_root.path());
+        const QSignalBlocker blocker(m_window->FolderTree1);
+        m_window->FolderTree1->SetDrive(m_root.path());
+        m_window->show();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void readingEndsSortedAndIdle()
+    {
+        const QString folder = makeFolder(QStringLiteral("mixed"), 3, 2);
+        int placeholders = 0;
+        connect(&model(), &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex &, int first, int) {
+            ++placeholders;
+            QCOMPARE(model().caption(first), FileListModel::placeholderCaption());
+            QVERIFY(m_window->Reading);
+            QVERIFY(m_window->sbRead->isChecked());
+            QVERIFY(!m_window->DriveComboEx1->isEnabled());
+            QVERIFY(!m_window->FolderTree1Changing());
+        });
+        select(folder);
+        QCOMPARE(placeholders, 5);
+        QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp", "j0.jpg", "j1.jpg"}));
+        QVERIFY(!m_window->Reading);
+        QVERIFY(!m_window->CancelRequested);
+        QVERIFY(!m_window->sbRead->isChecked());
+        QVERIFY(m_window->DriveComboEx1->isEnabled());
+        QVERIFY(m_window->FolderTree1Changing());
+        QCOMPARE(m_window->ListView1->hint(), QStringLiteral("名前順"));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(m_window->StatusPanelText(i), QString());
+        QCOMPARE(model().subItem(3, 3), QStringLiteral("40 * 30"));
+    }
+
+    void statusBarFollowsSelection()
+    {
+        select(makeFolder(QStringLiteral("status"), 2, 0));
+        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        selection->setCurrentIndex(model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(model().index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("b1.bmp"));
+        QCOMPARE(m_window->StatusPanelText(1), model().subItem(1, 0));
+        QCOMPARE(m_window->StatusPanelText(2), model().subItem(1, 1) + QStringLiteral("Byte"));
+        QCOMPARE(m_window->StatusPanelText(3), model().subItem(1, 2));
+        QCOMPARE(m_window->StatusPanelText(4), QStringLiteral("10 * 8"));
+        QCOMPARE(m_window->StatusPanelText(5), QString());
+        // Sorting leaves the status bar alone.
+        m_window->mnuView_sort_sizeClick();
+        QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("b1.bmp"));
+    }
+
+    void sortKeysButtonsAndMenu()
+    {
+        select(makeFolder(QStringLiteral("keys"), 3, 0));
+        m_window->sbSortBySize->click();
+        QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
+        QVERIFY(m_window->mnuView_sort_size->isChecked());
+        QCOMPARE(m_window->ListView1->hint(), QStringLiteral("サイズ順"));
+        // The button that is down, clicked again: sorts again and stays down.
+        m_window->sbSortBySize->click();
+        QVERIFY(m_window->sbSortBySize->isChecked());
+        QVERIFY(!m_window->sbSortByName->isChecked());
+
+        m_window->mnuView_sort_name->trigger();
+        QVERIFY(m_window->sbSortByName->isChecked());
+        QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
+    }
+
+    void directionFromTheMenuRules()
+    {
+        const QString folder = makeFolder(QStringLiteral("direction"), 3, 0);
+        select(folder);
+        m_window->mnuView_sort_down->trigger();
+        QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
+        // The menu moved; the direction buttons did not.
+        QVERIFY(m_window->sbUpSort->isChecked());
+        QVERIFY(!m_window->sbDownSort->isChecked());
+        // A new reading ends with the menu's direction.
+        m_window->mnuView_readClick();
+        QCOMPARE(model().count(), 3);
+        QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
+        m_window->sbUpSort->click();
+        QVERIFY(m_window->mnuView_sort_up->isChecked());
+        QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
+    }
+
+    void viewStyleKeepsOrderAndSelection()
+    {
+        select(makeFolder(QStringLiteral("style"), 3, 0));
+        m_window->ListView1->selectionModel()->select(model().index(1, 0),
+                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_window->sbReport->click();
+        QVERIFY(m_window->ListView1->isReport());
+        QVERIFY(m_window->mnuView_style_report->isChecked());
+        QCOMPARE(m_window->ListView1->selectedRows(), QList<int>{1});
+        m_window->mnuView_style_icon->trigger();
+        QVERIFY(!m_window->ListView1->isReport());
+        QVERIFY(m_window->sbIcon->isChecked());
+        QCOMPARE(m_window->ListView1->selectedRows(), QList<int>{1});
+        QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
+    }
+
+    void stopPartWayAndRefusedReentry()
+    {
+        const QString folder = makeFolder(QStringLiteral("ten"), 10, 0);
+        int completed = 0;
+        connect(&model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &topLeft) {
+            if (model().caption(topLeft.row()) == FileListModel::placeholderCaption() || ++completed != 3)
+                return;
+            // In the middle of the reading: nothing may start a second one.
+            m_window->FolderTree1Change();
+            QCOMPARE(model().count(), 3);
+            m_window->sbRead->click(); // lets the toggle up; the handler presses it again
+            QVERIFY(m_window->sbRead->isChecked());
+            QVERIFY(m_window->Reading);
+            m_window->mnuView_cancelClick();
+        });
+        select(folder);
+        QCOMPARE(model().count(), 3);
+        for (int row = 0; row < 3; ++row)
+            QVERIFY(model().caption(row) != FileListModel::placeholderCaption());
+        QStringList sorted = captions();
+        sorted.sort();
+        QCOMPARE(captions(), sorted);
+        QVERIFY(!m_window->sbRead->isChecked());
+        QVERIFY(!m_window->CancelRequested);
+        QVERIFY(!m_window->Reading);
+
+        // A stop pressed while idle does not carry over to the next reading.
+        m_window->mnuView_cancelClick();
+        disconnect(&model(), &QAbstractItemModel::dataChanged, this, nullptr);
+        m_window->mnuView_readClick();
+        QCOMPARE(model().count(), 10);
+    }
+
+    void singleTypeAndEmptyFolders()
+    {
+        const QString folder = makeFolder(QStringLiteral("types"), 2, 2);
+        m_window->ComboBox1->setCurrentIndex(m_window->ComboBox1->findText(QStringLiteral("*.JPG")));
+        select(folder);
+        QCOMPARE(captions(), (QStringList{"j0.jpg", "j1.jpg"}));
+
+        QDir(m_root.path()).mkpath(QStringLiteral("only/sub1"));
+        select(m_root.filePath(QStringLiteral("only")));
+        QCOMPARE(model().count(), 0);
+        QVERIFY(!m_window->sbRead->isChecked());
+    }
+
+    void driveChangeClearsWithoutReading()
+    {
+        select(makeFolder(QStringLiteral("drive"), 2, 0));
+        m_window->SetStatusPanel(0, QStringLiteral("x"));
+        const QString other = makeFolder(QStringLiteral("other-volume"), 1, 0);
+        m_window->DriveComboEx1->SetDrive(other);
+        m_window->DriveComboEx1Change();
+        QCOMPARE(m_window->FolderTree1->Drive(), other);
+        QCOMPARE(model().count(), 0);
+        QCOMPARE(m_window->ImageList1->count(), 0);
+        QCOMPARE(m_window->StatusPanelText(0), QString());
+        QVERIFY(m_window->FolderTree1->GetFolderPath().isEmpty());
+    }
+
+    void openFolderFromCommandLine()
+    {
+        const QString folder = makeFolder(QStringLiteral("opened"), 1, 1);
+        m_window->OpenFolder(folder);
+        QTRY_COMPARE(model().count(), 2);
+        QCOMPARE(m_window->FolderTree1->GetFolderPath(), folder);
+        QVERIFY(!m_window->Reading);
+    }
+};
+
+QTEST_MAIN(TestReadingWindow)
+#include "TestReadingWindow.moc"

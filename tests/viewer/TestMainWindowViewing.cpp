@@ -1,0 +1,170 @@
+// The main window's single-image commands on a folder it has read: viewers
+// for the selected items, refresh of the selected thumbnails, and image copy
+// of the first selected item.
+#include <QApplication>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QPointer>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/TMainWindow.h"
+#include "decode/Bitmap.h"
+#include "decode/BmpWriter.h"
+#include "listing/FileListModel.h"
+#include "listing/FileListView.h"
+#include "listing/ThumbnailCell.h"
+#include "listing/ThumbnailList.h"
+#include "viewer/ImageControl.h"
+#include "viewer/TViewWindow.h"
+
+using namespace pelandor;
+
+namespace {
+
+constexpr int kFiles = 5;
+
+Bitmap solid(int w, int h, QRgb colour)
+{
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(colour);
+    Bitmap bitmap;
+    bitmap.assign(PixelFormat::Bits24, image);
+    return bitmap;
+}
+
+Bitmap fileBitmap(int i)
+{
+    return solid(20 + i, 10 + i, qRgb(40 * i, 255 - 40 * i, 100));
+}
+
+QList<TViewWindow *> openViewers()
+{
+    QList<TViewWindow *> viewers;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *viewer = qobject_cast<TViewWindow *>(widget); viewer && viewer->isVisible())
+            viewers.append(viewer);
+    }
+    return viewers;
+}
+
+QImage grey()
+{
+    QImage cell(ThumbnailCell::Size, ThumbnailCell::Size, ThumbnailCell::Format);
+    cell.fill(qRgb(128, 128, 128));
+    return cell;
+}
+
+} // namespace
+
+class TestMainWindowViewing : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_modules; // no plug-ins
+    QTemporaryDir m_folder;
+    std::unique_ptr<TMainWindow> m_window;
+
+    FileListModel *model() const { return m_window->ListView1->model(); }
+
+    void select(const QList<int> &rows)
+    {
+        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        selection->clearSelection();
+        for (int row : rows)
+            selection->select(model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    // The row of the file f<i>.bmp.
+    int rowOf(int i) const
+    {
+        for (int row = 0; row < model()->count(); ++row) {
+            if (model()->caption(row) == QString("f%1.bmp").arg(i))
+                return row;
+        }
+        return -1;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (int i = 0; i < kFiles; ++i) {
+            QSaveFile file(m_folder.filePath(QString("f%1.bmp").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(writeBmp(fileBitmap(i), file));
+            QVERIFY(file.commit());
+        }
+    }
+
+    void init()
+    {
+        m_window = std::make_unique<TMainWindow>(m_modules.path());
+        m_window->show();
+        m_window->OpenFolder(m_folder.path());
+        QTRY_COMPARE(model()->count(), kFiles);
+        QTRY_VERIFY(!m_window->Reading);
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void viewersForSelectedItems()
+    {
+        select({rowOf(3), rowOf(0), rowOf(4)});
+        m_window->ListView1DblClick();
+        const QList<TViewWindow *> viewers = openViewers();
+        QCOMPARE(viewers.size(), 3);
+        QStringList titles;
+        for (TViewWindow *viewer : viewers) {
+            titles.append(viewer->windowTitle());
+            QVERIFY(!viewer->parent());
+            QCOMPARE(viewer->popMnu_view100->isChecked(), true);
+        }
+        titles.sort();
+        QCOMPARE(titles, (QStringList{m_folder.filePath("f0.bmp"), m_folder.filePath("f3.bmp"),
+                                      m_folder.filePath("f4.bmp")}));
+        for (TViewWindow *viewer : viewers) {
+            const int i = viewer->windowTitle().mid(viewer->windowTitle().size() - 5, 1).toInt();
+            QCOMPARE(viewer->Image1->size(), fileBitmap(i).image().size());
+        }
+
+        // The viewers go with the main window.
+        QPointer<TViewWindow> one = viewers.first();
+        m_window.reset();
+        QVERIFY(one.isNull());
+    }
+
+    void refreshReplacesOnlySelectedThumbnails()
+    {
+        for (int i = 0; i < m_window->ImageList1->count(); ++i)
+            m_window->ImageList1->replace(i, grey());
+        QStringList captions;
+        for (int row = 0; row < kFiles; ++row)
+            captions.append(model()->caption(row));
+        const QList<int> chosen{rowOf(1), rowOf(2), rowOf(4)};
+        select(chosen);
+
+        m_window->popMnu_refleshClick();
+
+        for (int row = 0; row < kFiles; ++row) {
+            const QImage cell = m_window->ImageList1->cell(model()->imageIndex(row));
+            const int i = model()->caption(row).mid(1, 1).toInt();
+            if (chosen.contains(row))
+                QCOMPARE(cell, ThumbnailCell::compose(fileBitmap(i)));
+            else
+                QCOMPARE(cell, grey());
+            QCOMPARE(model()->caption(row), captions[row]);
+        }
+    }
+
+    void imageCopyTakesFirstSelected()
+    {
+        select({rowOf(3), rowOf(1)});
+        m_window->popMnu_imagecopyClick();
+        const int first = std::min(rowOf(3), rowOf(1));
+        const int i = model()->caption(first).mid(1, 1).toInt();
+        QCOMPARE(QGuiApplication::clipboard()->image(), fileBitmap(i).image());
+    }
+};
+
+QTEST_MAIN(TestMainWindowViewing)
+#include "TestMainWindowViewing.moc"
