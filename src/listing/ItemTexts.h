@@ -19,7 +19,7 @@ QString sizeText(qint64 bytes);
 // the locale's date and time separators. Empty when the file cannot be looked
 // up or its time lies outside what a two-second file date can hold.
 QString FileDateText(const QString &path);
-// The same for a time already read (any time spec; shown in local time).
+// The same for a time already read (in any time zone; shown in local time).
 QString fileDateTextOf(const QDateTime &modified);
 
 // "W * H".
