@@ -10,7 +10,9 @@
 #include <QToolButton>
 
 #include "app/TMainWindow.h"
+#include "listing/FileListModel.h"
 #include "listing/FileListView.h"
+#include <QItemSelectionModel>
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
 
@@ -200,6 +202,22 @@ private slots:
         // No item is selected: no button opens the menu.
         QVERIFY(!m_window->ContextMenuAllowed(Qt::RightButton));
         QVERIFY(!m_window->ContextMenuAllowed(Qt::LeftButton));
+    }
+
+    void contextMenuRuleWithSelection()
+    {
+        FileListItem item;
+        item.caption = QStringLiteral("a.bmp");
+        FileListModel *model = m_window->ListView1->model();
+        model->appendItem(item);
+        m_window->ListView1->selectionModel()->select(model->index(0, 0),
+                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // Only the right button opens it, and only while the read button is up.
+        QVERIFY(m_window->ContextMenuAllowed(Qt::RightButton));
+        QVERIFY(!m_window->ContextMenuAllowed(Qt::LeftButton));
+        QVERIFY(!m_window->ContextMenuAllowed(Qt::MiddleButton));
+        m_window->sbRead->setChecked(true);
+        QVERIFY(!m_window->ContextMenuAllowed(Qt::RightButton));
     }
 
     void resizeKeepsBevelAsWideAsWindow()
