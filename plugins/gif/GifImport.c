@@ -6,57 +6,21 @@
  * colour of the thumbnail cells and of an empty viewer). Later pictures of an
  * animation are not read at all.
  */
-#include "pelandor/spi_plugin.h"
+#include "ModuleSupport.h"
 
 #include <gif_lib.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
-
-/* Error codes of this module. */
-enum {
-    ResultOk = 0,
-    ResultNotImplemented = -1,
-    ResultUnknownFormat = 2,
-    ResultBrokenData = 3,
-    ResultNoMemory = 4,
-    ResultReadError = 6,
-};
-
-/* Largest pixel count handed to the host. */
-#define MAX_PIXELS (1u << 28)
 
 #define TEXT_OF(x) #x
 #define NUMBER_TEXT(x) TEXT_OF(x)
 #define GIFLIB_TEXT NUMBER_TEXT(GIFLIB_MAJOR) "." NUMBER_TEXT(GIFLIB_MINOR) "." NUMBER_TEXT(GIFLIB_RELEASE)
 
-static int32_t copy_text(const char *text, char *buffer, int32_t length)
-{
-    size_t n = strlen(text);
-    if (!buffer || length <= 0)
-        return 0;
-    if (n >= (size_t)length)
-        n = (size_t)length - 1;
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
-    return (int32_t)n;
-}
-
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
-    switch (infoNumber) {
-    case 0:
-        return copy_text("00IN", buffer, bufferLength);
-    case 1:
-        return copy_text("Pelandor GIF import (giflib " GIFLIB_TEXT ")", buffer, bufferLength);
-    case 2:
-        return copy_text("*.gif", buffer, bufferLength);
-    case 3:
-        return copy_text("GIF", buffer, bufferLength);
-    default:
-        return 0;
-    }
+    return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor GIF import (giflib " GIFLIB_TEXT ")",
+                              "*.gif", "GIF");
 }
 
 static int is_gif_signature(const unsigned char *bytes)
@@ -67,15 +31,8 @@ static int is_gif_signature(const unsigned char *bytes)
 int32_t IsSupported(const char *path, uint32_t data)
 {
     unsigned char signature[6];
-    size_t got = 0;
     (void)path;
-    while (got < sizeof signature) {
-        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
-        if (n <= 0)
-            return 0;
-        got += (size_t)n;
-    }
-    return is_gif_signature(signature);
+    return module_read_signature(data, signature, sizeof signature) && is_gif_signature(signature);
 }
 
 /* Everything one decoding owns, released by finish() on every path. */
@@ -115,13 +72,9 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
 {
     unsigned char signature[6];
     int error = 0;
-    if (flag != SPI_INPUT_FILE)
-        return ResultNotImplemented;
-    if (!source || offset < 0)
-        return ResultReadError;
-    d->file = fopen(source, "rb");
-    if (!d->file || fseek(d->file, offset, SEEK_SET) != 0)
-        return ResultReadError;
+    const int32_t result = module_open_stream(source, offset, flag, &d->file);
+    if (result != ResultOk)
+        return result;
     if (fread(signature, 1, sizeof signature, d->file) != sizeof signature || !is_gif_signature(signature)
         || fseek(d->file, offset, SEEK_SET) != 0)
         return ResultUnknownFormat;
@@ -178,7 +131,7 @@ static int32_t read_first_descriptor(struct Decoding *d)
     bottom = image->Top + image->Height;
     d->canvasWidth = d->gif->SWidth > right ? d->gif->SWidth : right;
     d->canvasHeight = d->gif->SHeight > bottom ? d->gif->SHeight : bottom;
-    if ((uint64_t)d->canvasWidth * (uint64_t)d->canvasHeight > MAX_PIXELS)
+    if (module_too_many_pixels((uint64_t)d->canvasWidth, (uint64_t)d->canvasHeight))
         return ResultBrokenData;
     return ResultOk;
 }
@@ -199,18 +152,6 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     }
     finish(&d);
     return result;
-}
-
-static void put16(unsigned char *p, unsigned v)
-{
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-}
-
-static void put32(unsigned char *p, uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
 }
 
 /* Fills the 256-entry colour table (blue, green, red, 0) and returns the index
@@ -253,17 +194,17 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     const GifImageDesc *image = &d->gif->Image;
     const size_t width = (size_t)d->canvasWidth;
     const size_t height = (size_t)d->canvasHeight;
-    const size_t stride = (width + 3u) & ~(size_t)3u;
+    const size_t stride = module_stride(width, 8u);
     const int passes = image->Interlace ? 4 : 1;
     int blank;
     int pass;
 
-    d->header = calloc(1, 40u + 256u * 4u);
-    d->pixels = malloc(height * stride);
-    d->line = malloc((size_t)image->Width);
-    if (!d->header || !d->pixels || !d->line)
+    if (!module_allocate_bitmap(&d->header, &d->pixels, 256u, stride, height))
         return ResultNoMemory;
-    blank = fill_table(d, d->header + 40);
+    d->line = malloc((size_t)image->Width);
+    if (!d->line)
+        return ResultNoMemory;
+    blank = fill_table(d, d->header + MODULE_HEADER_SIZE);
     memset(d->pixels, blank, height * stride);
 
     for (pass = 0; pass < passes; ++pass) {
@@ -280,18 +221,8 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         }
     }
 
-    put32(d->header, 40);
-    put32(d->header + 4, (uint32_t)width);
-    put32(d->header + 8, (uint32_t)height);
-    put16(d->header + 12, 1);
-    put16(d->header + 14, 8);
-    put32(d->header + 20, (uint32_t)(stride * height));
-    put32(d->header + 32, 256);
-    *bitmapInfo = d->header;
-    *bitmapBits = d->pixels;
-    d->header = NULL;
-    d->pixels = NULL;
-    return ResultOk;
+    module_fill_header(d->header, (uint32_t)width, (uint32_t)height, 8u, stride, 256u);
+    return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 
 int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,

@@ -5,69 +5,29 @@
  * as 24-bit pictures, with transparent pixels laid over white (the colour of
  * the thumbnail cells and of an empty viewer).
  */
-#include "pelandor/spi_plugin.h"
+#include "ModuleSupport.h"
 
 #include <png.h>
 #include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
-/* Error codes of this module. */
-enum {
-    ResultOk = 0,
-    ResultNotImplemented = -1,
-    ResultUnknownFormat = 2,
-    ResultBrokenData = 3,
-    ResultNoMemory = 4,
-    ResultReadError = 6,
-};
-
-/* Largest picture side and pixel count handed to the host. */
+/* Largest picture side handed to the host. */
 #define MAX_SIDE (1u << 20)
-#define MAX_PIXELS (1u << 28)
-
-static int32_t copy_text(const char *text, char *buffer, int32_t length)
-{
-    size_t n = strlen(text);
-    if (!buffer || length <= 0)
-        return 0;
-    if (n >= (size_t)length)
-        n = (size_t)length - 1;
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
-    return (int32_t)n;
-}
 
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
-    switch (infoNumber) {
-    case 0:
-        return copy_text("00IN", buffer, bufferLength);
-    case 1:
-        return copy_text("Pelandor PNG import (libpng " PNG_LIBPNG_VER_STRING ")", buffer, bufferLength);
-    case 2:
-        return copy_text("*.png", buffer, bufferLength);
-    case 3:
-        return copy_text("PNG", buffer, bufferLength);
-    default:
-        return 0;
-    }
+    return module_plugin_info(infoNumber, buffer, bufferLength,
+                              "Pelandor PNG import (libpng " PNG_LIBPNG_VER_STRING ")", "*.png", "PNG");
 }
 
 int32_t IsSupported(const char *path, uint32_t data)
 {
     png_byte signature[8];
-    size_t got = 0;
     (void)path;
-    while (got < sizeof signature) {
-        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
-        if (n <= 0)
-            return 0;
-        got += (size_t)n;
-    }
-    return png_sig_cmp(signature, 0, sizeof signature) == 0;
+    return module_read_signature(data, signature, sizeof signature)
+           && png_sig_cmp(signature, 0, sizeof signature) == 0;
 }
 
 /* Everything one decoding owns, released by finish() on every path. */
@@ -110,13 +70,9 @@ static void error_to_result(png_structp png, png_const_charp message)
 static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
 {
     png_byte signature[8];
-    if (flag != SPI_INPUT_FILE)
-        return ResultNotImplemented;
-    if (!source || offset < 0)
-        return ResultReadError;
-    d->file = fopen(source, "rb");
-    if (!d->file || fseek(d->file, offset, SEEK_SET) != 0)
-        return ResultReadError;
+    const int32_t result = module_open_stream(source, offset, flag, &d->file);
+    if (result != ResultOk)
+        return result;
     if (fread(signature, 1, sizeof signature, d->file) != sizeof signature
         || png_sig_cmp(signature, 0, sizeof signature) != 0)
         return ResultUnknownFormat;
@@ -141,7 +97,7 @@ static int32_t read_header(struct Decoding *d)
     png_read_info(d->png, d->info);
     width = png_get_image_width(d->png, d->info);
     height = png_get_image_height(d->png, d->info);
-    if (width == 0 || height == 0 || (uint64_t)width * height > MAX_PIXELS)
+    if (width == 0 || height == 0 || module_too_many_pixels(width, height))
         return ResultBrokenData;
     return ResultOk;
 }
@@ -168,18 +124,6 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     }
     finish(&d);
     return result;
-}
-
-static void put16(unsigned char *p, unsigned v)
-{
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-}
-
-static void put32(unsigned char *p, uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
 }
 
 /* Sets the transformations; returns whether the result uses a colour table. */
@@ -225,7 +169,6 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     png_uint_32 height;
     size_t stride;
     size_t rowBytes;
-    size_t headerSize;
     int channels;
     int indexed;
     png_uint_32 y;
@@ -241,14 +184,13 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         || rowBytes != (size_t)width * (size_t)channels)
         return ResultBrokenData;
 
-    stride = (((size_t)width * (indexed ? 8u : 24u) + 31u) / 32u) * 4u;
-    headerSize = 40u + (indexed ? 256u * 4u : 0u);
-    d->header = calloc(1, headerSize);
-    d->pixels = calloc(height, stride);
+    stride = module_stride(width, indexed ? 8u : 24u);
+    if (!module_allocate_bitmap(&d->header, &d->pixels, indexed ? 256u : 0u, stride, height))
+        return ResultNoMemory;
     d->rows = calloc(height, sizeof *d->rows);
     if (channels == 4)
         d->scratch = malloc((size_t)height * rowBytes);
-    if (!d->header || !d->pixels || !d->rows || (channels == 4 && !d->scratch))
+    if (!d->rows || (channels == 4 && !d->scratch))
         return ResultNoMemory;
 
     /* Bottom-up rows: picture row y is stored as row height - 1 - y. */
@@ -260,39 +202,20 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     png_read_end(d->png, NULL);
 
     if (channels == 4) {
-        for (y = 0; y < height; ++y) {
-            const unsigned char *src = d->rows[y];
-            unsigned char *dst = d->pixels + (size_t)(height - 1 - y) * stride;
-            png_uint_32 x;
-            for (x = 0; x < width; ++x, src += 4, dst += 3) {
-                const unsigned alpha = src[3];
-                int c;
-                for (c = 0; c < 3; ++c)
-                    dst[c] = (unsigned char)((src[c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
-            }
-        }
+        for (y = 0; y < height; ++y)
+            module_over_white(d->rows[y], d->pixels + (size_t)(height - 1 - y) * stride, width);
     }
 
-    put32(d->header, 40);
-    put32(d->header + 4, width);
-    put32(d->header + 8, height);
-    put16(d->header + 12, 1);
-    put16(d->header + 14, indexed ? 8 : 24);
-    put32(d->header + 20, (uint32_t)(stride * height));
+    module_fill_header(d->header, width, height, indexed ? 8u : 24u, stride, indexed ? 256u : 0u);
     if (indexed) {
         int i;
-        put32(d->header + 32, 256);
         for (i = 0; i < 256; ++i) {
             d->header[40 + 4 * i] = table[i].blue;
             d->header[41 + 4 * i] = table[i].green;
             d->header[42 + 4 * i] = table[i].red;
         }
     }
-    *bitmapInfo = d->header;
-    *bitmapBits = d->pixels;
-    d->header = NULL;
-    d->pixels = NULL;
-    return ResultOk;
+    return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 
 int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,

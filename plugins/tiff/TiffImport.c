@@ -11,61 +11,24 @@
  * it is not huge (see map_copy). libtiff's diagnostics are silenced: problems
  * are reported through the result code, never on the console.
  */
-#include "pelandor/spi_plugin.h"
+#include "ModuleSupport.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 #include <tiffio.h>
 #include <unistd.h>
 
-/* Error codes of this module. */
-enum {
-    ResultOk = 0,
-    ResultNotImplemented = -1,
-    ResultUnknownFormat = 2,
-    ResultBrokenData = 3,
-    ResultNoMemory = 4,
-    ResultReadError = 6,
-};
-
-/* Largest pixel count handed to the host. */
-#define MAX_PIXELS (1u << 28)
-
 /* Largest file decoded from a copy in memory; see map_copy(). */
 #define MAX_COPY (256u << 20)
 
-static int32_t copy_text(const char *text, char *buffer, int32_t length)
-{
-    size_t n = strlen(text);
-    if (!buffer || length <= 0)
-        return 0;
-    if (n >= (size_t)length)
-        n = (size_t)length - 1;
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
-    return (int32_t)n;
-}
-
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
-    switch (infoNumber) {
-    case 0:
-        return copy_text("00IN", buffer, bufferLength);
-    case 1:
-        return copy_text("Pelandor TIFF import (libtiff)", buffer, bufferLength);
-    case 2:
-        return copy_text("*.tif;*.tiff", buffer, bufferLength);
-    case 3:
-        return copy_text("TIFF", buffer, bufferLength);
-    default:
-        return 0;
-    }
+    return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor TIFF import (libtiff)", "*.tif;*.tiff",
+                              "TIFF");
 }
 
 /* Byte order mark and version: classic TIFF (42) or BigTIFF (43). */
@@ -81,15 +44,8 @@ static int is_tiff_signature(const unsigned char *bytes)
 int32_t IsSupported(const char *path, uint32_t data)
 {
     unsigned char signature[4];
-    size_t got = 0;
     (void)path;
-    while (got < sizeof signature) {
-        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
-        if (n <= 0)
-            return 0;
-        got += (size_t)n;
-    }
-    return is_tiff_signature(signature);
+    return module_read_signature(data, signature, sizeof signature) && is_tiff_signature(signature);
 }
 
 /* The image's bytes: the file from `base` on, and possibly a copy of them. */
@@ -263,18 +219,14 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
 {
     int32_t result;
     unsigned char signature[4];
-    struct stat status;
-    if (flag != SPI_INPUT_FILE)
-        return ResultNotImplemented;
-    if (!source || offset < 0)
-        return ResultReadError;
-    d->source.fd = open(source, O_RDONLY | O_CLOEXEC);
-    if (d->source.fd < 0 || fstat(d->source.fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return ResultReadError;
-    if (status.st_size < offset)
+    off_t fileSize = 0;
+    result = module_open_file(source, offset, flag, &d->source.fd, &fileSize);
+    if (result != ResultOk)
+        return result;
+    if (fileSize < offset)
         return ResultUnknownFormat;
     d->source.base = offset;
-    d->source.size = (uint64_t)(status.st_size - offset);
+    d->source.size = (uint64_t)(fileSize - offset);
     if (read_source(&d->source, signature, sizeof signature) != (tmsize_t)sizeof signature
         || !is_tiff_signature(signature))
         return ResultUnknownFormat;
@@ -293,7 +245,7 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
         return ResultBrokenData;
     if (!TIFFGetField(d->tiff, TIFFTAG_IMAGEWIDTH, &d->width)
         || !TIFFGetField(d->tiff, TIFFTAG_IMAGELENGTH, &d->height) || d->width == 0 || d->height == 0
-        || (uint64_t)d->width * d->height > MAX_PIXELS)
+        || module_too_many_pixels(d->width, d->height))
         return ResultBrokenData;
     return ResultOk;
 }
@@ -340,29 +292,15 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     return result;
 }
 
-static void put16(unsigned char *p, unsigned v)
-{
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-}
-
-static void put32(unsigned char *p, uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
-
 static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
 {
     const size_t width = d->width;
     const size_t height = d->height;
-    const size_t stride = ((width * 24u + 31u) / 32u) * 4u;
+    const size_t stride = module_stride(width, 24u);
     size_t y;
 
     d->raster = malloc(width * height * sizeof *d->raster);
-    d->header = calloc(1, 40);
-    d->pixels = calloc(height, stride);
-    if (!d->raster || !d->header || !d->pixels)
+    if (!d->raster || !module_allocate_bitmap(&d->header, &d->pixels, 0u, stride, height))
         return ResultNoMemory;
     /* Bottom-left orientation yields the rows bottom-up, as the bitmap wants
      * them; a damaged strip or tile fails the whole picture. */
@@ -387,17 +325,8 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         }
     }
 
-    put32(d->header, 40);
-    put32(d->header + 4, d->width);
-    put32(d->header + 8, d->height);
-    put16(d->header + 12, 1);
-    put16(d->header + 14, 24);
-    put32(d->header + 20, (uint32_t)(stride * height));
-    *bitmapInfo = d->header;
-    *bitmapBits = d->pixels;
-    d->header = NULL;
-    d->pixels = NULL;
-    return ResultOk;
+    module_fill_header(d->header, d->width, d->height, 24u, stride, 0u);
+    return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 
 int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,

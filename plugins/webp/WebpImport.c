@@ -4,60 +4,21 @@
  * 24-bit device-independent bitmap with transparent pixels laid over white
  * (the colour of the thumbnail cells and of an empty viewer).
  */
-#include "pelandor/spi_plugin.h"
+#include "ModuleSupport.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
-/* Error codes of this module. */
-enum {
-    ResultOk = 0,
-    ResultNotImplemented = -1,
-    ResultUnknownFormat = 2,
-    ResultBrokenData = 3,
-    ResultNoMemory = 4,
-    ResultReadError = 6,
-};
-
-/* Largest pixel count handed to the host. */
-#define MAX_PIXELS (1u << 28)
-
 /* Bytes read to learn a picture's size; more only when its header runs on. */
 #define HEADER_PREFIX 4096u
 
-static int32_t copy_text(const char *text, char *buffer, int32_t length)
-{
-    size_t n = strlen(text);
-    if (!buffer || length <= 0)
-        return 0;
-    if (n >= (size_t)length)
-        n = (size_t)length - 1;
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
-    return (int32_t)n;
-}
-
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
-    switch (infoNumber) {
-    case 0:
-        return copy_text("00IN", buffer, bufferLength);
-    case 1:
-        return copy_text("Pelandor WebP import (libwebp)", buffer, bufferLength);
-    case 2:
-        return copy_text("*.webp", buffer, bufferLength);
-    case 3:
-        return copy_text("WebP", buffer, bufferLength);
-    default:
-        return 0;
-    }
+    return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor WebP import (libwebp)", "*.webp", "WebP");
 }
 
 /* A RIFF container holding WebP data. */
@@ -69,15 +30,8 @@ static int is_webp_signature(const unsigned char *bytes)
 int32_t IsSupported(const char *path, uint32_t data)
 {
     unsigned char signature[12];
-    size_t got = 0;
     (void)path;
-    while (got < sizeof signature) {
-        const ssize_t n = read((int)data, signature + got, sizeof signature - got);
-        if (n <= 0)
-            return 0;
-        got += (size_t)n;
-    }
-    return is_webp_signature(signature);
+    return module_read_signature(data, signature, sizeof signature) && is_webp_signature(signature);
 }
 
 /* Everything one decoding owns, released by finish() on every path. */
@@ -106,41 +60,23 @@ static void finish(struct Decoding *d)
     free(d->pixels);
 }
 
-static int read_fully(int fd, unsigned char *buffer, size_t length, off_t at)
-{
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = pread(fd, buffer + done, length - done, at + (off_t)done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return 0;
-        done += (size_t)n;
-    }
-    return 1;
-}
-
 /* Opens the file at `offset` and checks the container header; `available`
  * is the container's size as far as the file holds it. */
 static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
 {
     unsigned char signature[12];
-    struct stat status;
+    off_t fileSize = 0;
     uint64_t container;
     uint64_t rest;
-    if (flag != SPI_INPUT_FILE)
-        return ResultNotImplemented;
-    if (!source || offset < 0)
-        return ResultReadError;
-    d->fd = open(source, O_RDONLY | O_CLOEXEC);
-    if (d->fd < 0 || fstat(d->fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return ResultReadError;
-    if (status.st_size < offset + (off_t)sizeof signature || !read_fully(d->fd, signature, sizeof signature, offset)
+    const int32_t result = module_open_file(source, offset, flag, &d->fd, &fileSize);
+    if (result != ResultOk)
+        return result;
+    if (fileSize < offset + (off_t)sizeof signature || !module_read_at(d->fd, signature, sizeof signature, offset)
         || !is_webp_signature(signature))
         return ResultUnknownFormat;
     container = 8u + ((uint64_t)signature[4] | (uint64_t)signature[5] << 8 | (uint64_t)signature[6] << 16
                       | (uint64_t)signature[7] << 24);
-    rest = (uint64_t)(status.st_size - offset);
+    rest = (uint64_t)(fileSize - offset);
     d->base = offset;
     d->available = container < rest ? container : rest;
     return ResultOk;
@@ -160,7 +96,7 @@ static int32_t load(struct Decoding *d, uint64_t length)
     d->data = malloc(d->size);
     if (!d->data)
         return ResultNoMemory;
-    if (!read_fully(d->fd, d->data, d->size, d->base))
+    if (!module_read_at(d->fd, d->data, d->size, d->base))
         return ResultReadError;
     return ResultOk;
 }
@@ -182,7 +118,7 @@ static int32_t read_features(struct Decoding *d)
     if (status == VP8_STATUS_OUT_OF_MEMORY)
         return ResultNoMemory;
     if (status != VP8_STATUS_OK || d->features.width <= 0 || d->features.height <= 0
-        || (uint64_t)d->features.width * (uint64_t)d->features.height > MAX_PIXELS)
+        || module_too_many_pixels((uint64_t)d->features.width, (uint64_t)d->features.height))
         return ResultBrokenData;
     return ResultOk;
 }
@@ -204,18 +140,6 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     }
     finish(&d);
     return result;
-}
-
-static void put16(unsigned char *p, unsigned v)
-{
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-}
-
-static void put32(unsigned char *p, uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
 }
 
 /* Decodes the picture, or an animation's first frame on its canvas, into
@@ -251,7 +175,7 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
 {
     const size_t width = (size_t)d->features.width;
     const size_t height = (size_t)d->features.height;
-    const size_t stride = ((width * 24u + 31u) / 32u) * 4u;
+    const size_t stride = module_stride(width, 24u);
     const unsigned char *rows;
     int32_t result;
     size_t y;
@@ -259,38 +183,18 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     result = load(d, d->available);
     if (result != ResultOk)
         return result;
-    d->header = calloc(1, 40);
-    d->pixels = calloc(height, stride);
-    if (!d->header || !d->pixels)
+    if (!module_allocate_bitmap(&d->header, &d->pixels, 0u, stride, height))
         return ResultNoMemory;
     rows = decode_rows(d, width, height);
     if (!rows)
         return ResultBrokenData;
 
     /* Bottom-up rows: picture row y is stored as row height - 1 - y. */
-    for (y = 0; y < height; ++y) {
-        const unsigned char *src = rows + y * width * 4u;
-        unsigned char *dst = d->pixels + (height - 1 - y) * stride;
-        size_t x;
-        for (x = 0; x < width; ++x, src += 4, dst += 3) {
-            const unsigned alpha = src[3];
-            int c;
-            for (c = 0; c < 3; ++c)
-                dst[c] = (unsigned char)((src[c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
-        }
-    }
+    for (y = 0; y < height; ++y)
+        module_over_white(rows + y * width * 4u, d->pixels + (height - 1 - y) * stride, width);
 
-    put32(d->header, 40);
-    put32(d->header + 4, (uint32_t)width);
-    put32(d->header + 8, (uint32_t)height);
-    put16(d->header + 12, 1);
-    put16(d->header + 14, 24);
-    put32(d->header + 20, (uint32_t)(stride * height));
-    *bitmapInfo = d->header;
-    *bitmapBits = d->pixels;
-    d->header = NULL;
-    d->pixels = NULL;
-    return ResultOk;
+    module_fill_header(d->header, (uint32_t)width, (uint32_t)height, 24u, stride, 0u);
+    return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 
 int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo, SpiHandle *bitmapBits,

@@ -1,15 +1,11 @@
 // The shipped GIF module through the plug-in host: the first picture of a
 // file in its colours, the transparent colour and the uncovered screen shown
 // white, interlaced rows, a leading 128-byte header, and files it must refuse.
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gif_lib.h>
 
-#include "TestModules.h"
-#include "decode/Bitmap.h"
-#include "plugin/TSpi.h"
-#include "plugin/TypeListBuilder.h"
+#include "ImportModuleFixture.h"
 
 using namespace pelandor;
 
@@ -105,15 +101,6 @@ QList<QRgb> expectedColours(int width, int height, const Frame &f)
     return colours;
 }
 
-QList<QRgb> coloursOf(const QImage &image)
-{
-    QList<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            colours.append(image.pixel(x, y) | 0xFF000000u);
-    return colours;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Frame)
@@ -121,39 +108,18 @@ Q_DECLARE_METATYPE(Frame)
 class TestGifImport : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    RecordingSink m_sink;
-    TSpi *m_host = nullptr;
-
-    QString writeFile(const QString &name, const QByteArray &content)
-    {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return QString();
-        return file.fileName();
-    }
+    ImportModuleFixture m_module;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_GIF_MODULE), m_dir.filePath(QStringLiteral("gif.spi"))));
-        m_host = new TSpi(m_dir.path(), m_sink, this);
-    }
+    void initTestCase() { m_module.setUp(QStringLiteral(PELANDOR_GIF_MODULE), QStringLiteral("gif.spi"), this); }
 
-    void init()
-    {
-        m_sink.messages.clear();
-        m_host->LoadSpi(QStringLiteral("gif.spi"));
-        QVERIFY(m_host->isLoaded());
-    }
+    void init() { m_module.load(); }
 
     void announcesGifFiles()
     {
-        m_host->FreeSpi();
-        const TypeListBuilder::Result result = TypeListBuilder::build(*m_host, m_dir.path());
+        const TypeListBuilder::Result result = m_module.typeList();
         QVERIFY(result.entries.contains(ImageTypeEntry{QStringLiteral("*.gif"), QStringLiteral("gif.spi")}));
-        QVERIFY(m_sink.messages.isEmpty());
+        QVERIFY(m_module.messages().isEmpty());
     }
 
     void decodes_data()
@@ -189,21 +155,15 @@ private slots:
         QVERIFY(!content.isEmpty());
         if (afterHeader)
             content.prepend(QByteArray(128, 'h'));
-        const QString path = writeFile(QStringLiteral("picture.gif"), content);
+        const QString path = m_module.writeFile(QStringLiteral("picture.gif"), content);
 
         Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(1, 1, QImage::Format_RGB888));
-        QCOMPARE(m_host->GetBitmap(target, path), 0);
-        QCOMPARE(m_sink.messages, QStringList());
+        m_module.decode(path, target);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(target.image().size(), size);
         QCOMPARE(coloursOf(target.image()), expectedColours(size.width(), size.height(), frames.first()));
-
-        PictureInfo info{};
-        const QByteArray local = QFile::encodeName(path);
-        QCOMPARE(m_host->GetPictureInfo(local.constData(), afterHeader ? 128 : 0, 0, &info), 0);
-        QCOMPARE(info.width, size.width());
-        QCOMPARE(info.height, size.height());
-        QCOMPARE(int(info.bitDepth), 8);
+        m_module.checkInfo(path, afterHeader ? 128 : 0, size, 8);
     }
 
     void refusesBrokenFiles_data()
@@ -223,12 +183,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
-        Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(4, 4, QImage::Format_RGB888));
-        const QImage before = target.image();
-        QVERIFY(m_host->GetBitmap(target, writeFile(QStringLiteral("broken.gif"), content)) != 0);
-        QCOMPARE(m_sink.messages, QStringList{message});
-        QCOMPARE(target.image(), before);
+        m_module.checkRefused(QStringLiteral("broken.gif"), content, message);
     }
 };
 

@@ -1,15 +1,11 @@
 // The shipped TIFF module through the plug-in host: the common sample
 // layouts, both byte orders, a bottom-up orientation, the first of several
 // pages, a leading 128-byte header, and files the module must refuse.
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <tiffio.h>
 
-#include "TestModules.h"
-#include "decode/Bitmap.h"
-#include "plugin/TSpi.h"
-#include "plugin/TypeListBuilder.h"
+#include "ImportModuleFixture.h"
 
 using namespace pelandor;
 
@@ -26,23 +22,6 @@ struct Writing {
     // One 16x16 tile instead of a strip.
     bool tiled = false;
 };
-
-// Six colours of a 3x2 picture; `alpha` makes two of them (partly) transparent.
-QImage sampleImage(bool alpha, bool inverted = false)
-{
-    QImage image(3, 2, QImage::Format_ARGB32);
-    const QRgb colours[6] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
-                             qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 64, 32)};
-    for (int i = 0; i < 6; ++i)
-        image.setPixel(i % 3, i / 3, colours[i]);
-    if (alpha) {
-        image.setPixel(0, 0, qRgba(255, 0, 0, 0));
-        image.setPixel(1, 0, qRgba(0, 0, 0, 128));
-    }
-    if (inverted)
-        image.invertPixels();
-    return image;
-}
 
 // One page of `image`; the palette layout uses the pixel's position as index.
 bool writePage(TIFF *tiff, const QImage &image, const Writing &how)
@@ -135,22 +114,12 @@ Q_DECLARE_METATYPE(Writing)
 class TestTiffImport : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    RecordingSink m_sink;
-    TSpi *m_host = nullptr;
-
-    QString writeFile(const QString &name, const QByteArray &content)
-    {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return QString();
-        return file.fileName();
-    }
+    ImportModuleFixture m_module;
 
     // The bytes of a file holding `pages`, written by libtiff.
     QByteArray tiffBytes(const QList<QImage> &pages, const Writing &how)
     {
-        const QString path = m_dir.filePath(QStringLiteral("written.tif"));
+        const QString path = m_module.filePath(QStringLiteral("written.tif"));
         TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), how.mode.constData());
         if (!tiff)
             return {};
@@ -165,28 +134,17 @@ class TestTiffImport : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_TIFF_MODULE), m_dir.filePath(QStringLiteral("tiff.spi"))));
-        m_host = new TSpi(m_dir.path(), m_sink, this);
-    }
+    void initTestCase() { m_module.setUp(QStringLiteral(PELANDOR_TIFF_MODULE), QStringLiteral("tiff.spi"), this); }
 
-    void init()
-    {
-        m_sink.messages.clear();
-        m_host->LoadSpi(QStringLiteral("tiff.spi"));
-        QVERIFY(m_host->isLoaded());
-    }
+    void init() { m_module.load(); }
 
     void announcesTiffFiles()
     {
-        m_host->FreeSpi();
-        const TypeListBuilder::Result result = TypeListBuilder::build(*m_host, m_dir.path());
+        const TypeListBuilder::Result result = m_module.typeList();
         // Each pattern of the module's filter becomes an entry of its own.
         QVERIFY(result.entries.contains(ImageTypeEntry{QStringLiteral("*.tif"), QStringLiteral("tiff.spi")}));
         QVERIFY(result.entries.contains(ImageTypeEntry{QStringLiteral("*.tiff"), QStringLiteral("tiff.spi")}));
-        QVERIFY(m_sink.messages.isEmpty());
+        QVERIFY(m_module.messages().isEmpty());
     }
 
     void decodes_data()
@@ -224,12 +182,12 @@ private slots:
         QVERIFY(!content.isEmpty());
         if (afterHeader)
             content.prepend(QByteArray(128, 'h'));
-        const QString path = writeFile(QStringLiteral("picture.tif"), content);
+        const QString path = m_module.writeFile(QStringLiteral("picture.tif"), content);
 
         Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(1, 1, QImage::Format_RGB888));
-        QCOMPARE(m_host->GetBitmap(target, path), 0);
-        QCOMPARE(m_sink.messages, QStringList());
+        m_module.decode(path, target);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(target.image().size(), source.size());
         // Partly transparent pixels may round either way.
         for (int y = 0; y < source.height(); ++y) {
@@ -245,13 +203,7 @@ private slots:
                                         .arg(want, 8, 16)));
             }
         }
-
-        PictureInfo info{};
-        const QByteArray local = QFile::encodeName(path);
-        QCOMPARE(m_host->GetPictureInfo(local.constData(), afterHeader ? 128 : 0, 0, &info), 0);
-        QCOMPARE(info.width, 3);
-        QCOMPARE(info.height, 2);
-        QCOMPARE(int(info.bitDepth), depth);
+        m_module.checkInfo(path, afterHeader ? 128 : 0, QSize(3, 2), depth);
     }
 
     void refusesBrokenFiles_data()
@@ -273,12 +225,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
-        Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(4, 4, QImage::Format_RGB888));
-        const QImage before = target.image();
-        QVERIFY(m_host->GetBitmap(target, writeFile(QStringLiteral("broken.tif"), content)) != 0);
-        QCOMPARE(m_sink.messages, QStringList{message});
-        QCOMPARE(target.image(), before);
+        m_module.checkRefused(QStringLiteral("broken.tif"), content, message);
     }
 };
 

@@ -1,39 +1,18 @@
 // The shipped WebP module through the plug-in host: lossless and lossy
 // pictures, transparency laid over white, the first frame of an animation, a
 // leading 128-byte header, and files the module must refuse.
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include "TestModules.h"
-#include "decode/Bitmap.h"
-#include "plugin/TSpi.h"
-#include "plugin/TypeListBuilder.h"
+#include "ImportModuleFixture.h"
 
 using namespace pelandor;
 
 namespace {
 
 enum class Encoding { Lossless, Lossy, Animation };
-
-// Six colours of a 3x2 picture; `alpha` makes two of them (partly) transparent.
-QImage sampleImage(bool alpha, bool inverted = false)
-{
-    QImage image(3, 2, QImage::Format_ARGB32);
-    const QRgb colours[6] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
-                             qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 64, 32)};
-    for (int i = 0; i < 6; ++i)
-        image.setPixel(i % 3, i / 3, colours[i]);
-    if (alpha) {
-        image.setPixel(0, 0, qRgba(255, 0, 0, 0));
-        image.setPixel(1, 0, qRgba(0, 0, 0, 128));
-    }
-    if (inverted)
-        image.invertPixels();
-    return image;
-}
 
 QByteArray takeEncoded(uint8_t *output, size_t size)
 {
@@ -111,30 +90,6 @@ QByteArray webpBytes(const QImage &image, Encoding encoding)
     return takeEncoded(output, size);
 }
 
-// Each pixel of `image` laid over white.
-QList<QRgb> expectedColours(const QImage &image)
-{
-    QList<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            const int a = qAlpha(c);
-            auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
-            colours.append(qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c))));
-        }
-    }
-    return colours;
-}
-
-QList<QRgb> coloursOf(const QImage &image)
-{
-    QList<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            colours.append(image.pixel(x, y) | 0xFF000000u);
-    return colours;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Encoding)
@@ -142,39 +97,18 @@ Q_DECLARE_METATYPE(Encoding)
 class TestWebpImport : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    RecordingSink m_sink;
-    TSpi *m_host = nullptr;
-
-    QString writeFile(const QString &name, const QByteArray &content)
-    {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return QString();
-        return file.fileName();
-    }
+    ImportModuleFixture m_module;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_WEBP_MODULE), m_dir.filePath(QStringLiteral("webp.spi"))));
-        m_host = new TSpi(m_dir.path(), m_sink, this);
-    }
+    void initTestCase() { m_module.setUp(QStringLiteral(PELANDOR_WEBP_MODULE), QStringLiteral("webp.spi"), this); }
 
-    void init()
-    {
-        m_sink.messages.clear();
-        m_host->LoadSpi(QStringLiteral("webp.spi"));
-        QVERIFY(m_host->isLoaded());
-    }
+    void init() { m_module.load(); }
 
     void announcesWebpFiles()
     {
-        m_host->FreeSpi();
-        const TypeListBuilder::Result result = TypeListBuilder::build(*m_host, m_dir.path());
+        const TypeListBuilder::Result result = m_module.typeList();
         QVERIFY(result.entries.contains(ImageTypeEntry{QStringLiteral("*.webp"), QStringLiteral("webp.spi")}));
-        QVERIFY(m_sink.messages.isEmpty());
+        QVERIFY(m_module.messages().isEmpty());
     }
 
     void decodes_data()
@@ -203,14 +137,14 @@ private slots:
         QCOMPARE(content.contains("ANMF"), encoding == Encoding::Animation);
         if (afterHeader)
             content.prepend(QByteArray(128, 'h'));
-        const QString path = writeFile(QStringLiteral("picture.webp"), content);
+        const QString path = m_module.writeFile(QStringLiteral("picture.webp"), content);
 
         Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(1, 1, QImage::Format_RGB888));
-        QCOMPARE(m_host->GetBitmap(target, path), 0);
-        QCOMPARE(m_sink.messages, QStringList());
+        m_module.decode(path, target);
+        if (QTest::currentTestFailed())
+            return;
         const QList<QRgb> got = coloursOf(target.image());
-        const QList<QRgb> want = expectedColours(source);
+        const QList<QRgb> want = overWhite(source);
         QCOMPARE(target.image().size(), source.size());
         if (encoding != Encoding::Lossy) {
             QCOMPARE(got, want);
@@ -225,13 +159,7 @@ private slots:
                                                         .arg(want[i], 8, 16)));
             }
         }
-
-        PictureInfo info{};
-        const QByteArray local = QFile::encodeName(path);
-        QCOMPARE(m_host->GetPictureInfo(local.constData(), afterHeader ? 128 : 0, 0, &info), 0);
-        QCOMPARE(info.width, source.width());
-        QCOMPARE(info.height, source.height());
-        QCOMPARE(int(info.bitDepth), depth);
+        m_module.checkInfo(path, afterHeader ? 128 : 0, source.size(), depth);
     }
 
     void refusesBrokenFiles_data()
@@ -255,12 +183,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
-        Bitmap target;
-        target.assign(PixelFormat::Bits24, QImage(4, 4, QImage::Format_RGB888));
-        const QImage before = target.image();
-        QVERIFY(m_host->GetBitmap(target, writeFile(QStringLiteral("broken.webp"), content)) != 0);
-        QCOMPARE(m_sink.messages, QStringList{message});
-        QCOMPARE(target.image(), before);
+        m_module.checkRefused(QStringLiteral("broken.webp"), content, message);
     }
 };
 

@@ -1,0 +1,164 @@
+/*
+ * Pieces shared by the shipped import modules; see ModuleSupport.h.
+ */
+#include "ModuleSupport.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static int32_t copy_text(const char *text, char *buffer, int32_t length)
+{
+    size_t n = strlen(text);
+    if (!buffer || length <= 0)
+        return 0;
+    if (n >= (size_t)length)
+        n = (size_t)length - 1;
+    memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    return (int32_t)n;
+}
+
+int32_t module_plugin_info(int32_t infoNumber, char *buffer, int32_t bufferLength, const char *about,
+                           const char *patterns, const char *kind)
+{
+    switch (infoNumber) {
+    case 0:
+        return copy_text("00IN", buffer, bufferLength);
+    case 1:
+        return copy_text(about, buffer, bufferLength);
+    case 2:
+        return copy_text(patterns, buffer, bufferLength);
+    case 3:
+        return copy_text(kind, buffer, bufferLength);
+    default:
+        return 0;
+    }
+}
+
+int module_read_signature(uint32_t data, unsigned char *signature, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = read((int)data, signature + got, length - got);
+        if (n <= 0)
+            return 0;
+        got += (size_t)n;
+    }
+    return 1;
+}
+
+int module_too_many_pixels(uint64_t width, uint64_t height)
+{
+    return width * height > MODULE_MAX_PIXELS;
+}
+
+/* The checks every request starts with: only files, named, at an offset. */
+static int32_t check_request(const char *source, int32_t offset, uint32_t flag)
+{
+    if (flag != SPI_INPUT_FILE)
+        return ResultNotImplemented;
+    if (!source || offset < 0)
+        return ResultReadError;
+    return ResultOk;
+}
+
+int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file)
+{
+    const int32_t result = check_request(source, offset, flag);
+    if (result != ResultOk)
+        return result;
+    *file = fopen(source, "rb");
+    if (!*file || fseek(*file, offset, SEEK_SET) != 0)
+        return ResultReadError;
+    return ResultOk;
+}
+
+int32_t module_open_file(const char *source, int32_t offset, uint32_t flag, int *fd, off_t *fileSize)
+{
+    struct stat status;
+    const int32_t result = check_request(source, offset, flag);
+    if (result != ResultOk)
+        return result;
+    *fd = open(source, O_RDONLY | O_CLOEXEC);
+    if (*fd < 0 || fstat(*fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return ResultReadError;
+    *fileSize = status.st_size;
+    return ResultOk;
+}
+
+int module_read_at(int fd, unsigned char *buffer, size_t length, off_t at)
+{
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = pread(fd, buffer + done, length - done, at + (off_t)done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return 0;
+        done += (size_t)n;
+    }
+    return 1;
+}
+
+size_t module_stride(size_t width, unsigned bitCount)
+{
+    return ((width * bitCount + 31u) / 32u) * 4u;
+}
+
+int module_allocate_bitmap(unsigned char **header, unsigned char **pixels, size_t colours, size_t stride,
+                           size_t height)
+{
+    *header = calloc(1, MODULE_HEADER_SIZE + colours * 4u);
+    *pixels = calloc(height, stride);
+    return *header && *pixels;
+}
+
+static void put16(unsigned char *p, unsigned v)
+{
+    p[0] = (unsigned char)v;
+    p[1] = (unsigned char)(v >> 8);
+}
+
+static void put32(unsigned char *p, uint32_t v)
+{
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+void module_fill_header(unsigned char *header, uint32_t width, uint32_t height, unsigned bitCount, size_t stride,
+                        uint32_t colours)
+{
+    put32(header, MODULE_HEADER_SIZE);
+    put32(header + 4, width);
+    put32(header + 8, height);
+    put16(header + 12, 1);
+    put16(header + 14, bitCount);
+    put32(header + 20, (uint32_t)(stride * height));
+    if (colours)
+        put32(header + 32, colours);
+}
+
+int32_t module_hand_over(unsigned char **header, unsigned char **pixels, SpiHandle *bitmapInfo,
+                         SpiHandle *bitmapBits)
+{
+    *bitmapInfo = *header;
+    *bitmapBits = *pixels;
+    *header = NULL;
+    *pixels = NULL;
+    return ResultOk;
+}
+
+void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t width)
+{
+    size_t x;
+    for (x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+        const unsigned alpha = bgra[3];
+        int c;
+        for (c = 0; c < 3; ++c)
+            bgr[c] = (unsigned char)((bgra[c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
+    }
+}

@@ -1,0 +1,79 @@
+/*
+ * Pieces every shipped import module needs besides its decoder: the result
+ * codes, the information texts, reading a signature through the host's file
+ * descriptor, opening the file at an image's offset, and handing the host a
+ * bottom-up device-independent bitmap in malloc blocks. Compiled into each
+ * module, which stays a self-contained file; nothing here is exported.
+ */
+#ifndef PELANDOR_MODULE_SUPPORT_H
+#define PELANDOR_MODULE_SUPPORT_H
+
+#include "pelandor/spi_plugin.h"
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <sys/types.h>
+
+/* Error codes of the modules. */
+enum {
+    ResultOk = 0,
+    ResultNotImplemented = -1,
+    ResultUnknownFormat = 2,
+    ResultBrokenData = 3,
+    ResultNoMemory = 4,
+    ResultReadError = 6,
+};
+
+/* Largest pixel count handed to the host. */
+#define MODULE_MAX_PIXELS (1u << 28)
+
+/* Size of the bitmap information header, before any colour table. */
+#define MODULE_HEADER_SIZE 40u
+
+/* GetPluginInfo for an import module: the kind ("00IN"), then `about`,
+ * `patterns` and `kind` for numbers 1 to 3; 0 for any other number. */
+int32_t module_plugin_info(int32_t infoNumber, char *buffer, int32_t bufferLength, const char *about,
+                           const char *patterns, const char *kind);
+
+/* Reads `length` signature bytes from the descriptor the host passes to
+ * IsSupported; 0 when the file ends first. */
+int module_read_signature(uint32_t data, unsigned char *signature, size_t length);
+
+/* Whether a picture of `width` by `height` pixels is too large to hand over. */
+int module_too_many_pixels(uint64_t width, uint64_t height);
+
+/* Opens `source` as a stream positioned at `offset`. *file is set whenever the
+ * file opened, so the caller closes it on every path. */
+int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file);
+
+/* Opens `source`, which must be a regular file, for reading with pread; *fd
+ * is set whenever the file opened (the caller closes it), *fileSize to its
+ * size. */
+int32_t module_open_file(const char *source, int32_t offset, uint32_t flag, int *fd, off_t *fileSize);
+
+/* Reads exactly `length` bytes at `at`; 0 when the file ends first or fails. */
+int module_read_at(int fd, unsigned char *buffer, size_t length, off_t at);
+
+/* Bytes per bitmap row of `width` pixels of `bitCount` bits, padded to 4. */
+size_t module_stride(size_t width, unsigned bitCount);
+
+/* Allocates a zeroed header with room for `colours` table entries and zeroed
+ * pixels of `height` rows of `stride` bytes; 0 when memory runs out (whatever
+ * was allocated is still stored for the caller to free). */
+int module_allocate_bitmap(unsigned char **header, unsigned char **pixels, size_t colours, size_t stride,
+                           size_t height);
+
+/* Fills the information header of a bottom-up bitmap; `colours` is the
+ * length of its colour table (0 for none). */
+void module_fill_header(unsigned char *header, uint32_t width, uint32_t height, unsigned bitCount, size_t stride,
+                        uint32_t colours);
+
+/* Hands the finished bitmap to the host; the caller no longer owns it. */
+int32_t module_hand_over(unsigned char **header, unsigned char **pixels, SpiHandle *bitmapInfo,
+                         SpiHandle *bitmapBits);
+
+/* Lays `width` blue-green-red-alpha pixels over white as blue-green-red. */
+void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t width);
+
+#endif

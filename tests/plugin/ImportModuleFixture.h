@@ -1,0 +1,147 @@
+// The set-up every test of a shipped import module shares: the built module
+// copied into a temporary folder, a plug-in host on that folder, test files
+// written beside the module, and the checks each format's test makes through
+// the host. The QTest checks here end the calling test function's check only,
+// so callers test QTest::currentTestFailed() before going on.
+#pragma once
+
+#include <QFile>
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TestModules.h"
+#include "decode/Bitmap.h"
+#include "plugin/TSpi.h"
+#include "plugin/TypeListBuilder.h"
+
+namespace pelandor {
+
+// Six colours of a 3x2 picture; `alpha` makes two of them (partly) transparent.
+inline QImage sampleImage(bool alpha, bool inverted = false)
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    const QRgb colours[6] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                             qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 64, 32)};
+    for (int i = 0; i < 6; ++i)
+        image.setPixel(i % 3, i / 3, colours[i]);
+    if (alpha) {
+        image.setPixel(0, 0, qRgba(255, 0, 0, 0));
+        image.setPixel(1, 0, qRgba(0, 0, 0, 128));
+    }
+    if (inverted)
+        image.invertPixels();
+    return image;
+}
+
+// Each pixel of `image` laid over white, the way the modules show transparency.
+inline QList<QRgb> overWhite(const QImage &image)
+{
+    QList<QRgb> colours;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb c = argb.pixel(x, y);
+            const int a = qAlpha(c);
+            auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+            colours.append(qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c))));
+        }
+    }
+    return colours;
+}
+
+// The pixels of `image` row by row, opaque.
+inline QList<QRgb> coloursOf(const QImage &image)
+{
+    QList<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.append(image.pixel(x, y) | 0xFF000000u);
+    return colours;
+}
+
+class ImportModuleFixture {
+public:
+    // For initTestCase: copies the built module into the temporary folder as
+    // `name` and starts a host, owned by `parent`, on that folder.
+    void setUp(const QString &builtModule, const QString &name, QObject *parent)
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QFile::copy(builtModule, m_dir.filePath(name)));
+        m_name = name;
+        m_host = new TSpi(m_dir.path(), m_sink, parent);
+    }
+
+    // For init: loads the module with no messages recorded yet.
+    void load()
+    {
+        m_sink.messages.clear();
+        m_host->LoadSpi(m_name);
+        QVERIFY(m_host->isLoaded());
+    }
+
+    // The type list the host builds from the module folder.
+    TypeListBuilder::Result typeList()
+    {
+        m_host->FreeSpi();
+        return TypeListBuilder::build(*m_host, m_dir.path());
+    }
+
+    TSpi &host() { return *m_host; }
+    const QStringList &messages() const { return m_sink.messages; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Writes `content` into the module folder as `name`; its path, or an
+    // empty text when writing fails.
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return QString();
+        return file.fileName();
+    }
+
+    // Decodes the file at `path` into `target`, which must succeed without a
+    // message.
+    void decode(const QString &path, Bitmap &target)
+    {
+        target.assign(PixelFormat::Bits24, QImage(1, 1, QImage::Format_RGB888));
+        QCOMPARE(m_host->GetBitmap(target, path), 0);
+        QCOMPARE(m_sink.messages, QStringList());
+    }
+
+    // The module reports `size` and `depth` for the picture `offset` bytes
+    // into the file at `path`.
+    void checkInfo(const QString &path, int offset, const QSize &size, int depth)
+    {
+        PictureInfo info{};
+        const QByteArray local = QFile::encodeName(path);
+        QCOMPARE(m_host->GetPictureInfo(local.constData(), offset, 0, &info), 0);
+        QCOMPARE(info.width, size.width());
+        QCOMPARE(info.height, size.height());
+        QCOMPARE(int(info.bitDepth), depth);
+    }
+
+    // `content`, written as `name`, fails with the one message `message` and
+    // leaves the target bitmap as it was.
+    void checkRefused(const QString &name, const QByteArray &content, const QString &message)
+    {
+        Bitmap target;
+        target.assign(PixelFormat::Bits24, QImage(4, 4, QImage::Format_RGB888));
+        const QImage before = target.image();
+        QVERIFY(m_host->GetBitmap(target, writeFile(name, content)) != 0);
+        QCOMPARE(m_sink.messages, QStringList{message});
+        QCOMPARE(target.image(), before);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    RecordingSink m_sink;
+    TSpi *m_host = nullptr;
+    QString m_name;
+};
+
+} // namespace pelandor
