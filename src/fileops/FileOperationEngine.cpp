@@ -1,0 +1,357 @@
+#include "fileops/FileOperationEngine.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+
+#include "fileops/FileOperationProgress.h"
+#include "fileops/FileOperationTexts.h"
+#include "fileops/FileSystemOps.h"
+#include "fileops/FreedesktopTrash.h"
+#include "fileops/RawPath.h"
+#include "platform/MessageSink.h"
+
+namespace pelandor {
+
+namespace {
+
+constexpr size_t BlockSize = 1 << 20;
+
+bool sameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Closes a descriptor on every way out unless released.
+class Descriptor {
+public:
+    Descriptor(FileSystemOps &ops, int fd)
+        : m_ops(ops)
+        , m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            m_ops.close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes now and reports the result (a delayed write error shows here).
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return m_ops.close(fd);
+    }
+
+private:
+    FileSystemOps &m_ops;
+    int m_fd;
+};
+
+} // namespace
+
+FileOperationEngine::FileOperationEngine(FileOperationQuestions &questions, MessageSink &messages,
+    FileOperationProgress *progress, FileSystemOps &ops)
+    : m_questions(questions)
+    , m_messages(messages)
+    , m_progress(progress)
+    , m_ops(ops)
+{
+}
+
+FileOperationEngine::FileOperationEngine(FileOperationQuestions &questions, MessageSink &messages,
+    FileOperationProgress *progress)
+    : FileOperationEngine(questions, messages, progress, FileSystemOps::system())
+{
+}
+
+bool FileOperationEngine::cancelled() { return m_progress && m_progress->cancelRequested(); }
+
+void FileOperationEngine::fail(const QString &message) { m_messages.showMessage(message); }
+
+bool FileOperationEngine::run(const FileOperationRequest &request)
+{
+    m_done = 0;
+    m_total = 0;
+    m_replaceAllSet = false;
+    m_permanentAllSet = false;
+    if (request.sources.isEmpty())
+        return false;
+
+    const bool deleting = request.operation == FO_DELETE;
+    if (deleting) {
+        if (!m_questions.confirmDelete(request.sources, request.flags & FOF_ALLOWUNDO))
+            return true;
+        m_total = request.sources.size();
+    } else {
+        if (request.operation != FO_COPY && request.operation != FO_MOVE)
+            return true;
+        struct stat folder {};
+        if (m_ops.stat(request.destination, &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+            fail(FileOperationTexts::notAFolder(request.destination));
+            return true;
+        }
+        for (const QByteArray &source : request.sources) {
+            struct stat info {};
+            if (m_ops.stat(source, &info) == 0)
+                m_total += info.st_size;
+        }
+    }
+
+    if (m_progress)
+        m_progress->start(request.progressTitle, m_total);
+    bool aborted = false;
+    for (qsizetype i = 0; i < request.sources.size(); ++i) {
+        if (cancelled()) {
+            aborted = true;
+            break;
+        }
+        const QByteArray &source = request.sources.at(i);
+        const bool moreFollow = i + 1 < request.sources.size();
+        if (m_progress)
+            m_progress->setCurrentFile(source);
+        const Step step = deleting ? remove(source, request.flags & FOF_ALLOWUNDO, moreFollow)
+                                   : transfer(request.operation, source, request.destination, moreFollow);
+        if (deleting) {
+            ++m_done;
+            if (m_progress)
+                m_progress->setProgress(m_done, m_total);
+        }
+        if (step != Step::Done)
+            aborted = true;
+        if (step == Step::Stop)
+            break;
+    }
+    if (m_progress)
+        m_progress->finish();
+    return aborted;
+}
+
+FileOperationEngine::Step FileOperationEngine::transfer(
+    int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow)
+{
+    struct stat link {};
+    struct stat info {};
+    if (m_ops.lstat(source, &link) != 0 || m_ops.stat(source, &info) != 0) {
+        fail(FileOperationTexts::failed(operation, source, errno));
+        return Step::Stop;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        fail(FileOperationTexts::notAFile(operation, source));
+        return Step::Stop;
+    }
+    const QByteArray target = RawPath::join(destination, RawPath::baseName(source));
+
+    struct stat existing {};
+    if (m_ops.lstat(target, &existing) == 0) {
+        struct stat existingFile {};
+        if (sameFile(existing, link) || (m_ops.stat(target, &existingFile) == 0 && sameFile(existingFile, info))) {
+            fail(FileOperationTexts::sameFile(operation, source));
+            return Step::Stop;
+        }
+        if (S_ISDIR(existing.st_mode)) {
+            fail(FileOperationTexts::failed(operation, source, EISDIR));
+            return Step::Stop;
+        }
+        FileOperationQuestions::Answer answer = m_replaceAll;
+        if (!m_replaceAllSet) {
+            const FileOperationQuestions::Reply reply = m_questions.askReplace(target, moreFollow);
+            answer = reply.answer;
+            if (reply.applyToAll && answer != FileOperationQuestions::Answer::Cancel) {
+                m_replaceAllSet = true;
+                m_replaceAll = answer;
+            }
+        }
+        if (answer == FileOperationQuestions::Answer::Skip) {
+            m_done += info.st_size;
+            if (m_progress)
+                m_progress->setProgress(m_done, m_total);
+            return Step::Skipped;
+        }
+        if (answer == FileOperationQuestions::Answer::Cancel)
+            return Step::Stop;
+    }
+
+    if (operation == FO_MOVE) {
+        if (m_ops.rename(source, target) == 0) {
+            m_done += info.st_size;
+            if (m_progress)
+                m_progress->setProgress(m_done, m_total);
+            return Step::Done;
+        }
+        if (errno != EXDEV) {
+            fail(FileOperationTexts::failed(operation, source, errno));
+            return Step::Stop;
+        }
+        if (S_ISLNK(link.st_mode))
+            return moveLink(source, target) ? Step::Done : Step::Stop;
+    }
+
+    switch (copyFile(operation, source, target)) {
+    case CopyResult::Cancelled:
+    case CopyResult::Failed:
+        return Step::Stop;
+    case CopyResult::Done:
+        break;
+    }
+    if (operation == FO_MOVE && m_ops.unlink(source) != 0) {
+        fail(FileOperationTexts::sourceKept(source, target, errno));
+        return Step::Stop;
+    }
+    return Step::Done;
+}
+
+bool FileOperationEngine::moveLink(const QByteArray &source, const QByteArray &target)
+{
+    const QByteArray linkTarget = m_ops.readlink(source);
+    if (linkTarget.isEmpty()) {
+        fail(FileOperationTexts::failed(FO_MOVE, source, errno));
+        return false;
+    }
+    const QByteArray temporary = target + ".pelandor-link";
+    m_ops.unlink(temporary);
+    if (m_ops.symlink(linkTarget, temporary) != 0 || m_ops.rename(temporary, target) != 0) {
+        const int error = errno;
+        m_ops.unlink(temporary);
+        fail(FileOperationTexts::failed(FO_MOVE, source, error));
+        return false;
+    }
+    syncFolder(RawPath::parent(target));
+    if (m_ops.unlink(source) != 0) {
+        fail(FileOperationTexts::sourceKept(source, target, errno));
+        return false;
+    }
+    return true;
+}
+
+FileOperationEngine::CopyResult FileOperationEngine::copyFile(
+    int operation, const QByteArray &source, const QByteArray &target)
+{
+    Descriptor in(m_ops, m_ops.open(source, O_RDONLY));
+    struct stat info {};
+    if (in.get() < 0 || m_ops.fstat(in.get(), &info) != 0) {
+        fail(FileOperationTexts::failed(operation, source, errno));
+        return CopyResult::Failed;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        fail(FileOperationTexts::notAFile(operation, source));
+        return CopyResult::Failed;
+    }
+
+    // A hidden name next to the final one: the final name appears only by
+    // the rename below, with the whole file behind it.
+    const QByteArray folder = RawPath::parent(target);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = RawPath::join(folder,
+            "." + RawPath::baseName(target).left(100) + ".pelandor-"
+                + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part");
+        fd = m_ops.open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        fail(FileOperationTexts::failed(operation, target, errno));
+        return CopyResult::Failed;
+    }
+    Descriptor out(m_ops, fd);
+    auto discard = [&](CopyResult result, const QString &message) {
+        if (out.get() >= 0)
+            out.close();
+        m_ops.unlink(temporary);
+        if (!message.isEmpty())
+            fail(message);
+        return result;
+    };
+
+    const std::unique_ptr<char[]> buffer(new char[BlockSize]);
+    qint64 copied = 0;
+    for (;;) {
+        if (cancelled())
+            return discard(CopyResult::Cancelled, QString());
+        const ssize_t n = m_ops.read(in.get(), buffer.get(), BlockSize);
+        if (n < 0)
+            return discard(CopyResult::Failed, FileOperationTexts::failed(operation, source, errno));
+        if (n == 0)
+            break;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = m_ops.write(out.get(), buffer.get() + written, size_t(n - written));
+            if (w <= 0)
+                return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, w < 0 ? errno : ENOSPC));
+            written += w;
+        }
+        copied += n;
+        m_done += n;
+        if (m_progress)
+            m_progress->setProgress(m_done, m_total);
+    }
+
+    struct stat written {};
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (m_ops.fchmod(out.get(), info.st_mode & 07777) != 0 || m_ops.futimens(out.get(), times) != 0
+        || m_ops.fsync(out.get()) != 0 || m_ops.fstat(out.get(), &written) != 0)
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+    if (copied != info.st_size || written.st_size != copied)
+        return discard(CopyResult::Failed, FileOperationTexts::changedWhileCopying(source));
+    if (out.close() != 0)
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+    if (m_ops.rename(temporary, target) != 0)
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+    syncFolder(folder);
+    return CopyResult::Done;
+}
+
+void FileOperationEngine::syncFolder(const QByteArray &folder)
+{
+    // Makes the new name durable before a move removes the source. File
+    // systems that cannot sync a folder say so; the file data is synced already.
+    Descriptor dir(m_ops, m_ops.open(folder, O_RDONLY | O_DIRECTORY));
+    if (dir.get() >= 0)
+        m_ops.fsync(dir.get());
+}
+
+FileOperationEngine::Step FileOperationEngine::remove(const QByteArray &source, bool toTrash, bool moreFollow)
+{
+    struct stat info {};
+    if (m_ops.lstat(source, &info) != 0) {
+        fail(FileOperationTexts::failed(FO_DELETE, source, errno));
+        return Step::Stop;
+    }
+    if (toTrash) {
+        FreedesktopTrash trash(m_ops);
+        const FreedesktopTrash::Result result = trash.moveToTrash(source);
+        if (result.outcome == FreedesktopTrash::Outcome::Trashed)
+            return Step::Done;
+        if (result.outcome == FreedesktopTrash::Outcome::Failed) {
+            fail(FileOperationTexts::failed(FO_DELETE, source, result.error));
+            return Step::Stop;
+        }
+        FileOperationQuestions::Answer answer = m_permanentAll;
+        if (!m_permanentAllSet) {
+            const FileOperationQuestions::Reply reply = m_questions.askDeletePermanently(source, moreFollow);
+            answer = reply.answer;
+            if (reply.applyToAll && answer != FileOperationQuestions::Answer::Cancel) {
+                m_permanentAllSet = true;
+                m_permanentAll = answer;
+            }
+        }
+        if (answer == FileOperationQuestions::Answer::Skip)
+            return Step::Skipped;
+        if (answer == FileOperationQuestions::Answer::Cancel)
+            return Step::Stop;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        fail(FileOperationTexts::notAFile(FO_DELETE, source));
+        return Step::Stop;
+    }
+    if (m_ops.unlink(source) != 0) {
+        fail(FileOperationTexts::failed(FO_DELETE, source, errno));
+        return Step::Stop;
+    }
+    return Step::Done;
+}
+
+} // namespace pelandor

@@ -1,0 +1,37 @@
+// The texts of the file operations: progress titles, folder chooser titles,
+// the engine's questions and its error messages.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace pelandor {
+
+class FileOperationTexts {
+public:
+    static QString copyProgressTitle();
+    static QString moveProgressTitle();
+    static QString deleteProgressTitle();
+    static QString copyChooserTitle();
+    static QString moveChooserTitle();
+
+    // Names the file for one path, the number of files for several.
+    static QString deleteConfirmation(const QList<QByteArray> &paths, bool toTrash);
+    static QString replaceQuestion(const QByteArray &target);
+    static QString deletePermanentlyQuestion(const QByteArray &path);
+    static QString applyToAll();
+    static QString replaceButton();
+    static QString skipButton();
+    static QString deleteButton();
+
+    // operation: FO_COPY, FO_MOVE or FO_DELETE.
+    static QString sameFile(int operation, const QByteArray &path);
+    static QString failed(int operation, const QByteArray &path, int error);
+    static QString notAFolder(const QByteArray &path);
+    static QString notAFile(int operation, const QByteArray &path);
+    static QString changedWhileCopying(const QByteArray &path);
+    static QString sourceKept(const QByteArray &source, const QByteArray &copy, int error);
+};
+
+} // namespace pelandor
