@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,8 +99,22 @@ public:
     // rename from exactly this path fails with EACCES
     QByteArray unrenamable;
     int fsyncError = 0;
+    // reads report the end of the file once this many bytes were read (-1:
+    // never), as when a file shrinks while it is copied
+    qint64 readLimit = -1;
 
     qint64 written = 0;
+    qint64 readTotal = 0;
+
+    ssize_t read(int fd, void *buffer, size_t size) override
+    {
+        if (readLimit >= 0)
+            size = size_t(qMin(qint64(size), qMax(qint64(0), readLimit - readTotal)));
+        const ssize_t n = size ? FileSystemOps::read(fd, buffer, size) : 0;
+        if (n > 0)
+            readTotal += n;
+        return n;
+    }
 
     int open(const QByteArray &path, int flags, mode_t mode) override
     {
@@ -218,6 +233,18 @@ inline QList<QByteArray> allFiles(const QByteArray &root)
     };
     walk(root);
     return files;
+}
+
+// Removes root and everything below it. QDir::removeRecursively (and so
+// QTemporaryDir) cannot remove names that are not valid UTF-8.
+inline void removeTree(const QByteArray &root)
+{
+    ::nftw(
+        root.constData(),
+        [](const char *path, const struct stat *, int type, struct FTW *) {
+            return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+        },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 // The hashes of every file below the roots.

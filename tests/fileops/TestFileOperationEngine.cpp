@@ -107,6 +107,7 @@ private slots:
         for (const QString &mount : std::as_const(m_mounts))
             ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
         m_mounts.clear();
+        removeTree(m_root);
         QVERIFY2(kept, "the content of a source file is gone");
         QCOMPARE(leftovers, QList<QByteArray>());
     }
@@ -280,6 +281,7 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1, disk full").arg(name))) << operation << "nospace" << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, read-only").arg(name))) << operation << "readonly" << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, flush fails").arg(name))) << operation << "fsync" << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, source ends early").arg(name))) << operation << "shortread" << false;
         }
         QTest::newRow("move, source cannot be removed") << int(FO_MOVE) << "undeletable" << true;
     }
@@ -295,6 +297,8 @@ private slots:
             ops.writeLimit = 1000 + 4096; // a.jpg fits, b.jpg does not
         else if (fault == "readonly")
             ops.readOnlyFolder = m_destination;
+        else if (fault == "shortread")
+            ops.readLimit = 1000 + 4096;
         else if (fault == "fsync")
             ops.fsyncError = EIO;
         else
@@ -311,7 +315,7 @@ private slots:
             QVERIFY(!exists(source) || readFile(source) == readFile(path));
         }
         QCOMPARE(exists(RawPath::join(m_destination, "a.jpg")),
-            copyRemains || fault == "nospace");
+            copyRemains || fault == "nospace" || fault == "shortread");
         QVERIFY(exists(sources[1]));
     }
 
