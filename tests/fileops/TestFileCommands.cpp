@@ -1,0 +1,160 @@
+// The rules of the copy, move and delete commands and of a drop: the source
+// list and its byte count, the Shift rule of the Delete key, which entries
+// leave the list after a move that stopped half-way, and what a drop does.
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+#include <QTest>
+
+#include "FileOpsFixture.h"
+#include "fileops/DropRules.h"
+#include "fileops/FileCommandRules.h"
+#include "fileops/FileOperationEngine.h"
+#include "fileops/FileOperationRequest.h"
+
+using namespace pelandor;
+using namespace fileops_test;
+
+class TestFileCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sourceList_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("volume root") << "/" << QStringList{"a.jpg"} << QStringList{"/a.jpg"} << 7;
+        QTest::newRow("three in a folder: paths, their NULs")
+            << "/p" << QStringList{"a.jpg", "b.bmp", "c.png"}
+            << QStringList{"/p/a.jpg", "/p/b.bmp", "/p/c.png"} << 3 * 8 + 3;
+        // Bytes as the file system sees them: three per character here.
+        QTest::newRow("Japanese name") << "/p" << QStringList{"写真.jpg"} << QStringList{"/p/写真.jpg"} << 3 + 6 + 4 + 1;
+        QTest::newRow("nothing selected") << "/p" << QStringList{} << QStringList{} << 0;
+    }
+    void sourceList()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, captions);
+        QFETCH(QStringList, paths);
+        QFETCH(int, bytes);
+        QStringList list;
+        QCOMPARE(FileCommandRules::MakeSelectedFileList(folder, captions, list), qsizetype(bytes));
+        QCOMPARE(list, paths);
+    }
+
+    void deleteKey_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<bool>("deletes");
+        QTest::addColumn<int>("flags");
+        QTest::newRow("Delete: to the trash") << int(Qt::Key_Delete) << false << true << int(FOF_ALLOWUNDO);
+        QTest::newRow("Shift+Delete: permanent") << int(Qt::Key_Delete) << true << true << 0;
+        QTest::newRow("Backspace does nothing") << int(Qt::Key_Backspace) << false << false << int(FOF_ALLOWUNDO);
+    }
+    void deleteKey()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(bool, deletes);
+        QFETCH(int, flags);
+        QCOMPARE(FileCommandRules::isDeleteKey(key), deletes);
+        QCOMPARE(int(FileCommandRules::deleteFlags(shift)), flags);
+    }
+
+    // A move that fails at its second file: the first file has left, so its
+    // entry leaves the list; the others stay.
+    void entriesAfterAbortedMove()
+    {
+        QTemporaryDir temp;
+        const QString source = temp.path() + "/source";
+        const QString destination = temp.path() + "/destination";
+        QVERIFY(QDir().mkpath(source) && QDir().mkpath(destination));
+        QStringList paths;
+        FileCommandRules::MakeSelectedFileList(source, {"a.jpg", "b.jpg", "c.jpg"}, paths);
+        for (const QString &path : std::as_const(paths))
+            QVERIFY(!makeFile(QFile::encodeName(path), 100, 1).isEmpty());
+
+        FaultyOps ops;
+        ops.unrenamable = QFile::encodeName(paths[1]);
+        ScriptedQuestions questions;
+        RecordingSink messages;
+        FileOperationEngine engine(questions, messages, nullptr, ops);
+        FileOperationRequest request;
+        request.operation = FO_MOVE;
+        request.sources = FileCommandRules::encodePaths(paths);
+        request.destination = QFile::encodeName(destination);
+        QCOMPARE(engine.run(request), true);
+        QCOMPARE(FileCommandRules::entriesGone(paths), QList<int>{0});
+        // A copy leaves every source in place.
+        request.operation = FO_COPY;
+        request.sources.removeFirst();
+        ops.unrenamable.clear();
+        QCOMPARE(engine.run(request), false);
+        QCOMPARE(FileCommandRules::entriesGone(paths), QList<int>{0});
+    }
+
+    void drop_data()
+    {
+        QTest::addColumn<int>("site");
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<bool>("copyMode");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("operation");
+        using A = DropRules::Action;
+        const int tree = int(DropRules::Site::FolderTree);
+        const int combo = int(DropRules::Site::DriveCombo);
+        const int elsewhere = int(DropRules::Site::Elsewhere);
+        QTest::newRow("tree, move") << tree << "/photos" << false << int(A::Transfer) << int(FO_MOVE);
+        QTest::newRow("tree, copy") << tree << "/photos" << true << int(A::Transfer) << int(FO_COPY);
+        QTest::newRow("tree without a target node") << tree << "" << true << int(A::Ignore) << 0;
+        QTest::newRow("combo, copy command") << combo << "/photos" << true << int(A::RunCopyCommand) << 0;
+        QTest::newRow("combo, move command") << combo << "" << false << int(A::RunMoveCommand) << 0;
+        QTest::newRow("back on the list") << elsewhere << "/photos" << false << int(A::Ignore) << 0;
+    }
+    void drop()
+    {
+        QFETCH(int, site);
+        QFETCH(QString, node);
+        QFETCH(bool, copyMode);
+        QFETCH(int, kind);
+        QFETCH(int, operation);
+        const auto where = DropRules::Site(site);
+        const DropRules::Action action = DropRules::drop(where, node, copyMode);
+        QCOMPARE(int(action.kind), kind);
+        QCOMPARE(action.operation, operation);
+        QCOMPARE(action.destination, kind == DropRules::Action::Transfer ? node : QString());
+        QCOMPARE(DropRules::accepts(where), where != DropRules::Site::Elsewhere);
+    }
+
+    void dragKeys()
+    {
+        QVERIFY(DropRules::dragMayStart(Qt::LeftButton, Qt::NoModifier, true));
+        QVERIFY(!DropRules::dragMayStart(Qt::LeftButton, Qt::ShiftModifier, true));
+        QVERIFY(!DropRules::dragMayStart(Qt::LeftButton, Qt::ControlModifier, true));
+        QVERIFY(!DropRules::dragMayStart(Qt::LeftButton, Qt::NoModifier, false));
+        QVERIFY(!DropRules::dragMayStart(Qt::RightButton, Qt::NoModifier, true));
+        // The timer switches only when Ctrl differs from the mode.
+        QVERIFY(DropRules::modeChanges(false, Qt::ControlModifier | Qt::ShiftModifier));
+        QVERIFY(!DropRules::modeChanges(true, Qt::ControlModifier));
+        QVERIFY(DropRules::modeChanges(true, Qt::AltModifier));
+    }
+
+    void dragCarriesFileUrls()
+    {
+        const std::unique_ptr<QMimeData> data(DropRules::mimeData({"/p/a b.jpg"}));
+        QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile("/p/a b.jpg")});
+        QVERIFY(DropRules::isOwnDrag(data.get()));
+        QMimeData foreign;
+        foreign.setUrls(data->urls());
+        QVERIFY(!DropRules::isOwnDrag(&foreign));
+        QVERIFY(!DropRules::isOwnDrag(nullptr));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileCommands)
+#include "TestFileCommands.moc"
