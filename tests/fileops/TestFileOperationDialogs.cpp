@@ -1,0 +1,87 @@
+// The dialogs of the file operations: Return gives the confirming answer and
+// Esc the cancelling one in every question box; the progress dialog appears
+// only after its delay, and its cancel button reaches the engine.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTest>
+#include <QTimer>
+
+#include "fileops/FileOperationDialogs.h"
+#include "fileops/FileOperationProgressDialog.h"
+
+using namespace pelandor;
+using Answer = FileOperationQuestions::Answer;
+
+namespace {
+
+// Presses key in the next modal box that opens.
+void pressInNextBox(Qt::Key key)
+{
+    QTimer::singleShot(10, [key] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            QTest::keyClick(box, key);
+        else
+            pressInNextBox(key);
+    });
+}
+
+} // namespace
+
+class TestFileOperationDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("confirms");
+        QTest::newRow("Return") << int(Qt::Key_Return) << true;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << false;
+    }
+    void keys()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, confirms);
+        QWidget window;
+        window.show();
+        FileOperationDialogs dialogs(&window);
+        const QList<QByteArray> two{"/p/a.jpg", "/p/b.jpg"};
+
+        pressInNextBox(Qt::Key(key));
+        QCOMPARE(dialogs.confirmDelete(two, true), confirms);
+        pressInNextBox(Qt::Key(key));
+        QCOMPARE(dialogs.confirmDelete(two.mid(0, 1), false), confirms);
+        pressInNextBox(Qt::Key(key));
+        QCOMPARE(dialogs.askReplace("/q/a.jpg", true).answer, confirms ? Answer::Yes : Answer::Cancel);
+        pressInNextBox(Qt::Key(key));
+        QCOMPARE(dialogs.askDeletePermanently("/q/a.jpg", false).answer, confirms ? Answer::Yes : Answer::Cancel);
+    }
+
+    void progressAppearsLateAndCancels()
+    {
+        QWidget window;
+        window.show();
+        FileOperationProgressDialog progress(&window);
+        progress.start(QStringLiteral("title"), 100);
+        progress.setProgress(1, 100);
+        QVERIFY(!progress.isShown());
+        QElapsedTimer clock;
+        clock.start();
+        while (!progress.isShown() && clock.elapsed() < 5000)
+            progress.setProgress(2, 100);
+        QVERIFY(progress.isShown());
+        QVERIFY(clock.elapsed() + 50 >= FileOperationProgressDialog::ShowDelayMs);
+        QVERIFY(!progress.cancelRequested());
+        auto *dialog = window.findChild<QProgressDialog *>();
+        QVERIFY(dialog);
+        dialog->cancel();
+        QVERIFY(progress.cancelRequested());
+        progress.finish();
+        QVERIFY(!window.findChild<QProgressDialog *>());
+    }
+};
+
+QTEST_MAIN(TestFileOperationDialogs)
+#include "TestFileOperationDialogs.moc"
