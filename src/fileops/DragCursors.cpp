@@ -1,6 +1,7 @@
 #include "fileops/DragCursors.h"
 
 #include <QBitmap>
+#include <QPainter>
 
 #include <array>
 
@@ -111,6 +112,18 @@ QCursor DragCursors::cursor(bool copy)
     }
     return QCursor(QBitmap::fromData(QSize(Size, Size), bits.data(), QImage::Format_MonoLSB),
         QBitmap::fromData(QSize(Size, Size), mask.data(), QImage::Format_MonoLSB), 5, 5);
+}
+
+QPixmap DragCursors::dragPixmap(bool copy)
+{
+    constexpr int HotSpot = 5;
+    constexpr int Side = 2 * (Size - HotSpot);
+    QImage canvas(Side, Side, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.drawImage(Side / 2 - HotSpot, Side / 2 - HotSpot, image(copy));
+    painter.end();
+    return QPixmap::fromImage(canvas);
 }
 
 } // namespace pelandor

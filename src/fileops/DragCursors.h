@@ -6,12 +6,17 @@
 
 #include <QCursor>
 #include <QImage>
+#include <QPixmap>
 
 namespace pelandor {
 
 class DragCursors {
 public:
     static QCursor cursor(bool copy);
+    // The shape for QDrag::setDragCursor, which puts the hot spot in the
+    // middle of the pixmap: the 32x32 shape inside a larger transparent
+    // pixmap whose middle is the shape's (5, 5).
+    static QPixmap dragPixmap(bool copy);
     // The shape as an image: black, white and transparent pixels.
     static QImage image(bool copy);
 };

@@ -1,6 +1,8 @@
 // The dialogs of the file operations: Return gives the confirming answer and
 // Esc the cancelling one in every question box; the progress dialog appears
-// only after its delay, and its cancel button reaches the engine.
+// only after its delay, and its cancel button reaches the engine; the drag
+// cursor's pixmap for QDrag (which takes the middle as the hot spot) puts
+// the shape's hot spot there.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -8,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "fileops/DragCursors.h"
 #include "fileops/FileOperationDialogs.h"
 #include "fileops/FileOperationProgressDialog.h"
 
@@ -80,6 +83,19 @@ private slots:
         QVERIFY(progress.cancelRequested());
         progress.finish();
         QVERIFY(!window.findChild<QProgressDialog *>());
+    }
+
+    void dragPixmapHotSpotInTheMiddle()
+    {
+        for (bool copy : {false, true}) {
+            const QImage shape = DragCursors::image(copy);
+            const QImage drag = DragCursors::dragPixmap(copy).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QPoint middle(drag.width() / 2, drag.height() / 2);
+            for (int y = 0; y < shape.height(); ++y) {
+                for (int x = 0; x < shape.width(); ++x)
+                    QCOMPARE(drag.pixel(middle + QPoint(x - 5, y - 5)), shape.pixel(x, y));
+            }
+        }
     }
 };
 
