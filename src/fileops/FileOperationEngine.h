@@ -14,7 +14,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <sys/stat.h>
 
 #include "fileops/FileOperationQuestions.h"
 #include "fileops/FileOperationRequest.h"

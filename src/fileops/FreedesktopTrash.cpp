@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QUrl>
 
 #include <cerrno>
 #include <fcntl.h>

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <sys/types.h>
 
 namespace pelandor {
 
@@ -38,7 +39,8 @@ public:
     static QByteArray trashInfo(const QByteArray &path, const QDateTime &deletionDate);
 
 private:
-    // The trash folder for a file on device dev below topdir; empty when none.
+    // The trash folder of the volume whose top folder is topdir; empty when
+    // none can be used.
     QByteArray volumeTrash(const QByteArray &topdir);
     QByteArray mountPointOf(const QByteArray &absolutePath, dev_t device);
     bool makePath(const QByteArray &path, mode_t mode);
