@@ -83,7 +83,8 @@ static int32_t feed(struct Decoding *d)
     input = malloc(unused + piece);
     if (!input)
         return ResultNoMemory;
-    memcpy(input, d->input + (d->inputLength - unused), unused);
+    if (unused > 0)
+        memcpy(input, d->input + (d->inputLength - unused), unused);
     if (!module_read_at(d->fd, input + unused, piece, d->base + (off_t)d->fed)) {
         free(input);
         return ResultReadError;
