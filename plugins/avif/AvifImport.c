@@ -2,8 +2,8 @@
  * AVIF import module. Decodes the primary picture of an AVIF file through
  * libavif into a 24-bit device-independent bitmap: deeper samples reduced to
  * 8 bits, transparent pixels laid over white (the colour of the thumbnail
- * cells and of an empty viewer), and the file's rotation and mirroring
- * applied, which libavif leaves to its caller.
+ * cells and of an empty viewer), and the file's clean aperture, rotation and
+ * mirroring applied, in that order, which libavif leaves to its caller.
  *
  * libavif reads the file through an I/O object of this module that fetches
  * the byte ranges it asks for with pread, so a file is never read whole
@@ -79,8 +79,13 @@ struct Decoding {
     avifRGBImage rgb;
     unsigned char *header;
     unsigned char *pixels;
-    uint32_t width; /* the picture as shown, after rotation */
-    uint32_t height;
+};
+
+/* The part of a decoded picture that is shown, and how it is turned. */
+struct View {
+    avifCropRect crop;
+    size_t width; /* the picture as shown: the crop, turned */
+    size_t height;
 };
 
 static void finish(struct Decoding *d)
@@ -101,9 +106,34 @@ static unsigned quarter_turns(const avifImage *image)
     return (image->transformFlags & AVIF_TRANSFORM_IROT) ? image->irot.angle & 3u : 0u;
 }
 
+/* What of `image` is shown: its clean aperture when it has a sound one, the
+ * whole picture otherwise; 0 when the picture is too large. */
+static int view_of(const avifImage *image, struct View *view)
+{
+    avifDiagnostics diagnostics;
+    memset(&diagnostics, 0, sizeof diagnostics);
+    view->crop.x = 0;
+    view->crop.y = 0;
+    view->crop.width = image->width;
+    view->crop.height = image->height;
+    if (image->transformFlags & AVIF_TRANSFORM_CLAP) {
+        avifCropRect crop;
+        if (avifCropRectConvertCleanApertureBox(&crop, &image->clap, image->width, image->height, image->yuvFormat,
+                                                &diagnostics)
+            && crop.width > 0 && crop.height > 0 && crop.width <= image->width && crop.height <= image->height
+            && crop.x <= image->width - crop.width && crop.y <= image->height - crop.height)
+            view->crop = crop;
+    }
+    if (image->width == 0 || image->height == 0 || module_too_many_pixels(image->width, image->height))
+        return 0;
+    view->width = quarter_turns(image) & 1u ? view->crop.height : view->crop.width;
+    view->height = quarter_turns(image) & 1u ? view->crop.width : view->crop.height;
+    return 1;
+}
+
 /* Opens the file at `offset`, checks its file-type box and parses its
  * boxes; the picture's size is then known, and within the host's limits. */
-static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
+static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag, struct View *view)
 {
     unsigned char signature[SIGNATURE_SIZE];
     off_t fileSize = 0;
@@ -138,32 +168,29 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
         return ResultBrokenData;
 
     image = d->decoder->image;
-    if (image->width == 0 || image->height == 0 || module_too_many_pixels(image->width, image->height))
-        return ResultBrokenData;
-    d->width = quarter_turns(image) & 1u ? image->height : image->width;
-    d->height = quarter_turns(image) & 1u ? image->width : image->height;
-    return ResultOk;
+    return view_of(image, view) ? ResultOk : ResultBrokenData;
 }
 
 int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
 {
     struct Decoding d;
+    struct View view;
     int32_t result;
     memset(&d, 0, sizeof d);
     d.reader.fd = -1;
-    result = start(&d, source, offset, flag);
+    result = start(&d, source, offset, flag, &view);
     if (result == ResultOk && info) {
         memset(info, 0, sizeof *info);
-        info->width = (int32_t)d.width;
-        info->height = (int32_t)d.height;
+        info->width = (int32_t)view.width;
+        info->height = (int32_t)view.height;
         info->bitDepth = d.decoder->alphaPresent ? 32 : 24;
     }
     finish(&d);
     return result;
 }
 
-/* Where the stored pixel (x, y) of a `width` by `height` picture lands once
- * turned and mirrored: rotation first, then mirroring. */
+/* Where the pixel (x, y) of a `width` by `height` crop lands once turned and
+ * mirrored: rotation first, then mirroring. */
 static void place(const avifImage *image, size_t x, size_t y, size_t width, size_t height, size_t *outX,
                   size_t *outY)
 {
@@ -196,26 +223,26 @@ static void place(const avifImage *image, size_t x, size_t y, size_t width, size
     }
 }
 
+/* Decodes the picture and hands the host its shown part as a bitmap. The
+ * size is taken again from the decoded picture, which is what the rows
+ * hold. */
 static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
 {
     const avifImage *image;
-    size_t width;
-    size_t height;
-    size_t stride;
+    struct View view;
     size_t rowBytes;
     size_t rgbSize;
+    size_t stride;
     size_t x;
     size_t y;
 
     if (avifDecoderNextImage(d->decoder) != AVIF_RESULT_OK)
         return ResultBrokenData;
     image = d->decoder->image;
-    width = image->width;
-    height = image->height;
-    if (module_too_many_pixels(width, height))
+    if (!view_of(image, &view))
         return ResultBrokenData;
-    stride = module_stride(d->width, 24u);
-    if (!module_size_product(width, 4u, &rowBytes) || !module_size_product(rowBytes, height, &rgbSize)
+    stride = module_stride(view.width, 24u);
+    if (!module_size_product(image->width, 4u, &rowBytes) || !module_size_product(rowBytes, image->height, &rgbSize)
         || rowBytes > UINT32_MAX)
         return ResultNoMemory;
 
@@ -228,25 +255,25 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         return ResultNoMemory;
     if (avifImageYUVToRGB(image, &d->rgb) != AVIF_RESULT_OK)
         return ResultBrokenData;
-    if (!module_allocate_bitmap(&d->header, &d->pixels, 0u, stride, d->height))
+    if (!module_allocate_bitmap(&d->header, &d->pixels, 0u, stride, view.height))
         return ResultNoMemory;
 
-    for (y = 0; y < height; ++y) {
-        const unsigned char *row = d->rgb.pixels + y * rowBytes;
+    for (y = 0; y < view.crop.height; ++y) {
+        const unsigned char *row = d->rgb.pixels + (view.crop.y + y) * rowBytes + (size_t)view.crop.x * 4u;
         if (!(image->transformFlags & (AVIF_TRANSFORM_IROT | AVIF_TRANSFORM_IMIR))) {
             /* Bottom-up rows: picture row y is stored as row height - 1 - y. */
-            module_over_white(row, d->pixels + (height - 1 - y) * stride, width);
+            module_over_white(row, d->pixels + (view.height - 1 - y) * stride, view.crop.width);
             continue;
         }
-        for (x = 0; x < width; ++x) {
+        for (x = 0; x < view.crop.width; ++x) {
             size_t shownX;
             size_t shownY;
-            place(image, x, y, width, height, &shownX, &shownY);
-            module_over_white(row + x * 4u, d->pixels + (d->height - 1 - shownY) * stride + shownX * 3u, 1u);
+            place(image, x, y, view.crop.width, view.crop.height, &shownX, &shownY);
+            module_over_white(row + x * 4u, d->pixels + (view.height - 1 - shownY) * stride + shownX * 3u, 1u);
         }
     }
 
-    module_fill_header(d->header, d->width, d->height, 24u, stride, 0u);
+    module_fill_header(d->header, (uint32_t)view.width, (uint32_t)view.height, 24u, stride, 0u);
     return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 
@@ -254,6 +281,7 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
                    SpiProgressCallback progress, int32_t callbackData)
 {
     struct Decoding d;
+    struct View view;
     int32_t result;
     (void)progress;
     (void)callbackData;
@@ -261,7 +289,7 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
         return ResultNotImplemented;
     memset(&d, 0, sizeof d);
     d.reader.fd = -1;
-    result = start(&d, source, offset, flag);
+    result = start(&d, source, offset, flag, &view);
     if (result == ResultOk)
         result = decode(&d, bitmapInfo, bitmapBits);
     finish(&d);

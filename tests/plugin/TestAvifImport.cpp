@@ -1,8 +1,8 @@
 // The shipped AVIF module through the plug-in host: pictures written by
-// libavif in colour, grey, with transparency, with 10-bit samples, turned and
-// mirrored by the file's boxes, after a 128-byte header; and files it must
-// refuse: other formats (a HEIC file above all), cut and damaged files,
-// pictures above the host's limits, a FIFO.
+// libavif in colour, grey, with transparency, with 10-bit samples, cropped,
+// turned and mirrored by the file's boxes, after a 128-byte header; and files
+// it must refuse: other formats (a HEIC file above all), cut and damaged
+// files, pictures above the host's limits, a FIFO.
 #include <QTest>
 
 #include <avif/avif.h>
@@ -20,6 +20,8 @@ struct Writing {
     bool grey = false;
     int depth = 8;
     Orientation orientation = Orientation::Upright;
+    // The clean aperture, when the file has one.
+    QRect crop = {};
 };
 
 QByteArray avifBytes(const QImage &picture, const Writing &how)
@@ -35,6 +37,17 @@ QByteArray avifBytes(const QImage &picture, const Writing &how)
     } else if (how.orientation == Orientation::MirroredLeftRight) {
         image->transformFlags |= AVIF_TRANSFORM_IMIR;
         image->imir.mode = 1;
+    }
+    avifDiagnostics diagnostics{};
+    const avifCropRect crop{uint32_t(how.crop.x()), uint32_t(how.crop.y()), uint32_t(how.crop.width()),
+                            uint32_t(how.crop.height())};
+    if (!how.crop.isNull()) {
+        image->transformFlags |= AVIF_TRANSFORM_CLAP;
+        if (!avifCleanApertureBoxConvertCropRect(&image->clap, &crop, image->width, image->height, image->yuvFormat,
+                                                 &diagnostics)) {
+            avifImageDestroy(image);
+            return {};
+        }
     }
     const QImage samples = picture.convertToFormat(how.alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     avifRGBImage rgb;
@@ -87,6 +100,8 @@ private slots:
             << Writing{false, false, 8, Orientation::QuarterTurnAnticlockwise} << false << 24;
         QTest::newRow("mirrored left to right") << Writing{false, false, 8, Orientation::MirroredLeftRight} << false
                                                 << 24;
+        QTest::newRow("cropped to its clean aperture, then turned")
+            << Writing{false, false, 8, Orientation::QuarterTurnAnticlockwise, QRect(8, 0, 24, 16)} << false << 24;
         QTest::newRow("after a 128-byte header") << Writing{true} << true << 32;
     }
 
@@ -106,7 +121,7 @@ private slots:
         m_module.decode(path, target);
         if (QTest::currentTestFailed())
             return;
-        const QImage want = shown(stored, how.orientation);
+        const QImage want = shown(how.crop.isNull() ? stored : stored.copy(how.crop), how.orientation);
         const QString wrong = differences(target.image(), want, 6);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         m_module.checkInfo(path, afterHeader ? 128 : 0, want.size(), depth);
