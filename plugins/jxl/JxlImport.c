@@ -11,6 +11,7 @@
  */
 #include "ModuleSupport.h"
 
+#include <jxl/color_encoding.h>
 #include <jxl/decode.h>
 #include <stdlib.h>
 #include <string.h>
@@ -128,7 +129,8 @@ static int32_t provide_rows(struct Decoding *d)
 static int32_t run(struct Decoding *d, int pixels)
 {
     int32_t result = ResultOk;
-    if (JxlDecoderSubscribeEvents(d->decoder, JXL_DEC_BASIC_INFO | (pixels ? JXL_DEC_FULL_IMAGE : 0))
+    if (JxlDecoderSubscribeEvents(d->decoder,
+                                  JXL_DEC_BASIC_INFO | (pixels ? JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE : 0))
             != JXL_DEC_SUCCESS
         || JxlDecoderSetUnpremultiplyAlpha(d->decoder, JXL_TRUE) != JXL_DEC_SUCCESS)
         return ResultBrokenData;
@@ -144,6 +146,21 @@ static int32_t run(struct Decoding *d, int pixels)
             if (!pixels)
                 return ResultOk;
             break;
+        case JXL_DEC_COLOR_ENCODING: {
+            /* Pictures stored in the codec's own colour space may come out
+             * in sRGB; left alone, libjxl gives linear light for those with
+             * an ICC profile, which looks washed out on screen. Pictures
+             * kept in their original space come out in it anyway. */
+            JxlColorEncoding srgb;
+            memset(&srgb, 0, sizeof srgb);
+            srgb.color_space = d->info.num_color_channels == 1 ? JXL_COLOR_SPACE_GRAY : JXL_COLOR_SPACE_RGB;
+            srgb.white_point = JXL_WHITE_POINT_D65;
+            srgb.primaries = JXL_PRIMARIES_SRGB;
+            srgb.transfer_function = JXL_TRANSFER_FUNCTION_SRGB;
+            srgb.rendering_intent = JXL_RENDERING_INTENT_PERCEPTUAL;
+            JxlDecoderSetPreferredColorProfile(d->decoder, &srgb);
+            break;
+        }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
             result = provide_rows(d);
             break;
