@@ -53,7 +53,46 @@ int module_read_signature(uint32_t data, unsigned char *signature, size_t length
 
 int module_too_many_pixels(uint64_t width, uint64_t height)
 {
-    return width * height > MODULE_MAX_PIXELS;
+    return width > MODULE_MAX_SIDE || height > MODULE_MAX_SIDE || width * height > MODULE_MAX_PIXELS;
+}
+
+size_t module_read_prefix(uint32_t data, unsigned char *prefix, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = read((int)data, prefix + got, length - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += (size_t)n;
+    }
+    return got;
+}
+
+static uint32_t big32(const unsigned char *p)
+{
+    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | (uint32_t)p[3];
+}
+
+int module_has_brand(const unsigned char *bytes, size_t length, const char *const *brands)
+{
+    size_t size;
+    size_t at;
+    if (length < 16 || memcmp(bytes + 4, "ftyp", 4) != 0)
+        return 0;
+    size = big32(bytes);
+    if (size < 16 || size > length)
+        size = length;
+    /* The major brand at 8, the minor version at 12, compatible brands from 16. */
+    for (at = 8; at + 4 <= size; at += at == 8 ? 8 : 4) {
+        const char *const *brand;
+        for (brand = brands; *brand; ++brand) {
+            if (memcmp(bytes + at, *brand, 4) == 0)
+                return 1;
+        }
+    }
+    return 0;
 }
 
 /* The checks every request starts with: only files, named, at an offset. */
@@ -83,7 +122,9 @@ int32_t module_open_file(const char *source, int32_t offset, uint32_t flag, int 
     const int32_t result = check_request(source, offset, flag);
     if (result != ResultOk)
         return result;
-    *fd = open(source, O_RDONLY | O_CLOEXEC);
+    /* Opening a FIFO or a device without O_NONBLOCK could wait forever; only
+     * regular files are read, and pread never waits on those anyway. */
+    *fd = open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (*fd < 0 || fstat(*fd, &status) != 0 || !S_ISREG(status.st_mode))
         return ResultReadError;
     *fileSize = status.st_size;
@@ -150,6 +191,25 @@ int32_t module_hand_over(unsigned char **header, unsigned char **pixels, SpiHand
     *header = NULL;
     *pixels = NULL;
     return ResultOk;
+}
+
+int module_size_product(size_t a, size_t b, size_t *product)
+{
+    if (a != 0 && b > (size_t)-1 / a)
+        return 0;
+    *product = a * b;
+    return 1;
+}
+
+void module_rgba_over_white(const unsigned char *rgba, unsigned char *bgr, size_t width)
+{
+    size_t x;
+    for (x = 0; x < width; ++x, rgba += 4, bgr += 3) {
+        const unsigned alpha = rgba[3];
+        int c;
+        for (c = 0; c < 3; ++c)
+            bgr[c] = (unsigned char)((rgba[2 - c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
+    }
 }
 
 void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t width)

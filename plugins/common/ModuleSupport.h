@@ -25,8 +25,10 @@ enum {
     ResultReadError = 6,
 };
 
-/* Largest pixel count handed to the host. */
+/* Largest pixel count and largest side handed to the host, which refuses
+ * bigger bitmaps anyway: checked before anything of that size is allocated. */
 #define MODULE_MAX_PIXELS (1u << 28)
+#define MODULE_MAX_SIDE (1u << 20)
 
 /* Size of the bitmap information header, before any colour table. */
 #define MODULE_HEADER_SIZE 40u
@@ -40,7 +42,17 @@ int32_t module_plugin_info(int32_t infoNumber, char *buffer, int32_t bufferLengt
  * IsSupported; 0 when the file ends first. */
 int module_read_signature(uint32_t data, unsigned char *signature, size_t length);
 
-/* Whether a picture of `width` by `height` pixels is too large to hand over. */
+/* Reads up to `length` bytes from the descriptor the host passes to
+ * IsSupported; the number read, less when the file ends first. */
+size_t module_read_prefix(uint32_t data, unsigned char *prefix, size_t length);
+
+/* Whether `bytes` (the first `length` bytes of a file) start with an ISO base
+ * media file-type box naming one of `brands` (four-character codes, the list
+ * ending in NULL) as its major or a compatible brand. */
+int module_has_brand(const unsigned char *bytes, size_t length, const char *const *brands);
+
+/* Whether a picture of `width` by `height` pixels is too large to hand over:
+ * a side above MODULE_MAX_SIDE or more than MODULE_MAX_PIXELS pixels. */
 int module_too_many_pixels(uint64_t width, uint64_t height);
 
 /* Opens `source` as a stream positioned at `offset`. *file is set whenever the
@@ -72,6 +84,12 @@ void module_fill_header(unsigned char *header, uint32_t width, uint32_t height, 
 /* Hands the finished bitmap to the host; the caller no longer owns it. */
 int32_t module_hand_over(unsigned char **header, unsigned char **pixels, SpiHandle *bitmapInfo,
                          SpiHandle *bitmapBits);
+
+/* a * b into *product; 0 when it does not fit in a size_t. */
+int module_size_product(size_t a, size_t b, size_t *product);
+
+/* Lays `width` red-green-blue-alpha pixels over white as blue-green-red. */
+void module_rgba_over_white(const unsigned char *rgba, unsigned char *bgr, size_t width);
 
 /* Lays `width` blue-green-red-alpha pixels over white as blue-green-red. */
 void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t width);

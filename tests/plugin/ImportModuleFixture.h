@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QTransform>
 #include <QList>
 #include <QSize>
 #include <QStringList>
@@ -17,6 +18,8 @@
 #include "decode/Bitmap.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
+
+#include <sys/stat.h>
 
 namespace pelandor {
 
@@ -61,6 +64,68 @@ inline QList<QRgb> coloursOf(const QImage &image)
         for (int x = 0; x < image.width(); ++x)
             colours.append(image.pixel(x, y) | 0xFF000000u);
     return colours;
+}
+
+// A 32x16 picture of four 16x8 blocks (red, green / blue, white) that shows
+// any turn or mirroring; `alpha` makes the red block transparent and the
+// green one half transparent, `grey` turns the colours into greys.
+inline QImage blockImage(bool alpha, bool grey = false)
+{
+    QImage image(32, 16, QImage::Format_ARGB32);
+    const QRgb colours[4] = {alpha ? qRgba(255, 0, 0, 0) : qRgb(255, 0, 0),
+                             alpha ? qRgba(0, 255, 0, 128) : qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = colours[(y / 8) * 2 + x / 16];
+            const int g = qGray(c);
+            image.setPixel(x, y, grey ? qRgba(g, g, g, qAlpha(c)) : c);
+        }
+    }
+    return image;
+}
+
+// How a picture is stored turned or mirrored, and how it must be shown.
+enum class Orientation { Upright, QuarterTurnClockwise, QuarterTurnAnticlockwise, MirroredLeftRight };
+
+inline QImage shown(const QImage &stored, Orientation orientation)
+{
+    switch (orientation) {
+    case Orientation::QuarterTurnClockwise:
+        return stored.transformed(QTransform().rotate(90));
+    case Orientation::QuarterTurnAnticlockwise:
+        return stored.transformed(QTransform().rotate(-90));
+    case Orientation::MirroredLeftRight:
+        return stored.mirrored(true, false);
+    case Orientation::Upright:
+        break;
+    }
+    return stored;
+}
+
+// Empty when `got` shows `want` laid over white, every channel within
+// `tolerance`; otherwise what differs. Pixels on a colour edge of `want` are
+// skipped when `tolerance` is not 0: lossy coding blurs edges.
+inline QString differences(const QImage &got, const QImage &want, int tolerance)
+{
+    if (got.size() != want.size())
+        return QStringLiteral("size %1x%2 instead of %3x%4")
+            .arg(got.width()).arg(got.height()).arg(want.width()).arg(want.height());
+    const QList<QRgb> expected = overWhite(want);
+    for (int y = 0; y < want.height(); ++y) {
+        for (int x = 0; x < want.width(); ++x) {
+            const QRgb w = expected[y * want.width() + x];
+            bool edge = false;
+            for (int dy = -2; tolerance && dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx)
+                    edge = edge || (want.valid(x + dx, y + dy) && want.pixel(x + dx, y + dy) != want.pixel(x, y));
+            const QRgb g = got.pixel(x, y);
+            if (!edge && (qAbs(qRed(g) - qRed(w)) > tolerance || qAbs(qGreen(g) - qGreen(w)) > tolerance
+                          || qAbs(qBlue(g) - qBlue(w)) > tolerance))
+                return QStringLiteral("pixel (%1, %2): %3 instead of %4")
+                    .arg(x).arg(y).arg(g & 0xFFFFFFu, 6, 16, QLatin1Char('0')).arg(w & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
+        }
+    }
+    return QString();
 }
 
 class ImportModuleFixture {
@@ -135,6 +200,29 @@ public:
         QVERIFY(m_host->GetBitmap(target, writeFile(name, content)) != 0);
         QCOMPARE(m_sink.messages, QStringList{message});
         QCOMPARE(target.image(), before);
+    }
+
+    // GetPictureInfo fails for the file `name` written before.
+    void checkInfoRefused(const QString &name)
+    {
+        PictureInfo info{};
+        const QByteArray local = QFile::encodeName(m_dir.filePath(name));
+        QVERIFY(m_host->GetPictureInfo(local.constData(), 0, 0, &info) != 0);
+    }
+
+    // The module refuses a FIFO named `name` at once, without waiting for a
+    // writer, and leaves no bitmap.
+    void checkFifoRefused(const QString &name)
+    {
+        const QByteArray local = QFile::encodeName(m_dir.filePath(name));
+        QVERIFY(mkfifo(local.constData(), 0600) == 0);
+        PictureInfo info{};
+        SpiHandle header = nullptr;
+        SpiHandle pixels = nullptr;
+        QVERIFY(m_host->GetPictureInfo(local.constData(), 0, 0, &info) != 0);
+        QVERIFY(m_host->GetPicture(local.constData(), 0, 0, &header, &pixels, nullptr, 0) != 0);
+        QVERIFY(!header && !pixels);
+        QFile::remove(m_dir.filePath(name));
     }
 
 private:

@@ -1,0 +1,41 @@
+// Files in the ISO base media format (AVIF, HEIF) for the module tests: the
+// signature of the other format, and real files damaged in chosen places.
+#pragma once
+
+#include <QByteArray>
+#include <QtEndian>
+
+namespace pelandor {
+
+// A file-type box naming the brands of a HEVC-coded HEIC file, then junk.
+inline QByteArray heicSignature()
+{
+    return QByteArray("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) + QByteArray(64, 'x');
+}
+
+// A file-type box naming the brands of an AVIF file, then junk.
+inline QByteArray avifSignature()
+{
+    return QByteArray("\0\0\0\x1c" "ftypavif\0\0\0\0avifmif1miaf", 28) + QByteArray(64, 'x');
+}
+
+// `file` with every byte after its file-type box overwritten.
+inline QByteArray damagedAfterFileType(QByteArray file)
+{
+    const qsizetype boxSize = qFromBigEndian<quint32>(file.constData());
+    for (qsizetype i = boxSize; i < file.size(); ++i)
+        file[i] = char(0xA5);
+    return file;
+}
+
+// `file` with every image-size property ("ispe") claiming `width` x `height`.
+inline QByteArray withPictureSize(QByteArray file, quint32 width, quint32 height)
+{
+    for (qsizetype at = file.indexOf("ispe"); at >= 0 && at + 16 <= file.size(); at = file.indexOf("ispe", at + 4)) {
+        qToBigEndian(width, file.data() + at + 8);
+        qToBigEndian(height, file.data() + at + 12);
+    }
+    return file;
+}
+
+} // namespace pelandor
