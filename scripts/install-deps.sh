@@ -10,6 +10,7 @@ packages=(
     libjpeg62-turbo-dev libpng-dev
     libgif-dev libgif7 libtiff-dev libtiff6 libwebp-dev libwebp7 libwebpdemux2 libwebpmux3
     shared-mime-info fonts-ipafont-gothic
+    dpkg-dev desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do
