@@ -11,6 +11,7 @@ packages=(
     libgif-dev libgif7 libtiff-dev libtiff6 libwebp-dev libwebp7 libwebpdemux2 libwebpmux3
     libavif-dev libavif15 libheif-dev libheif1 libjxl-dev libjxl0.7
     shared-mime-info fonts-ipafont-gothic
+    dpkg-dev desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless; then runs the
-# decoding and plug-in tests once more under AddressSanitizer and
+# Installs what is missing, builds, and runs every test headless; builds the
+# Debian package and checks the installed copy; then runs the decoding,
+# module and window tests once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,6 +9,7 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+scripts/package-check.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELANDOR_SANITIZE=ON -DPELANDOR_BENCH=OFF
 cmake --build build-asan -j"$(nproc)" --target pelandor_sanitized_tests

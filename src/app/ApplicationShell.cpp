@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/CommandLine.h"
 #include "app/ErrorBox.h"
 #include "app/TMainWindow.h"
 #include "app/ToolGlyphs.h"
@@ -27,6 +28,13 @@ QStringList argumentsOf(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     return args;
+}
+
+void writeTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
 }
 
 } // namespace
@@ -64,16 +72,30 @@ int ApplicationShell::listTypes(const QString &moduleFolder)
 int ApplicationShell::run(int argc, char **argv)
 {
     const QStringList args = argumentsOf(argc, argv);
-    if (args.contains(QStringLiteral("--list-types"))) {
+    const CommandLine::Parsed parsed = CommandLine::parse(args);
+    switch (parsed.action) {
+    case CommandLine::Action::Help:
+        writeTo(stdout, CommandLine::usageText());
+        return 0;
+    case CommandLine::Action::Version:
+        writeTo(stdout, CommandLine::versionText());
+        return 0;
+    case CommandLine::Action::BadUsage:
+        writeTo(stderr, QStringLiteral("pelandor: %1\n").arg(parsed.error) + CommandLine::usageText());
+        return CommandLine::BadUsageStatus;
+    case CommandLine::Action::ListTypes: {
         QCoreApplication app(argc, argv);
         return listTypes(QCoreApplication::applicationDirPath());
     }
-    if (HeadlessReport::isHeadlessCommand(args)) {
+    case CommandLine::Action::Headless: {
         // Drawing thumbnails needs a GUI application, but never a display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         return HeadlessReport::runHeadlessCommand(args, QCoreApplication::applicationDirPath());
+    }
+    case CommandLine::Action::Window:
+        break;
     }
     return runWindow(argc, argv);
 }

@@ -147,40 +147,45 @@ QPixmap ToolGlyphs::glyph(const QString &name)
     return pixmap;
 }
 
+QImage ToolGlyphs::applicationIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    // Three stacked photographs, the front one showing hills under a sun
+    // (data/icons/pelandor.svg holds the same shapes for the desktop).
+    p.setPen(QPen(kInk, 2));
+    p.setBrush(QColor(0xe8, 0xe8, 0xe8));
+    p.drawRoundedRect(QRectF(14, 4, 44, 36), 3, 3);
+    p.setBrush(QColor(0xf4, 0xf4, 0xf4));
+    p.drawRoundedRect(QRectF(10, 12, 44, 36), 3, 3);
+    p.setBrush(QColor(0x9c, 0xd0, 0xf5));
+    p.drawRoundedRect(QRectF(4, 22, 48, 38), 3, 3);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xf2, 0xc1, 0x4e));
+    p.drawEllipse(QRectF(36, 27, 10, 10));
+    QPainterPath hills;
+    hills.moveTo(5, 59);
+    hills.lineTo(5, 50);
+    hills.lineTo(20, 36);
+    hills.lineTo(32, 48);
+    hills.lineTo(40, 42);
+    hills.lineTo(51, 52);
+    hills.lineTo(51, 59);
+    hills.closeSubpath();
+    p.setBrush(QColor(0x3e, 0x94, 0x4c));
+    p.drawPath(hills);
+    p.end();
+    return image;
+}
+
 QIcon ToolGlyphs::applicationIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 64.0, size / 64.0);
-        // Three stacked photographs, the front one showing hills under a sun.
-        p.setPen(QPen(kInk, 2));
-        p.setBrush(QColor(0xe8, 0xe8, 0xe8));
-        p.drawRoundedRect(QRectF(14, 4, 44, 36), 3, 3);
-        p.setBrush(QColor(0xf4, 0xf4, 0xf4));
-        p.drawRoundedRect(QRectF(10, 12, 44, 36), 3, 3);
-        p.setBrush(QColor(0x9c, 0xd0, 0xf5));
-        p.drawRoundedRect(QRectF(4, 22, 48, 38), 3, 3);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xf2, 0xc1, 0x4e));
-        p.drawEllipse(QRectF(36, 27, 10, 10));
-        QPainterPath hills;
-        hills.moveTo(5, 59);
-        hills.lineTo(5, 50);
-        hills.lineTo(20, 36);
-        hills.lineTo(32, 48);
-        hills.lineTo(40, 42);
-        hills.lineTo(51, 52);
-        hills.lineTo(51, 59);
-        hills.closeSubpath();
-        p.setBrush(QColor(0x3e, 0x94, 0x4c));
-        p.drawPath(hills);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : ApplicationIconSizes)
+        icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
     return icon;
 }
 

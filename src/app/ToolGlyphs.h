@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
@@ -14,6 +15,11 @@ public:
     // "date", "up", "down". An unknown name gives a blank glyph.
     static QPixmap glyph(const QString &name);
     static QIcon applicationIcon();
+    // The application icon drawn at size x size pixels; needs no display, so
+    // the build can write the desktop's icon files from it.
+    static QImage applicationIconImage(int size);
+    // The sizes the icon is drawn at, for the window and the desktop alike.
+    static constexpr int ApplicationIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 };
 
 } // namespace pelandor

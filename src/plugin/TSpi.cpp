@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -83,13 +84,40 @@ TSpi::~TSpi()
     FreeSpi();
 }
 
+QString TSpi::userModuleFolder()
+{
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(dataHome + QStringLiteral("/pelandor/plugins"));
+}
+
+QStringList TSpi::moduleFolders() const
+{
+    QStringList folders{m_folder};
+    const QString user = userModuleFolder();
+    if (user != m_folder)
+        folders.append(user);
+    return folders;
+}
+
 void TSpi::LoadSpi(const QString &fileName)
 {
     FreeSpi();
     // A name with a folder part would reach outside the module folder.
     if (fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)))
         return;
-    const QByteArray path = QFile::encodeName(m_folder + QLatin1Char('/') + fileName);
+    QString found;
+    for (const QString &folder : moduleFolders()) {
+        const QString candidate = folder + QLatin1Char('/') + fileName;
+        if (QFileInfo(candidate).isFile()) {
+            found = candidate;
+            break;
+        }
+    }
+    if (found.isEmpty())
+        return;
+    const QByteArray path = QFile::encodeName(found);
     m_module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_module)
         return;

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 #include "decode/PictureSource.h"
@@ -25,7 +26,8 @@ public:
     // the file cannot be opened at all.
     static constexpr int NotSupportedResult = 2;
 
-    // Modules are loaded from `moduleFolder` (made absolute when relative).
+    // Modules are loaded from `moduleFolder` (made absolute when relative)
+    // and, for names not found there, from the user's module folder.
     TSpi(const QString &moduleFolder, MessageSink &messages, QObject *parent = nullptr);
     ~TSpi() override;
 
@@ -33,12 +35,18 @@ public:
     TSpi &operator=(const TSpi &) = delete;
 
     // Releases the present module, then loads `fileName` (a bare file name)
-    // from the module folder. A module that cannot be loaded leaves the host
-    // unloaded; nothing is reported here.
+    // from the first of moduleFolders() that holds it. A module that cannot
+    // be loaded leaves the host unloaded; nothing is reported here.
     void LoadSpi(const QString &fileName);
     void FreeSpi();
     bool isLoaded() const { return m_module != nullptr; }
     QString moduleFolder() const { return m_folder; }
+    // Where modules are looked for, in order: the module folder, then the
+    // user's own (a user cannot write into an installed program's folder).
+    QStringList moduleFolders() const;
+
+    // $XDG_DATA_HOME/pelandor/plugins (by default ~/.local/share/pelandor/plugins).
+    static QString userModuleFolder();
 
     // Pass-through calls. With no module loaded each shows its own message and
     // returns -1. A loaded module that lacks the export is not called: the

@@ -72,7 +72,17 @@ TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder
         {allImageFilesText(), builtIn},
     };
 
-    const QStringList modules = findModules(folder);
+    // The host's folders in order; a name already found in an earlier folder
+    // is the module the host loads for it, so a later one is not listed again.
+    QStringList modules = findModules(folder);
+    for (const QString &other : host.moduleFolders()) {
+        if (other == QDir(folder).absolutePath())
+            continue;
+        for (const QString &name : findModules(other)) {
+            if (!modules.contains(name))
+                modules.append(name);
+        }
+    }
     for (const QString &name : modules) {
         host.LoadSpi(name);
         const std::optional<QString> kind = pluginInfo(host, 0);

@@ -1,0 +1,34 @@
+// What the command line asks for: the window (on a folder or on files), one of
+// the headless commands, the usage or the version. Parsing needs no
+// application object, so --help and --version work without a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace pelandor {
+
+class CommandLine {
+public:
+    enum class Action { Window, Help, Version, ListTypes, Headless, BadUsage };
+
+    struct Parsed {
+        Action action = Action::Window;
+        // The folder or files given to the window, in command-line order.
+        QStringList paths;
+        // For BadUsage: what was wrong, one line.
+        QString error;
+    };
+
+    static constexpr int BadUsageStatus = 2;
+
+    // args: the arguments without the program name. Options the GUI toolkit
+    // understands itself (-platform X, -style X, ...) are let through, with
+    // their values, and are not taken for paths.
+    static Parsed parse(const QStringList &args);
+
+    static QString usageText();
+    static QString versionText();
+};
+
+} // namespace pelandor
