@@ -67,8 +67,9 @@ void writeKey(const RegistryTree::Key &key, const QString &path, bool isRoot, QS
 }
 
 // Reads a quoted text starting at `pos` (on the opening quote); leaves `pos`
-// after the closing quote.
-bool readQuoted(const QString &line, qsizetype &pos, QString *text)
+// after the closing quote. `badEscape` tells a backslash that starts no
+// escape (a path written with single backslashes) from other faults.
+bool readQuoted(const QString &line, qsizetype &pos, QString *text, bool *badEscape = nullptr)
 {
     if (pos >= line.size() || line[pos] != QLatin1Char('"'))
         return false;
@@ -83,8 +84,11 @@ bool readQuoted(const QString &line, qsizetype &pos, QString *text)
             if (pos + 1 >= line.size())
                 return false;
             const QChar next = line[++pos];
-            if (next != QLatin1Char('\\') && next != QLatin1Char('"'))
+            if (next != QLatin1Char('\\') && next != QLatin1Char('"')) {
+                if (badEscape)
+                    *badEscape = true;
                 return false;
+            }
             *text += next;
         } else {
             *text += c;
@@ -216,8 +220,10 @@ private:
         if (data.startsWith(QLatin1Char('"'))) {
             QString text;
             qsizetype end = 0;
-            if (!readQuoted(data, end, &text) || !data.mid(end).trimmed().isEmpty())
-                return fail(QStringLiteral("文字列の値が正しくありません"));
+            bool badEscape = false;
+            if (!readQuoted(data, end, &text, &badEscape) || !data.mid(end).trimmed().isEmpty())
+                return fail(badEscape ? QStringLiteral("文字列の中の \\ は \\\\ と書きます")
+                                      : QStringLiteral("文字列の値が正しくありません"));
             value = RegistryValue::fromText(text);
         } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
             const QString digits = data.mid(6).trimmed();
