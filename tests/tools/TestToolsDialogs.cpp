@@ -43,10 +43,11 @@ QStringList lines(const QListWidget *list)
     return texts;
 }
 
-// Runs `act` on the edit dialog as soon as it is shown modally.
-void whenEditDialogOpens(const std::function<void(TToolInfoDialog *)> &act)
+// Runs `act` on the edit dialog as soon as it is shown modally; gives up
+// when `owner` (the tools dialog) goes.
+void whenEditDialogOpens(QObject *owner, const std::function<void(TToolInfoDialog *)> &act)
 {
-    auto *timer = new QTimer;
+    auto *timer = new QTimer(owner);
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         auto *info = qobject_cast<TToolInfoDialog *>(QApplication::activeModalWidget());
@@ -107,7 +108,7 @@ private slots:
         QString shownName;
         QString shownExe;
         bool okEnabled = false;
-        whenEditDialogOpens([&](TToolInfoDialog *info) {
+        whenEditDialogOpens(dialog, [&](TToolInfoDialog *info) {
             shownName = info->Edit1->text();
             shownExe = info->Edit2->text();
             okEnabled = info->btn_ok->isEnabled();
