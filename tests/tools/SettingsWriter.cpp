@@ -3,6 +3,7 @@
 // 1 + r % 5 tools named "TAG:i/n" with programs "/opt/TAG/tool i". Exits
 // with 1 when a save failed, 3 when the store had to report a damaged file.
 #include <QCoreApplication>
+#include <QThread>
 #include <cstdio>
 
 #include "platform/MessageSink.h"
@@ -41,6 +42,9 @@ int main(int argc, char **argv)
             for (int i = 0; i < n; ++i)
                 tools.append(QStringLiteral("%1:%2/%3").arg(tag).arg(i).arg(n), QStringLiteral("/opt/%1/tool %2").arg(tag).arg(i));
             pelandor::SaveTools(store, tools);
+            // Leave the lock free now and then, as instances in use do; a
+            // waiting instance polls for it at growing intervals.
+            QThread::msleep(2);
         }
     } catch (const pelandor::PelandorError &e) {
         std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
