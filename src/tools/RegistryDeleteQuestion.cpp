@@ -1,0 +1,25 @@
+#include "tools/RegistryDeleteQuestion.h"
+
+#include <QMessageBox>
+
+namespace pelandor {
+
+QString RegistryDeleteQuestion::Caption()
+{
+    return QStringLiteral("レジストリ情報の削除");
+}
+
+QString RegistryDeleteQuestion::Text()
+{
+    return QStringLiteral("レジストリ情報を削除します。\nこの処理はソフトをアンインストールするときのみ行って下さい。");
+}
+
+bool RegistryDeleteQuestion::Ask(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::NoIcon, Caption(), Text(), QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() != QMessageBox::Cancel;
+}
+
+} // namespace pelandor

@@ -1,0 +1,117 @@
+// Starting a tool on the selected files: one process per file in list order,
+// each file path as exactly one argument whatever it contains, and a program
+// that cannot be started reported once per file while the others are tried.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "tools/DetachedProcessStarter.h"
+#include "tools/ProcessStarter.h"
+#include "tools/ToolLauncher.h"
+
+using namespace pelandor;
+
+namespace {
+
+// Records every start; refuses the paths listed in `refused`.
+class RecordingStarter : public ProcessStarter {
+public:
+    struct Start {
+        QString program;
+        QStringList arguments;
+    };
+    bool startDetached(const QString &program, const QStringList &arguments, QString *errorText) override
+    {
+        starts.append({program, arguments});
+        if (refused.contains(arguments.value(0))) {
+            *errorText = QStringLiteral("Permission denied. \n");
+            return false;
+        }
+        return true;
+    }
+    QList<Start> starts;
+    QStringList refused;
+};
+
+const QStringList kFiles = {QStringLiteral("/pics/a.jpg"), QStringLiteral("/pics/my pics/b c.jpg"),
+                            QStringLiteral("/pics/it's $(touch x); rm -rf ~ & \"q\" *.jpg")};
+
+} // namespace
+
+class TestToolLaunching : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneStartPerFileInListOrder()
+    {
+        RecordingStarter starter;
+        starter.refused = {kFiles[1]};
+        const QList<ToolLauncher::Failure> failures = ToolLauncher(starter).launch("/opt/my tool/run", kFiles);
+        QCOMPARE(starter.starts.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(starter.starts[i].program, QStringLiteral("/opt/my tool/run"));
+            QCOMPARE(starter.starts[i].arguments, QStringList{kFiles[i]});
+        }
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures[0].filePath, kFiles[1]);
+        QCOMPARE(failures[0].errorText, QStringLiteral("Permission denied"));
+    }
+
+    void realProgramGetsEachPathAsOneArgument()
+    {
+        // A stand-in tool in a folder with a blank writes its arguments,
+        // NUL-separated, into a file of its own per start.
+        QTemporaryDir dir;
+        const QString toolDir = dir.filePath(QStringLiteral("my tools"));
+        QVERIFY(QDir().mkpath(toolDir));
+        const QString tool = toolDir + QStringLiteral("/record args");
+        const QByteArray script = "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$0.$$.tmp\" && mv \"$0.$$.tmp\" \"$0.$$.log\"\n";
+        QFile file(tool);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script) == script.size());
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        DetachedProcessStarter starter;
+        QVERIFY(ToolLauncher(starter).launch(tool, kFiles).isEmpty());
+        const QStringList logs = {QStringLiteral("record args.*.log")};
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(toolDir).entryList(logs, QDir::Files).size(), 3, 10000);
+        QStringList received;
+        for (const QString &log : QDir(toolDir).entryList(logs, QDir::Files)) {
+            QFile record(toolDir + QLatin1Char('/') + log);
+            QVERIFY(record.open(QIODevice::ReadOnly));
+            QList<QByteArray> args = record.readAll().split('\0');
+            QCOMPARE(args.takeLast(), QByteArray()); // after the last terminator
+            QCOMPARE(args.size(), 1);
+            received.append(QString::fromUtf8(args[0]));
+        }
+        received.sort();
+        QStringList expected = kFiles;
+        expected.sort();
+        QCOMPARE(received, expected);
+        QVERIFY(!QFile::exists(QStringLiteral("x")));
+    }
+
+    void missingProgramFailsOncePerFile_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("missing") << QStringLiteral("/nonexistent/tool");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("not executable") << QStringLiteral("/etc/hostname");
+    }
+    void missingProgramFailsOncePerFile()
+    {
+        QFETCH(QString, program);
+        DetachedProcessStarter starter;
+        const QList<ToolLauncher::Failure> failures = ToolLauncher(starter).launch(program, kFiles);
+        QCOMPARE(failures.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(failures[i].filePath, kFiles[i]);
+            QVERIFY(!failures[i].errorText.isEmpty());
+            QVERIFY2(!failures[i].errorText.endsWith(QLatin1Char('.')), qPrintable(failures[i].errorText));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestToolLaunching)
+#include "TestToolLaunching.moc"
