@@ -362,7 +362,16 @@ void TViewWindow::SaveAsWallpaper(const QAction *sender)
 
     const auto style = tagOf(sender) == 0 ? WallpaperSetter::Style::Tiled : WallpaperSetter::Style::Centered;
     QString problem;
-    if (!WallpaperSetter::fromEnvironment().apply(path, style, &problem))
+    bool applied = false;
+    {
+        // The desktop's setting program runs for up to a few seconds.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const struct CursorBack {
+            ~CursorBack() { QGuiApplication::restoreOverrideCursor(); }
+        } cursorBack;
+        applied = WallpaperSetter::fromEnvironment().apply(path, style, &problem);
+    }
+    if (!applied)
         showNotice(problem);
 }
 
