@@ -83,6 +83,7 @@ TViewWindow::TViewWindow(QWidget *owner)
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 
     createMenu();
+    setMinimumSize(ViewerSizing::MinimumClientSize);
     resize(kDesignWidth, kDesignHeight);
 
     if (owner) {
@@ -229,7 +230,7 @@ void TViewWindow::FitWindowToImage()
     // The client area takes the image control's size, then the outer size is
     // limited to the primary screen's work area.
     const QSize imageSize = Image1->size();
-    resize(imageSize);
+    resize(imageSize.expandedTo(ViewerSizing::MinimumClientSize));
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
