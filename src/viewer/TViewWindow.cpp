@@ -17,6 +17,7 @@
 #include <new>
 
 #include "decode/Bitmap.h"
+#include "platform/ErrorBoxText.h"
 #include "platform/MessageSink.h"
 #include "platform/PelandorError.h"
 #include "platform/WallpaperSetter.h"
@@ -188,7 +189,7 @@ template <typename F> void TViewWindow::guarded(F &&command)
     if (m_errorHandler) {
         m_errorHandler(this, message);
     } else {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), message, QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), errorBoxText(message), QMessageBox::Ok, this);
         box.exec();
     }
 }
