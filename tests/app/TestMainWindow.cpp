@@ -186,13 +186,13 @@ private slots:
             texts << m_window->ComboBox1->itemText(i);
         QCOMPARE(texts, (QStringList{QStringLiteral("*.BMP"), QStringLiteral("*.JPG"), QStringLiteral("全ての画像ﾌｧｲﾙ")}));
         QCOMPARE(m_window->ComboBox1->currentIndex(), 2);
-        QVERIFY(!m_window->JpegPluginFound);
+        QVERIFY(!m_window->jpegPluginFound());
     }
 
     void startState()
     {
-        QVERIFY(!m_window->Reading);
-        QVERIFY(!m_window->CancelRequested);
+        QVERIFY(!m_window->reading());
+        QVERIFY(!m_window->cancelRequested());
         QVERIFY(!m_window->ListView1->isReport());
         QCOMPARE(m_window->ToolCount, 0);
     }
