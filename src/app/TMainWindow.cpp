@@ -180,7 +180,7 @@ void TMainWindow::createControls()
     StatusBar1->setFixedHeight(18);
     StatusBar1->setSizeGripEnabled(true);
     for (int i = 0; i < 6; ++i) {
-        auto *panel = new QLabel(StatusBar1);
+        auto *panel = new StatusPanel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFixedWidth(kStatusWidths[i]);
         panel->setAlignment((kStatusRight[i] ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);

@@ -87,7 +87,7 @@ public:
     FileListView *ListView1 = nullptr;
     ThumbnailList *ImageList1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    std::array<QLabel *, 6> StatusPanels{};
+    std::array<StatusPanel *, 6> StatusPanels{};
     TSpi *Spi1 = nullptr;
     QTimer *Timer1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
