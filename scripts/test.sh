@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless; then runs the
-# decoding and plug-in tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# tests labelled "sanitized" (decoders, loader, writers, regression files,
+# modules, listing core, viewer and main window) once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
