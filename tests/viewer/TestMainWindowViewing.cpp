@@ -181,6 +181,7 @@ private slots:
         QTest::newRow("read command is refused") << "read";
         QTest::newRow("another volume is refused") << "volume";
         QTest::newRow("a sort moves the items") << "sort";
+        QTest::newRow("closing waits for the end") << "close";
     }
     void refreshKeepsToItsOwnItems()
     {
@@ -202,6 +203,9 @@ private slots:
             } else if (meanwhile == "volume") {
                 m_window->DriveComboEx1->SetDrive(m_root.path());
                 m_window->DriveComboEx1Change();
+            } else if (meanwhile == "close") {
+                m_window->close();
+                QVERIFY(m_window->isVisible());
             } else {
                 m_window->mnuView_sort_down->trigger();
             }
@@ -223,6 +227,8 @@ private slots:
                 QCOMPARE(cell, grey());
         }
 
+        if (meanwhile == "close")
+            QTRY_VERIFY(!m_window->isVisible());
         // Once the refresh is over, the same key does move to the next folder.
         if (meanwhile == "tree") {
             QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
