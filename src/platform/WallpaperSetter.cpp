@@ -107,14 +107,16 @@ bool WallpaperSetter::applyGnome(const QString &imagePath, Style style, const QD
 {
     const QString program = QStringLiteral("gsettings");
     const QString uri = QUrl::fromLocalFile(imagePath).toString(QUrl::FullyEncoded);
-    if (!run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri"), uri}, nullptr, errorText))
+    if (!run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri"), uri}, nullptr,
+             errorText))
         return false;
     // Older GNOME releases have no dark-style key; the light one is then all
     // there is, so a failure here is not an error.
-    run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri-dark"), uri}, nullptr, nullptr);
+    run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri-dark"), uri}, nullptr,
+        nullptr);
     const QString options = style == Style::Tiled ? QStringLiteral("wallpaper") : QStringLiteral("centered");
-    return run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-options"), options}, nullptr,
-               errorText);
+    return run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-options"), options},
+               nullptr, errorText);
 }
 
 bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, const QDeadlineTimer &deadline,

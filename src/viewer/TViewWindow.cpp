@@ -189,7 +189,8 @@ template <typename F> void TViewWindow::guarded(F &&command)
     if (m_errorHandler) {
         m_errorHandler(this, message);
     } else {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), errorBoxText(message), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), errorBoxText(message), QMessageBox::Ok,
+                        this);
         box.exec();
     }
 }

@@ -242,7 +242,8 @@ private slots:
             ++asked;
             return false;
         });
-        selection.programmatic([&] { selection.setCurrentIndex(items.index(0, 0), QItemSelectionModel::ClearAndSelect); });
+        selection.programmatic(
+            [&] { selection.setCurrentIndex(items.index(0, 0), QItemSelectionModel::ClearAndSelect); });
         bool thrown = false;
         try {
             selection.programmatic([] { throw std::runtime_error("enumeration failed"); });
