@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless; builds the
-# Debian package and checks the installed copy; then runs the decoding,
-# module and window tests once more under AddressSanitizer and
+# Debian package and checks the installed copy; then runs the tests labelled
+# "sanitized" (decoders, loader, writers, regression files, modules, listing
+# core, viewer and main window) once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."

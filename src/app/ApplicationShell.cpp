@@ -100,11 +100,9 @@ int ApplicationShell::run(int argc, char **argv)
     return runWindow(argc, argv);
 }
 
-int ApplicationShell::runWindow(int argc, char **argv)
+void ApplicationShell::setUpApplication(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelandor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pelandor"));
     QApplication::setWindowIcon(ToolGlyphs::applicationIcon());
     installFont();
 
@@ -112,10 +110,30 @@ int ApplicationShell::runWindow(int argc, char **argv)
     auto *translator = new QTranslator(&app);
     if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+}
+
+int ApplicationShell::startAndRun(QApplication &app, const std::function<void()> &start)
+{
+    try {
+        start();
+    } catch (const PelandorError &e) {
+        showErrorBox(nullptr, e.message());
+        return StartFailedStatus;
+    } catch (const std::exception &e) {
+        showErrorBox(nullptr, QString::fromLocal8Bit(e.what()));
+        return StartFailedStatus;
+    }
+    return app.exec();
+}
+
+int ApplicationShell::runWindow(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    setUpApplication(app);
 
     const QStringList args = argumentsOf(argc, argv);
     std::unique_ptr<TMainWindow> window;
-    try {
+    return startAndRun(app, [&] {
         window = std::make_unique<TMainWindow>(QCoreApplication::applicationDirPath());
         window->show();
         for (const QString &arg : args) {
@@ -124,13 +142,7 @@ int ApplicationShell::runWindow(int argc, char **argv)
                 break;
             }
         }
-        return app.exec();
-    } catch (const PelandorError &e) {
-        showErrorBox(nullptr, e.message());
-    } catch (const std::exception &e) {
-        showErrorBox(nullptr, QString::fromLocal8Bit(e.what()));
-    }
-    return 0;
+    });
 }
 
 } // namespace pelandor

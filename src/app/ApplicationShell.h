@@ -4,8 +4,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "decode/ImageTypeEntry.h"
+
+class QApplication;
 
 namespace pelandor {
 
@@ -20,6 +23,17 @@ public:
     // Asks for "MS PGothic" at 12 pixels and maps it to the metric-compatible
     // IPA font (or a Noto CJK font) so that the captions render as text.
     static void installFont();
+
+    // Exit status of a start-up that failed after showing its message.
+    static constexpr int StartFailedStatus = 1;
+
+    // Names the application, sets its icon, font and translations. No
+    // display name is set: the platform would append it to every caption.
+    static void setUpApplication(QApplication &app);
+    // Runs `start` (which makes and shows the window), then the event loop.
+    // An error escaping `start` ends in the standard error box and in
+    // StartFailedStatus.
+    static int startAndRun(QApplication &app, const std::function<void()> &start);
 
 private:
     static int listTypes(const QString &moduleFolder);

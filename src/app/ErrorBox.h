@@ -7,15 +7,12 @@
 #include <new>
 #include <utility>
 
+#include "platform/ErrorBoxText.h"
 #include "platform/PelandorError.h"
 
 class QWidget;
 
 namespace pelandor {
-
-// The box's text: the message, with "." appended when the code of its last
-// character is greater than that of "." (so ".", " " and "!" get nothing).
-QString errorBoxText(const QString &message);
 
 // A modal box captioned "Pelandor" with the error icon and an OK button.
 void showErrorBox(QWidget *parent, const QString &message);

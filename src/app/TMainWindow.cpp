@@ -23,10 +23,13 @@
 #include <QVBoxLayout>
 
 #include "app/MessageBoxSink.h"
+#include "app/StatusPanel.h"
 #include "app/ToolGlyphs.h"
+#include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailList.h"
+#include "platform/FileNames.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
 #include "shell/TDriveComboEx.h"
@@ -44,6 +47,9 @@ TMainWindow::TMainWindow(const QString &pluginFolder, QWidget *parent)
     , m_pluginFolder(pluginFolder)
 {
     m_messages = new MessageBoxSink(this);
+    m_guard = new CommandGuard(this);
+    // A close asked for during a long command waits for its end.
+    connect(m_guard, &CommandGuard::released, this, &TMainWindow::FinishPendingClose);
 
     // 1. Every control and menu with its properties.
     createControls();
@@ -58,9 +64,7 @@ TMainWindow::TMainWindow(const QString &pluginFolder, QWidget *parent)
     // 5. The tree shows the volume of the combo.
     FolderTree1->SetDrive(DriveComboEx1->Drive());
 
-    // 6.
-    CancelRequested = false;
-
+    // 6. (the stop flag starts cleared)
     // 7.
     BuildTypeList();
 
@@ -176,7 +180,7 @@ void TMainWindow::createControls()
     StatusBar1->setFixedHeight(18);
     StatusBar1->setSizeGripEnabled(true);
     for (int i = 0; i < 6; ++i) {
-        auto *panel = new QLabel(StatusBar1);
+        auto *panel = new StatusPanel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFixedWidth(kStatusWidths[i]);
         panel->setAlignment((kStatusRight[i] ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
@@ -368,7 +372,7 @@ void TMainWindow::bindHandlers()
 void TMainWindow::BuildTypeList()
 {
     const TypeListBuilder::Result result = TypeListBuilder::build(*Spi1, m_pluginFolder);
-    JpegPluginFound = result.jpegPluginFound;
+    m_jpegPluginFound = result.jpegPluginFound;
     ComboBox1->clear();
     for (const ImageTypeEntry &entry : result.entries)
         ComboBox1->addItem(entry.text, entry.pluginName);
@@ -399,16 +403,13 @@ QString TMainWindow::StatusPanelText(int index) const
 
 void TMainWindow::ClearStatusPanels()
 {
-    for (QLabel *panel : StatusPanels)
+    for (StatusPanel *panel : StatusPanels)
         panel->clear();
 }
 
 QString TMainWindow::ItemFullPath(const QString &caption) const
 {
-    QString folder = FolderTree1->GetFolderPath();
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder + caption;
+    return FileNames::joinPath(FolderTree1->GetFolderPath(), caption);
 }
 
 // --- handlers of the window itself -----------------------------------------
@@ -434,8 +435,9 @@ void TMainWindow::mnuFile_exitClick()
 
 void TMainWindow::closeEvent(QCloseEvent *event)
 {
-    // A close asked for during a reading takes effect when the reading ends.
-    if (Reading) {
+    // A close asked for during a long command (a reading, a refresh, ...)
+    // takes effect when the command ends.
+    if (m_guard->busy()) {
         m_closePending = true;
         event->ignore();
         return;
@@ -445,7 +447,7 @@ void TMainWindow::closeEvent(QCloseEvent *event)
 
 void TMainWindow::FinishPendingClose()
 {
-    if (m_closePending && !Reading) {
+    if (m_closePending && !m_guard->busy()) {
         m_closePending = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }

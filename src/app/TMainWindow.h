@@ -27,8 +27,10 @@ class QToolButton;
 
 namespace pelandor {
 
+class CommandGuard;
 class FileListView;
 class MessageSink;
+class StatusPanel;
 class TDriveComboEx;
 class TFolderTree;
 class ThumbnailList;
@@ -47,11 +49,17 @@ public:
     // The two lines of the version box.
     static QString versionBoxText();
 
-    // --- members of the window's state ---
-    bool Reading = false;
-    bool CancelRequested = false;
-    bool JpegPluginFound = false;
-    bool DragCopyMode = false;
+    // --- read-only views of the window's state ---
+    // True while a folder is being read.
+    bool reading() const { return m_reading.active; }
+    // True when the stop command was given during the current reading.
+    bool cancelRequested() const { return m_reading.cancelRequested; }
+    // True when an import module offers "*.JPG" (see TypeListBuilder).
+    bool jpegPluginFound() const { return m_jpegPluginFound; }
+    // The guard every event-pumping command holds (see CommandGuard.h).
+    const CommandGuard &commandGuard() const { return *m_guard; }
+
+    // --- the tool list ---
     int FixedPopupItemCount = 0;
     int ToolCount = 0;
     QStringList ToolExeFiles;
@@ -79,7 +87,7 @@ public:
     FileListView *ListView1 = nullptr;
     ThumbnailList *ImageList1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    std::array<QLabel *, 6> StatusPanels{};
+    std::array<StatusPanel *, 6> StatusPanels{};
     TSpi *Spi1 = nullptr;
     QTimer *Timer1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
@@ -130,7 +138,7 @@ public:
     MessageSink &Messages();
     // The folder the import modules are loaded from.
     const QString &PluginFolder() const;
-    // Carries out a close that was asked for while a folder was being read.
+    // Carries out a close that was asked for while a long command ran.
     void FinishPendingClose();
     // Runs one command; an error escaping it ends in the standard error box.
     template <typename F> void RunCommand(F &&command);
@@ -141,7 +149,6 @@ public:
     bool ContextMenuAllowed(Qt::MouseButton button) const;
 
     void BuildTypeList();
-    void ReadFolder(const QString &pattern, const QString &pluginName);
     void ResortByCheckedKey();
     void ReloadTools();
     void AddToolMenuItems();
@@ -202,8 +209,17 @@ private:
     void bindHandlers();
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
 
+    // The state of the reading loop: whether it runs and whether it was told to stop.
+    struct ReadingState {
+        bool active = false;
+        bool cancelRequested = false;
+    };
+
     QString m_pluginFolder;
     MessageSink *m_messages = nullptr;
+    CommandGuard *m_guard = nullptr;
+    ReadingState m_reading;
+    bool m_jpegPluginFound = false;
     bool m_closePending = false;
 };
 

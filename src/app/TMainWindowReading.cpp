@@ -11,10 +11,10 @@
 
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
-#include "listing/FolderReader.h"
+#include "listing/CommandGuard.h"
+#include "listing/ReadingPass.h"
 #include "listing/ThumbnailList.h"
 #include "platform/VolumeList.h"
-#include "plugin/TSpi.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
 
@@ -58,9 +58,11 @@ void clearList(TMainWindow &window)
 
 void TMainWindow::FolderTree1Change()
 {
-    if (Reading)
+    // A reading clears the list: never while a long command works on it.
+    auto token = m_guard->holdIfIdle();
+    if (!token)
         return;
-    Reading = true;
+    m_reading = {true, false};
     DriveComboEx1->setEnabled(false);
     sbRead->setChecked(true);
 
@@ -70,12 +72,10 @@ void TMainWindow::FolderTree1Change()
         TMainWindow &w;
         ~BackToIdle()
         {
-            w.CancelRequested = false;
-            w.Reading = false;
+            w.m_reading = {};
             w.sbRead->setChecked(false);
             w.DriveComboEx1->setEnabled(true);
             w.FolderTree1->setFocus();
-            w.FinishPendingClose();
         }
     };
     {
@@ -83,22 +83,14 @@ void TMainWindow::FolderTree1Change()
 
         clearList(*this);
 
-        const ImageTypeList entries = TypeEntries();
-        const int n = int(entries.size());
-        const int s = ComboBox1->currentIndex();
-        auto readEntry = [this](const ImageTypeEntry &entry) {
-            ListChangeDetached detached(*this);
-            ReadFolder(entry.text, entry.pluginName);
-        };
-        if (n > 0 && s == n - 1) {
-            for (int i = 0; i < n - 1; ++i) {
-                readEntry(entries[i]);
-                if (CancelRequested)
-                    break;
-            }
-        } else if (s >= 0 && s < n) {
-            readEntry(entries[s]);
-        }
+        ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
+        pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
+        pass.setFileDone([this] {
+            QCoreApplication::processEvents();
+            return !m_reading.cancelRequested;
+        });
+        ListChangeDetached detached(*this);
+        pass.run(FolderTree1->GetFolderPath(), TypeEntries(), ComboBox1->currentIndex());
     }
 
     // The key whose button is down; every sort reads the direction from the menu.
@@ -115,13 +107,19 @@ void TMainWindow::FolderTree1Change()
 
 bool TMainWindow::FolderTree1Changing()
 {
-    return !Reading;
+    return !m_guard->busy();
 }
 
 void TMainWindow::DriveComboEx1Change()
 {
     if (DriveComboEx1->Drive() == FolderTree1->Drive())
         return;
+    if (m_guard->busy()) {
+        // Another volume would clear the list a long command works on: the
+        // combo goes back to the tree's volume.
+        DriveComboEx1->SetDrive(FolderTree1->Drive());
+        return;
+    }
     {
         // Moving the tree to another volume must not start a reading.
         const QSignalBlocker blocker(FolderTree1);
@@ -132,8 +130,8 @@ void TMainWindow::DriveComboEx1Change()
 
 void TMainWindow::mnuView_readClick()
 {
-    if (Reading) {
-        sbRead->setChecked(true);
+    if (m_guard->busy()) {
+        sbRead->setChecked(m_reading.active);
         return;
     }
     FolderTree1Change();
@@ -141,33 +139,8 @@ void TMainWindow::mnuView_readClick()
 
 void TMainWindow::mnuView_cancelClick()
 {
-    if (Reading)
-        CancelRequested = true;
-}
-
-void TMainWindow::ReadFolder(const QString &pattern, const QString &pluginName)
-{
-    const QString folder = FolderTree1->GetFolderPath();
-    const bool withModule = !pluginName.isEmpty();
-    if (withModule)
-        Spi1->LoadSpi(pluginName);
-    struct ModuleRelease {
-        TSpi *host;
-        bool loaded;
-        ~ModuleRelease()
-        {
-            if (loaded)
-                host->FreeSpi();
-        }
-    } release{Spi1, withModule};
-
-    FolderReader reader(*ListView1->model(), Spi1, JpegPluginFound);
-    reader.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
-    reader.setFileDone([this] {
-        QCoreApplication::processEvents();
-        return !CancelRequested;
-    });
-    reader.read(folder, pattern);
+    if (m_reading.active)
+        m_reading.cancelRequested = true;
 }
 
 void TMainWindow::OpenFolder(const QString &path)

@@ -6,7 +6,9 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPersistentModelIndex>
 
+#include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailList.h"
@@ -37,7 +39,8 @@ void TMainWindow::ListView1DblClick()
     const QStringList paths = selectedPaths(*this);
     if (paths.isEmpty())
         return;
-    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    const CommandGuard::Token token = m_guard->hold();
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
     for (const QString &path : paths) {
         auto *viewer = new TViewWindow(this);
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
@@ -58,15 +61,27 @@ void TMainWindow::popMnu_viewClick()
 
 void TMainWindow::popMnu_refleshClick()
 {
+    // The refresh pumps events after every file. It follows its items by
+    // persistent index, so a sort meanwhile still puts each cell on its own
+    // item; the guard keeps the list from being re-read or cleared under it.
     const FileListModel *model = ListView1->model();
+    QList<QPersistentModelIndex> targets;
     QList<ThumbnailRefresher::Item> items;
-    for (int row : ListView1->selectedRows())
-        items.append({ItemFullPath(model->caption(row)), model->imageIndex(row)});
+    for (int row : ListView1->selectedRows()) {
+        items.append({ItemFullPath(model->caption(row)), int(targets.size())});
+        targets.append(QPersistentModelIndex(model->index(row, 0)));
+    }
     if (items.isEmpty())
         return;
-    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    const CommandGuard::Token token = m_guard->hold();
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
     ThumbnailRefresher::refresh(
-        decoder, items, [this](int imageIndex, const QImage &cell) { ImageList1->replace(imageIndex, cell); },
+        decoder, items,
+        [this, model, &targets](int key, const QImage &cell) {
+            const QPersistentModelIndex &target = targets[key];
+            if (target.isValid())
+                ImageList1->replace(model->imageIndex(target.row()), cell);
+        },
         [] { QCoreApplication::processEvents(); });
 }
 
@@ -76,7 +91,7 @@ void TMainWindow::popMnu_imagecopyClick()
     if (rows.isEmpty())
         return;
     const QString path = ItemFullPath(ListView1->model()->caption(rows.first()));
-    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), JpegPluginFound);
+    SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
     const Bitmap &decoded = decoder.decode(path);
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard)

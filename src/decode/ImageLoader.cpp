@@ -6,6 +6,7 @@
 #include "decode/BmpDecoder.h"
 #include "decode/JpegDecoder.h"
 #include "decode/PictureSource.h"
+#include "platform/FileNames.h"
 
 #include <cstring>
 #include <exception>
@@ -83,16 +84,9 @@ void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target
 
 std::optional<ImageTypeEntry> FindImageType(const QString &path, const ImageTypeList &types)
 {
-    auto extensionOf = [](const QString &name) {
-        const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
-        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-        return dot > slash ? name.mid(dot).toUpper() : QString();
-    };
-    QString ext = extensionOf(path);
-    if (ext == QLatin1String(".JPEG") || ext == QLatin1String(".JPE"))
-        ext = QStringLiteral(".JPG");
+    const QString ext = FileNames::imageExtensionOf(path);
     for (qsizetype i = 0; i + 1 < types.size(); ++i) {
-        if (extensionOf(types[i].text) == ext)
+        if (FileNames::extensionOf(types[i].text) == ext)
             return types[i];
     }
     return std::nullopt;

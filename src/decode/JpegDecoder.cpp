@@ -18,9 +18,12 @@ namespace pelandor {
 
 namespace {
 
-// A lying header must not ask for memory out of proportion to the file. Even
-// a flat picture costs at least one bit per 8x8 block in the first scan, so a
-// real file stays far below this many pixels per byte.
+// A lying header must not ask for memory out of proportion to the file. With
+// Huffman coding even a flat picture costs at least one bit per 8x8 block in
+// the first scan, so a real file stays far below this many pixels per byte.
+// Arithmetic coding adapts to a flat picture until a block costs almost
+// nothing (a flat 4000 x 4000 picture fits in about 200 bytes), so for those
+// files only the pixel cap bounds the memory.
 constexpr uint64_t MaxPixelsPerByte = 1024;
 constexpr uint64_t MaxPixels = uint64_t(1) << 28;
 constexpr int RowsPerCall = 16;
@@ -93,7 +96,8 @@ bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const uc
     }
 
     const uint64_t pixels = uint64_t(cinfo->image_width) * cinfo->image_height;
-    if (pixels == 0 || pixels > MaxPixels || pixels > uint64_t(size) * MaxPixelsPerByte) {
+    const bool lyingHuffmanHeader = !cinfo->arith_code && pixels > uint64_t(size) * MaxPixelsPerByte;
+    if (pixels == 0 || pixels > MaxPixels || lyingHuffmanHeader) {
         jpeg_destroy_decompress(cinfo);
         return false;
     }

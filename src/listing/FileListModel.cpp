@@ -161,14 +161,6 @@ void FileListModel::setCaption(int row, const QString &caption)
     emit dataChanged(index(row, NameColumn), index(row, NameColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
-void FileListModel::setImageIndex(int row, int imageIndex)
-{
-    if (row < 0 || row >= m_items.size())
-        return;
-    m_items[row].imageIndex = imageIndex;
-    emit dataChanged(index(row, NameColumn), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
-}
-
 void FileListModel::clear()
 {
     if (m_items.isEmpty())

@@ -43,7 +43,6 @@ public:
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
     int count() const { return int(m_items.size()); }
-    const FileListItem &item(int row) const { return m_items.at(row); }
     QString caption(int row) const;
     // Sub-item i (0 to 4) is column i + 1; empty out of range.
     QString subItem(int row, int i) const;
@@ -56,7 +55,6 @@ public:
     // Replaces a row's content; a row out of range changes nothing.
     void setItem(int row, const FileListItem &item);
     void setCaption(int row, const QString &caption);
-    void setImageIndex(int row, int imageIndex);
     // Removes every row (the thumbnails stay: they are the ThumbnailList's).
     void clear();
 

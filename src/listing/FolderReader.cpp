@@ -4,6 +4,7 @@
 #include <QPersistentModelIndex>
 
 #include "decode/ImageLoader.h"
+#include "platform/FileNames.h"
 #include "listing/FileListModel.h"
 #include "listing/ItemTexts.h"
 #include "listing/ThumbnailCell.h"
@@ -18,70 +19,51 @@ FolderReader::FolderReader(FileListModel &model, PictureSource *host, bool jpegP
 {
 }
 
-QString FolderReader::extensionOf(const QString &name)
-{
-    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? name.mid(dot).toUpper() : QString();
-}
-
-QString FolderReader::fileExtensionOf(const QString &fileName)
-{
-    const QString ext = extensionOf(fileName);
-    if (ext == QLatin1String(".JPEG") || ext == QLatin1String(".JPE"))
-        return QStringLiteral(".JPG");
-    return ext;
-}
-
 bool FolderReader::matches(const QString &fileName, const QString &pattern)
 {
-    return fileExtensionOf(fileName) == extensionOf(pattern);
-}
-
-QString FolderReader::fullPath(const QString &folderPath, const QString &fileName)
-{
-    if (folderPath.endsWith(QLatin1Char('/')))
-        return folderPath + fileName;
-    return folderPath + QLatin1Char('/') + fileName;
+    return FileNames::imageExtensionOf(fileName) == FileNames::extensionOf(pattern);
 }
 
 bool FolderReader::read(const QString &folderPath, const QString &pattern)
 {
     if (folderPath.isEmpty())
         return true;
-    const QString patternExtension = extensionOf(pattern);
+    const QString patternExtension = FileNames::extensionOf(pattern);
     // Files and links to files; hidden (dot) names, folders, devices, sockets
     // and dangling links are left out. The iterator keeps the directory order.
     QDirIterator entries(folderPath, QDir::Files | QDir::NoDotAndDotDot);
     while (entries.hasNext()) {
         entries.next();
         const QString name = entries.fileName();
-        if (fileExtensionOf(name) != patternExtension)
+        if (FileNames::imageExtensionOf(name) != patternExtension)
             continue;
-        const qint64 size = entries.fileInfo().size();
-
-        // A persistent index: a modal box shown while decoding lets the user
-        // sort, so the placeholder may move before it is completed.
-        const QPersistentModelIndex placeholder(m_model.index(m_model.appendPlaceholder(), 0));
-        if (m_placeholderAdded)
-            m_placeholderAdded(placeholder.row());
-
-        const QString path = fullPath(folderPath, name);
-        LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
-        const QImage cell = ThumbnailCell::compose(m_decoded);
-
-        FileListItem item;
-        item.caption = name;
-        item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
-                         imageSizeText(m_decoded.width(), m_decoded.height()), ColorDepthText(m_record.bitDepth)};
-        item.imageIndex = m_model.thumbnails()->add(cell);
-        if (placeholder.isValid())
-            m_model.setItem(placeholder.row(), item);
-
-        if (m_fileDone && !m_fileDone())
+        if (!readFile(folderPath, name, entries.fileInfo().size(), pattern))
             return false;
     }
     return true;
+}
+
+bool FolderReader::readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern)
+{
+    // A persistent index: a modal box shown while decoding lets the user
+    // sort, so the placeholder may move before it is completed.
+    const QPersistentModelIndex placeholder(m_model.index(m_model.appendPlaceholder(), 0));
+    if (m_placeholderAdded)
+        m_placeholderAdded(placeholder.row());
+
+    const QString path = FileNames::joinPath(folderPath, name);
+    LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
+    const QImage cell = ThumbnailCell::compose(m_decoded);
+
+    FileListItem item;
+    item.caption = name;
+    item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
+                     imageSizeText(m_decoded.width(), m_decoded.height()), ColorDepthText(m_record.bitDepth)};
+    item.imageIndex = m_model.thumbnails()->add(cell);
+    if (placeholder.isValid())
+        m_model.setItem(placeholder.row(), item);
+
+    return !m_fileDone || m_fileDone();
 }
 
 } // namespace pelandor

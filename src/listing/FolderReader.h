@@ -33,19 +33,16 @@ public:
     // folder that cannot be read adds nothing.
     bool read(const QString &folderPath, const QString &pattern);
 
-    // The extension of a file name or pattern: from its last "." on, upper
-    // case; empty without a ".". A "." in a folder part does not count.
-    static QString extensionOf(const QString &name);
-    // extensionOf, with ".JPEG" and ".JPE" counted as ".JPG".
-    static QString fileExtensionOf(const QString &fileName);
-    // Whether a file belongs to a pattern: the file's extension (JPEG and JPE
-    // counted as JPG) equals the pattern's extension exactly. Wildcards in the
-    // pattern are not interpreted.
+    // Whether a file belongs to a pattern: the file's image extension (JPEG
+    // and JPE counted as JPG, see FileNames) equals the pattern's extension
+    // exactly. Wildcards in the pattern are not interpreted.
     static bool matches(const QString &fileName, const QString &pattern);
-    // folderPath joined with a file name by exactly one "/".
-    static QString fullPath(const QString &folderPath, const QString &fileName);
 
 private:
+    // The per-file step: a placeholder row, the full decode, the thumbnail
+    // cell and the detail texts. Returns what the file-done handler says.
+    bool readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern);
+
     FileListModel &m_model;
     PictureSource *m_host;
     bool m_jpegPluginFound;

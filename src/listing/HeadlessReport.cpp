@@ -10,8 +10,9 @@
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
 #include "listing/FileListModel.h"
-#include "listing/FolderReader.h"
+#include "listing/ReadingPass.h"
 #include "listing/ThumbnailList.h"
+#include "platform/FileNames.h"
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
@@ -118,28 +119,6 @@ std::optional<HeadlessReport::Options> HeadlessReport::parse(const QStringList &
     return options;
 }
 
-void HeadlessReport::readFolder(FileListModel &model, const QString &folder, const ImageTypeList &entries,
-                                int selected, TSpi &host, bool jpegPluginFound)
-{
-    const int n = int(entries.size());
-    if (selected < 0 || selected >= n)
-        return;
-    auto readEntry = [&](const ImageTypeEntry &entry) {
-        if (!entry.pluginName.isEmpty())
-            host.LoadSpi(entry.pluginName);
-        FolderReader reader(model, &host, jpegPluginFound);
-        reader.read(folder, entry.text);
-        if (!entry.pluginName.isEmpty())
-            host.FreeSpi();
-    };
-    if (selected == n - 1) {
-        for (int i = 0; i < n - 1; ++i)
-            readEntry(entries[i]);
-    } else {
-        readEntry(entries[selected]);
-    }
-}
-
 QString HeadlessReport::reportLine(const FileListModel &model, int row)
 {
     QString line = model.caption(row);
@@ -174,7 +153,7 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
             return false;
         }
     }
-    readFolder(model, folder, types.entries, selected, host, types.jpegPluginFound);
+    ReadingPass(model, host, types.jpegPluginFound).run(folder, types.entries, selected);
     model.sortItems(options.descending ? -options.sortKey : options.sortKey);
     return true;
 }
@@ -213,7 +192,7 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
     for (int row = 0; row < model.count(); ++row) {
         Bitmap cell;
         cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
-        const QString path = FolderReader::fullPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
+        const QString path = FileNames::joinPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
         QSaveFile file(path);
         QString writeError;
         if (!file.open(QIODevice::WriteOnly) || !writeBmp(cell, file, &writeError) || !file.commit()) {

@@ -51,11 +51,6 @@ public:
     static int runReport(const Options &options, const QString &moduleFolder, QTextStream &out, QTextStream &err);
     static int runThumbnails(const Options &options, const QString &moduleFolder, QTextStream &err);
 
-    // Reads folder into model for the entry at `selected` of entries (the
-    // last entry reads every other entry in turn), loading each entry's
-    // module into host around its pass.
-    static void readFolder(FileListModel &model, const QString &folder, const ImageTypeList &entries, int selected,
-                           TSpi &host, bool jpegPluginFound);
     // One report line of a row: caption and the five sub-items, tab-separated.
     static QString reportLine(const FileListModel &model, int row);
 

@@ -46,8 +46,7 @@ QString fileDateTextOf(const QDateTime &modified)
     const QDate date = local.date();
     if (date.year() < FirstFileDateYear || date.year() > LastFileDateYear)
         return QString();
-    QTime time = local.time();
-    time = QTime(time.hour(), time.minute(), time.second() & ~1);
+    const QTime time = local.time();
 
     const QLocale locale;
     const QChar dateSep = separatorOf(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('/'));

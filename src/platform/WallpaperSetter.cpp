@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QUrl>
+#include <algorithm>
 
 namespace pelandor {
 
@@ -82,13 +83,14 @@ QString WallpaperSetter::wallpaperFilePath()
 
 bool WallpaperSetter::apply(const QString &imagePath, Style style, QString *errorText) const
 {
+    const QDeadlineTimer deadline(CommandTimeoutMs);
     switch (m_desktop) {
     case Desktop::Gnome:
-        return applyGnome(imagePath, style, errorText);
+        return applyGnome(imagePath, style, deadline, errorText);
     case Desktop::Xfce:
-        return applyXfce(imagePath, style, errorText);
+        return applyXfce(imagePath, style, deadline, errorText);
     case Desktop::Plasma:
-        return applyPlasma(imagePath, style, errorText);
+        return applyPlasma(imagePath, style, deadline, errorText);
     case Desktop::Unsupported:
         break;
     }
@@ -100,25 +102,29 @@ bool WallpaperSetter::apply(const QString &imagePath, Style style, QString *erro
     return false;
 }
 
-bool WallpaperSetter::applyGnome(const QString &imagePath, Style style, QString *errorText) const
+bool WallpaperSetter::applyGnome(const QString &imagePath, Style style, const QDeadlineTimer &deadline,
+                                  QString *errorText) const
 {
     const QString program = QStringLiteral("gsettings");
     const QString uri = QUrl::fromLocalFile(imagePath).toString(QUrl::FullyEncoded);
-    if (!run(program, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri"), uri}, nullptr, errorText))
+    if (!run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri"), uri}, nullptr,
+             errorText))
         return false;
     // Older GNOME releases have no dark-style key; the light one is then all
     // there is, so a failure here is not an error.
-    run(program, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri-dark"), uri}, nullptr, nullptr);
+    run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-uri-dark"), uri}, nullptr,
+        nullptr);
     const QString options = style == Style::Tiled ? QStringLiteral("wallpaper") : QStringLiteral("centered");
-    return run(program, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-options"), options}, nullptr,
-               errorText);
+    return run(program, deadline, {QStringLiteral("set"), kGnomeSchema, QStringLiteral("picture-options"), options},
+               nullptr, errorText);
 }
 
-bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, QString *errorText) const
+bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, const QDeadlineTimer &deadline,
+                                  QString *errorText) const
 {
     const QString program = QStringLiteral("xfconf-query");
     QByteArray listing;
-    if (!run(program, {QStringLiteral("-c"), kXfceChannel, QStringLiteral("-l")}, &listing, errorText))
+    if (!run(program, deadline, {QStringLiteral("-c"), kXfceChannel, QStringLiteral("-l")}, &listing, errorText))
         return false;
 
     // One backdrop per monitor and workspace; set every one of them.
@@ -137,12 +143,12 @@ bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, QString *
     const QString styleValue = QString::number(style == Style::Tiled ? kXfceTiled : kXfceCentered);
     for (const QString &property : imageProperties) {
         const QString styleProperty = property.chopped(int(qstrlen("last-image"))) + QStringLiteral("image-style");
-        if (!run(program,
+        if (!run(program, deadline,
                  {QStringLiteral("-c"), kXfceChannel, QStringLiteral("-p"), property, QStringLiteral("-n"),
                   QStringLiteral("-t"), QStringLiteral("string"), QStringLiteral("-s"), imagePath},
                  nullptr, errorText))
             return false;
-        if (!run(program,
+        if (!run(program, deadline,
                  {QStringLiteral("-c"), kXfceChannel, QStringLiteral("-p"), styleProperty, QStringLiteral("-n"),
                   QStringLiteral("-t"), QStringLiteral("int"), QStringLiteral("-s"), styleValue},
                  nullptr, errorText))
@@ -151,7 +157,8 @@ bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, QString *
     return true;
 }
 
-bool WallpaperSetter::applyPlasma(const QString &imagePath, Style style, QString *errorText) const
+bool WallpaperSetter::applyPlasma(const QString &imagePath, Style style, const QDeadlineTimer &deadline,
+                                  QString *errorText) const
 {
     const QString uri = QUrl::fromLocalFile(imagePath).toString(QUrl::FullyEncoded);
     const int fillMode = style == Style::Tiled ? kPlasmaTiled : kPlasmaCentered;
@@ -165,29 +172,31 @@ bool WallpaperSetter::applyPlasma(const QString &imagePath, Style style, QString
                                           "}")
                                .arg(scriptString(uri))
                                .arg(fillMode);
-    return run(QStringLiteral("dbus-send"),
+    return run(QStringLiteral("dbus-send"), deadline,
                {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--type=method_call"),
                 QStringLiteral("--dest=org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
                 QStringLiteral("org.kde.PlasmaShell.evaluateScript"), QStringLiteral("string:") + script},
                nullptr, errorText);
 }
 
-bool WallpaperSetter::run(const QString &program, const QStringList &arguments, QByteArray *output,
-                          QString *errorText)
+bool WallpaperSetter::run(const QString &program, const QDeadlineTimer &deadline, const QStringList &arguments,
+                          QByteArray *output, QString *errorText)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, arguments, QIODevice::ReadOnly);
     const auto fail = [&](const QString &reason) {
         if (errorText)
             *errorText = QStringLiteral("壁紙を設定できません (%1: %2)").arg(program, reason);
         return false;
     };
-    if (!process.waitForStarted(ProgramTimeoutMs))
+    if (deadline.hasExpired())
+        return fail(QStringLiteral("timed out"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments, QIODevice::ReadOnly);
+    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
         return fail(process.errorString());
-    if (!process.waitForFinished(ProgramTimeoutMs)) {
+    if (!process.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())))) {
         process.kill();
-        process.waitForFinished();
+        process.waitForFinished(KillWaitMs);
         return fail(QStringLiteral("timed out"));
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {

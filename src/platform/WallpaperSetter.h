@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 
@@ -34,16 +35,20 @@ public:
     static QString wallpaperFilePath();
     static constexpr const char *WallpaperFileName = "Pelandor_WallPaper.bmp";
 
-    // How long one setting program may run before it counts as failed.
-    static constexpr int ProgramTimeoutMs = 15000;
+    // How long the whole setting (every program it runs) may take before it
+    // counts as failed; the caller's window waits that long at most.
+    static constexpr int CommandTimeoutMs = 4000;
+    // How long a program that overran is given to end after it was killed.
+    static constexpr int KillWaitMs = 500;
 
 private:
-    bool applyGnome(const QString &imagePath, Style style, QString *errorText) const;
-    bool applyXfce(const QString &imagePath, Style style, QString *errorText) const;
-    bool applyPlasma(const QString &imagePath, Style style, QString *errorText) const;
+    bool applyGnome(const QString &imagePath, Style style, const QDeadlineTimer &deadline, QString *errorText) const;
+    bool applyXfce(const QString &imagePath, Style style, const QDeadlineTimer &deadline, QString *errorText) const;
+    bool applyPlasma(const QString &imagePath, Style style, const QDeadlineTimer &deadline, QString *errorText) const;
     // Runs `program` with `arguments`; false with a message when it cannot be
-    // started, times out or exits with a non-zero status.
-    static bool run(const QString &program, const QStringList &arguments, QByteArray *output, QString *errorText);
+    // started, is not done by `deadline` or exits with a non-zero status.
+    static bool run(const QString &program, const QDeadlineTimer &deadline, const QStringList &arguments,
+                    QByteArray *output, QString *errorText);
 
     QString m_currentDesktop;
     Desktop m_desktop;

@@ -122,11 +122,4 @@ bool FolderEnumerator::hasSubfolders(const QString &folderPath)
     return hasSubfoldersAt(AT_FDCWD, QFile::encodeName(folderPath).constData());
 }
 
-QString FolderEnumerator::childPath(const QString &parentPath, const QString &name)
-{
-    if (parentPath.endsWith(QLatin1Char('/')))
-        return parentPath + name;
-    return parentPath + QLatin1Char('/') + name;
-}
-
 } // namespace pelandor

@@ -26,10 +26,6 @@ public:
     // cannot be read counts as having some: its content is unknown, and the
     // expand button is how the user finds out.
     static bool hasSubfolders(const QString &folderPath);
-
-    // The folder path rule: parent, then "/" unless the parent ends in one,
-    // then the name.
-    static QString childPath(const QString &parentPath, const QString &name);
 };
 
 } // namespace pelandor

@@ -28,13 +28,19 @@ public:
     // The selected node, or an invalid index.
     QModelIndex selectedNode() const;
 
-    // Runs f as a move by the program: no question to the host.
+    // Runs f as a move by the program: no question to the host. The count
+    // is restored however f ends, also by an exception, so the host's veto
+    // over the user's moves never stays switched off.
     template <typename F> void programmatic(F &&f)
     {
-        ++m_programmatic;
+        struct Restore {
+            int &count;
+            ~Restore() { --count; }
+        } restore{++m_programmatic};
         f();
-        --m_programmatic;
     }
+    // True while a move by the program runs.
+    bool inProgrammaticMove() const { return m_programmatic > 0; }
 
     void setCurrentIndex(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;
     void select(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;

@@ -1,5 +1,7 @@
 #include "shell/FolderTreeModel.h"
 
+#include "platform/FileNames.h"
+
 #include <algorithm>
 
 #include "platform/VolumeList.h"
@@ -184,7 +186,7 @@ void FolderTreeModel::appendChildren(Node *node, const QList<FolderEnumerator::S
     for (const FolderEnumerator::Subfolder &sub : subfolders) {
         auto child = std::make_unique<Node>();
         child->text = sub.name;
-        child->path = FolderEnumerator::childPath(node->path, sub.name);
+        child->path = FileNames::joinPath(node->path, sub.name);
         child->parent = node;
         child->row = int(node->children.size());
         child->hasSubfoldersHint = sub.hasSubfolders;

@@ -17,6 +17,7 @@
 #include <new>
 
 #include "decode/Bitmap.h"
+#include "platform/ErrorBoxText.h"
 #include "platform/MessageSink.h"
 #include "platform/PelandorError.h"
 #include "platform/WallpaperSetter.h"
@@ -83,6 +84,7 @@ TViewWindow::TViewWindow(QWidget *owner)
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 
     createMenu();
+    setMinimumSize(ViewerSizing::MinimumClientSize);
     resize(kDesignWidth, kDesignHeight);
 
     if (owner) {
@@ -187,7 +189,8 @@ template <typename F> void TViewWindow::guarded(F &&command)
     if (m_errorHandler) {
         m_errorHandler(this, message);
     } else {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), message, QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelandor"), errorBoxText(message), QMessageBox::Ok,
+                        this);
         box.exec();
     }
 }
@@ -229,7 +232,7 @@ void TViewWindow::FitWindowToImage()
     // The client area takes the image control's size, then the outer size is
     // limited to the primary screen's work area.
     const QSize imageSize = Image1->size();
-    resize(imageSize);
+    resize(imageSize.expandedTo(ViewerSizing::MinimumClientSize));
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
@@ -362,7 +365,16 @@ void TViewWindow::SaveAsWallpaper(const QAction *sender)
 
     const auto style = tagOf(sender) == 0 ? WallpaperSetter::Style::Tiled : WallpaperSetter::Style::Centered;
     QString problem;
-    if (!WallpaperSetter::fromEnvironment().apply(path, style, &problem))
+    bool applied = false;
+    {
+        // The desktop's setting program runs for up to a few seconds.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const struct CursorBack {
+            ~CursorBack() { QGuiApplication::restoreOverrideCursor(); }
+        } cursorBack;
+        applied = WallpaperSetter::fromEnvironment().apply(path, style, &problem);
+    }
+    if (!applied)
         showNotice(problem);
 }
 

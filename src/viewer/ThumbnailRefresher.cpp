@@ -10,7 +10,7 @@ void ThumbnailRefresher::refresh(SingleImageDecoder &decoder, const QList<Item> 
 {
     for (const Item &item : items) {
         const Bitmap &decoded = decoder.decode(item.path);
-        replaceCell(item.imageIndex, ThumbnailCell::compose(decoded));
+        replaceCell(item.key, ThumbnailCell::compose(decoded));
         if (afterEach)
             afterEach();
         decoder.release();

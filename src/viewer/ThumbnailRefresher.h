@@ -15,10 +15,10 @@ class SingleImageDecoder;
 class ThumbnailRefresher {
 public:
     struct Item {
-        QString path;   // the file's full path
-        int imageIndex; // its cell in the image list
+        QString path; // the file's full path
+        int key;      // the caller's handle of the item's cell
     };
-    using ReplaceCell = std::function<void(int imageIndex, const QImage &cell)>;
+    using ReplaceCell = std::function<void(int key, const QImage &cell)>;
 
     // Decodes the items in the given order and hands each new cell to
     // `replaceCell`; `afterEach` runs after every item (the caller pumps

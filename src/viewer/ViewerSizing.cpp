@@ -25,7 +25,7 @@ QSize ViewerSizing::fittedClientSize(const QSize &imageSize, const QSize &frameE
         outerHeight = workArea.height();
     if (workArea.width() <= outerWidth)
         outerWidth = workArea.width();
-    return QSize(std::max(0, outerWidth - frameExtra.width()), std::max(0, outerHeight - frameExtra.height()));
+    return QSize(outerWidth - frameExtra.width(), outerHeight - frameExtra.height()).expandedTo(MinimumClientSize);
 }
 
 } // namespace pelandor

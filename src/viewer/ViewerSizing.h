@@ -12,11 +12,17 @@ public:
     // 151 x 49; 25 % of 3 x 3 is 0 x 0).
     static QSize zoomedSize(const QSize &fullSize, int percent);
 
+    // The smallest client area a viewer has, whatever its image: a picture
+    // that failed to decode, or a tiny one zoomed out, still gets a window
+    // the user sees and can close.
+    static constexpr QSize MinimumClientSize{32, 32};
+
     // The client size for showing an image control of `imageSize` in a window
     // whose frame adds `frameExtra` to the client area: the outer size is
     // limited to the work area's height when that height is less than or
     // equal to the outer height (a window exactly as tall as the work area is
-    // "limited" too), and likewise for the width.
+    // "limited" too), and likewise for the width. Never less than
+    // MinimumClientSize.
     static QSize fittedClientSize(const QSize &imageSize, const QSize &frameExtra, const QSize &workArea);
 };
 

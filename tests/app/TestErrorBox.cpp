@@ -1,9 +1,11 @@
-// The standard error box's text rule and the command guard.
+// The standard error box's text rule, the command guard that ends in it,
+// and the start-up's outcome.
 #include <QTest>
 #include <QTimer>
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/ApplicationShell.h"
 #include "app/ErrorBox.h"
 #include "app/TMainWindow.h"
 
@@ -50,6 +52,32 @@ private slots:
         after = true;
         QCOMPARE(seen, QStringLiteral("Disk full."));
         QVERIFY(after);
+    }
+
+    void failedStartUpEndsWithNonZeroStatus()
+    {
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->accept();
+        });
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        const int status = ApplicationShell::startAndRun(
+            *app, [] { throw PelandorError(QStringLiteral("Cannot start")); });
+        QCOMPARE(status, ApplicationShell::StartFailedStatus);
+        QVERIFY(status != 0);
+    }
+
+    // Captions are exactly the given ones: no application display name is
+    // set, which the platform would append to every window's caption.
+    void noDisplayNameIsAppendedToCaptions()
+    {
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        ApplicationShell::setUpApplication(*app);
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Pelandor"));
+        // An unset display name follows the application name.
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCoreApplication::setApplicationName(QStringLiteral("Pelandor"));
     }
 
     void versionBoxText()

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/StatusPanel.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -169,6 +170,33 @@ private slots:
         QCOMPARE(m_window->StatusBar1->height(), 18);
     }
 
+    // A text too long for its panel is cut at its end, visibly, and never
+    // reads as another number.
+    void statusPanelKeepsLeadingDigits_data()
+    {
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("file size") << 2 << "38629023862902386290238629023862902Byte";
+        QTest::newRow("image size") << 4 << "40004000400040004000 * 3000";
+        QTest::newRow("short text is whole") << 2 << "12Byte";
+    }
+    void statusPanelKeepsLeadingDigits()
+    {
+        QFETCH(int, panel);
+        QFETCH(QString, text);
+        m_window->show();
+        m_window->SetStatusPanel(panel, text);
+        QCOMPARE(m_window->StatusPanelText(panel), text);
+        const QString shown = m_window->StatusPanels[size_t(panel)]->shownText();
+        if (shown != text) {
+            QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+            QVERIFY2(text.startsWith(shown.chopped(1)), qPrintable(shown));
+            QVERIFY(shown.size() > 1);
+        } else {
+            QCOMPARE(text, QStringLiteral("12Byte"));
+        }
+    }
+
     void contextMenuHoldsNineFixedEntries()
     {
         QCOMPARE(m_window->FixedPopupItemCount, 9);
@@ -186,13 +214,13 @@ private slots:
             texts << m_window->ComboBox1->itemText(i);
         QCOMPARE(texts, (QStringList{QStringLiteral("*.BMP"), QStringLiteral("*.JPG"), QStringLiteral("全ての画像ﾌｧｲﾙ")}));
         QCOMPARE(m_window->ComboBox1->currentIndex(), 2);
-        QVERIFY(!m_window->JpegPluginFound);
+        QVERIFY(!m_window->jpegPluginFound());
     }
 
     void startState()
     {
-        QVERIFY(!m_window->Reading);
-        QVERIFY(!m_window->CancelRequested);
+        QVERIFY(!m_window->reading());
+        QVERIFY(!m_window->cancelRequested());
         QVERIFY(!m_window->ListView1->isReport());
         QCOMPARE(m_window->ToolCount, 0);
     }

@@ -135,6 +135,9 @@ private slots:
             setSof(d, 65000, 65000);
             QTest::newRow("absurd size for the data") << d << JpegResult::Failed;
             d = good;
+            setSof(d, 8000, 8000);
+            QTest::newRow("Huffman-coded header claiming far more than the data") << d << JpegResult::Failed;
+            d = good;
             const qsizetype dht = testjpeg::findMarker(d, 0xC4);
             for (int i = 0; i < 16; ++i)
                 d[dht + 5 + i] = char(0xFF); // code counts no table can hold

@@ -10,6 +10,7 @@
 #include "listing/FileListModel.h"
 #include "listing/FolderReader.h"
 #include "listing/HeadlessReport.h"
+#include "listing/ReadingPass.h"
 #include "listing/ItemTexts.h"
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
@@ -197,7 +198,7 @@ private slots:
         StderrMessageSink messages;
         TSpi host(m_modules.path(), messages);
         FileListModel model;
-        HeadlessReport::readFolder(model, dir.path(), builtInTypes, 2, host, false);
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 2);
         const QStringList got = captions(model);
         QCOMPARE(got.size(), 4);
         QCOMPARE(sorted(got.mid(0, 2)), (QStringList{"b.bmp", "d.bmp"}));
@@ -205,8 +206,15 @@ private slots:
         QCOMPARE(model.subItem(2, 3), QStringLiteral("5 * 5"));
 
         model.clear();
-        HeadlessReport::readFolder(model, dir.path(), builtInTypes, 1, host, false);
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 1);
         QCOMPARE(sorted(captions(model)), (QStringList{"a.jpg", "c.jpeg"}));
+
+        // A stop after the first file ends the whole pass, not just its entry.
+        model.clear();
+        ReadingPass stopped(model, host, false);
+        stopped.setFileDone([] { return false; });
+        QVERIFY(!stopped.run(dir.path(), builtInTypes, 2));
+        QCOMPARE(model.count(), 1);
     }
 
     void report_data()

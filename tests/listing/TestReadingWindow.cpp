@@ -77,7 +77,7 @@ private slots:
         connect(&model(), &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex &, int first, int) {
             ++placeholders;
             QCOMPARE(model().caption(first), FileListModel::placeholderCaption());
-            QVERIFY(m_window->Reading);
+            QVERIFY(m_window->reading());
             QVERIFY(m_window->sbRead->isChecked());
             QVERIFY(!m_window->DriveComboEx1->isEnabled());
             QVERIFY(!m_window->FolderTree1Changing());
@@ -85,8 +85,8 @@ private slots:
         select(folder);
         QCOMPARE(placeholders, 5);
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp", "j0.jpg", "j1.jpg"}));
-        QVERIFY(!m_window->Reading);
-        QVERIFY(!m_window->CancelRequested);
+        QVERIFY(!m_window->reading());
+        QVERIFY(!m_window->cancelRequested());
         QVERIFY(!m_window->sbRead->isChecked());
         QVERIFY(m_window->DriveComboEx1->isEnabled());
         QVERIFY(m_window->FolderTree1Changing());
@@ -176,7 +176,7 @@ private slots:
             QCOMPARE(model().count(), 3);
             m_window->sbRead->click(); // lets the toggle up; the handler presses it again
             QVERIFY(m_window->sbRead->isChecked());
-            QVERIFY(m_window->Reading);
+            QVERIFY(m_window->reading());
             m_window->mnuView_cancelClick();
         });
         select(folder);
@@ -187,8 +187,8 @@ private slots:
         sorted.sort();
         QCOMPARE(captions(), sorted);
         QVERIFY(!m_window->sbRead->isChecked());
-        QVERIFY(!m_window->CancelRequested);
-        QVERIFY(!m_window->Reading);
+        QVERIFY(!m_window->cancelRequested());
+        QVERIFY(!m_window->reading());
 
         // A stop pressed while idle does not carry over to the next reading.
         m_window->mnuView_cancelClick();
@@ -230,7 +230,7 @@ private slots:
         m_window->OpenFolder(folder);
         QTRY_COMPARE(model().count(), 2);
         QCOMPARE(m_window->FolderTree1->GetFolderPath(), folder);
-        QVERIFY(!m_window->Reading);
+        QVERIFY(!m_window->reading());
     }
 };
 

@@ -1,6 +1,7 @@
 // Setting the wallpaper through each desktop's own program: which desktop is
 // recognised, what each program is asked exactly (arguments as one list,
 // never a shell line), and the message when nothing can be set.
+#include <QElapsedTimer>
 #include <QTest>
 
 #include "StandInPrograms.h"
@@ -121,6 +122,25 @@ private slots:
         // The path is one quoted script string, the fill mode Plasma's "pad".
         QVERIFY2(script.contains("writeConfig(\"Image\", \"" + kImageUri + "\")"), qPrintable(script));
         QVERIFY(script.contains("writeConfig(\"FillMode\", 6)"));
+    }
+
+    // A setting program that hangs holds the window for a few seconds at
+    // most, not for a timeout per program.
+    void hangingProgramIsBoundedForTheWholeCommand()
+    {
+        StandInPrograms programs;
+        QFile script(QDir(programs.folder()).filePath("gsettings"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 60\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QElapsedTimer clock;
+        clock.start();
+        QString error;
+        QVERIFY(!WallpaperSetter("GNOME").apply(kImage, Style::Tiled, &error));
+        QVERIFY2(clock.elapsed() < WallpaperSetter::CommandTimeoutMs + 2 * WallpaperSetter::KillWaitMs + 1000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(error.contains("timed out"));
     }
 
     void missingProgramIsReported()

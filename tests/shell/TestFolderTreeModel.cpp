@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
 #include <unistd.h>
 
+#include "shell/FolderSelectionModel.h"
 #include "shell/FolderTreeModel.h"
 
 using pelandor::FolderTreeModel;
@@ -224,6 +227,36 @@ private slots:
         QCOMPARE(resets.count(), 1);
         QCOMPARE(model.rowCount(), 0);
         QVERIFY(model.path(model.rootIndex()).isEmpty());
+    }
+
+    // A move by the program that fails half-way must not switch off the
+    // host's veto over the user's later moves.
+    void programmaticMoveThatThrowsKeepsTheVeto()
+    {
+        QStandardItemModel items;
+        items.appendRow(new QStandardItem(QStringLiteral("one")));
+        items.appendRow(new QStandardItem(QStringLiteral("two")));
+        pelandor::FolderSelectionModel selection(&items);
+        int asked = 0;
+        selection.setChangingHandler([&asked] {
+            ++asked;
+            return false;
+        });
+        selection.programmatic(
+            [&] { selection.setCurrentIndex(items.index(0, 0), QItemSelectionModel::ClearAndSelect); });
+        bool thrown = false;
+        try {
+            selection.programmatic([] { throw std::runtime_error("enumeration failed"); });
+        } catch (const std::runtime_error &) {
+            thrown = true;
+        }
+        QVERIFY(thrown);
+        QVERIFY(!selection.inProgrammaticMove());
+
+        selection.beginUserEvent();
+        selection.setCurrentIndex(items.index(1, 0), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(asked, 1);
+        QCOMPARE(selection.currentIndex(), items.index(0, 0));
     }
 };
 

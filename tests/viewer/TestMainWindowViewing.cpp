@@ -3,19 +3,25 @@
 // of the first selected item.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QAction>
 #include <QTest>
+#include <QTimer>
 
 #include "app/TMainWindow.h"
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
+#include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
+#include "shell/TDriveComboEx.h"
+#include "shell/TFolderTree.h"
 #include "viewer/ImageControl.h"
 #include "viewer/TViewWindow.h"
 
@@ -62,7 +68,9 @@ class TestMainWindowViewing : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_modules; // no plug-ins
-    QTemporaryDir m_folder;
+    QTemporaryDir m_root;
+    QDir m_folder{m_root.filePath("a")};  // the folder read, f0.bmp to f4.bmp
+    QDir m_sibling{m_root.filePath("b")}; // the next folder in the tree, three other files
     std::unique_ptr<TMainWindow> m_window;
 
     FileListModel *model() const { return m_window->ListView1->model(); }
@@ -88,6 +96,14 @@ class TestMainWindowViewing : public QObject {
 private slots:
     void initTestCase()
     {
+        QVERIFY(QDir(m_root.path()).mkpath("a"));
+        QVERIFY(QDir(m_root.path()).mkpath("b"));
+        for (int i = 0; i < 3; ++i) {
+            QSaveFile file(m_sibling.filePath(QString("g%1.bmp").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(writeBmp(solid(30, 30, qRgb(255, 0, 255)), file));
+            QVERIFY(file.commit());
+        }
         for (int i = 0; i < kFiles; ++i) {
             QSaveFile file(m_folder.filePath(QString("f%1.bmp").arg(i)));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -102,7 +118,7 @@ private slots:
         m_window->show();
         m_window->OpenFolder(m_folder.path());
         QTRY_COMPARE(model()->count(), kFiles);
-        QTRY_VERIFY(!m_window->Reading);
+        QTRY_VERIFY(!m_window->reading());
     }
 
     void cleanup() { m_window.reset(); }
@@ -153,6 +169,71 @@ private slots:
             else
                 QCOMPARE(cell, grey());
             QCOMPARE(model()->caption(row), captions[row]);
+        }
+    }
+
+    // The refresh pumps events after every file; whatever the user does
+    // meanwhile, each refreshed cell lands on its own item of the folder read.
+    void refreshKeepsToItsOwnItems_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("key move to another folder is refused") << "tree";
+        QTest::newRow("read command is refused") << "read";
+        QTest::newRow("another volume is refused") << "volume";
+        QTest::newRow("a sort moves the items") << "sort";
+        QTest::newRow("closing waits for the end") << "close";
+    }
+    void refreshKeepsToItsOwnItems()
+    {
+        QFETCH(QString, meanwhile);
+        for (int i = 0; i < m_window->ImageList1->count(); ++i)
+            m_window->ImageList1->replace(i, grey());
+        const QList<int> chosen{rowOf(1), rowOf(2), rowOf(4)};
+        select(chosen);
+        QVERIFY(m_window->FolderTree1->currentIndex().isValid());
+
+        bool acted = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            QVERIFY(m_window->commandGuard().busy());
+            if (meanwhile == "tree") {
+                m_window->FolderTree1->setFocus();
+                QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
+            } else if (meanwhile == "read") {
+                m_window->mnuView_read->trigger();
+            } else if (meanwhile == "volume") {
+                m_window->DriveComboEx1->SetDrive(m_root.path());
+                m_window->DriveComboEx1Change();
+            } else if (meanwhile == "close") {
+                m_window->close();
+                QVERIFY(m_window->isVisible());
+            } else {
+                m_window->mnuView_sort_down->trigger();
+            }
+            acted = true;
+        });
+        m_window->popMnu_refleshClick();
+        QVERIFY(acted);
+        QVERIFY(!m_window->commandGuard().busy());
+
+        QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_folder.path());
+        QCOMPARE(m_window->DriveComboEx1->Drive(), m_window->FolderTree1->Drive());
+        QCOMPARE(model()->count(), kFiles);
+        for (int row = 0; row < kFiles; ++row) {
+            const QImage cell = m_window->ImageList1->cell(model()->imageIndex(row));
+            const int i = model()->caption(row).mid(1, 1).toInt();
+            if (i == 1 || i == 2 || i == 4)
+                QCOMPARE(cell, ThumbnailCell::compose(fileBitmap(i)));
+            else
+                QCOMPARE(cell, grey());
+        }
+
+        if (meanwhile == "close")
+            QTRY_VERIFY(!m_window->isVisible());
+        // Once the refresh is over, the same key does move to the next folder.
+        if (meanwhile == "tree") {
+            QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
+            QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_sibling.path());
+            QCOMPARE(model()->count(), 3);
         }
     }
 

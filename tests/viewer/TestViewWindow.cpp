@@ -20,6 +20,7 @@
 #include "platform/MessageSink.h"
 #include "viewer/ImageControl.h"
 #include "viewer/TViewWindow.h"
+#include "viewer/ViewerSizing.h"
 
 using namespace pelandor;
 
@@ -138,7 +139,7 @@ private slots:
         auto *action = viewer.findChild<QAction *>(item);
         action->trigger();
         QCOMPARE(viewer.Image1->size(), expected);
-        QCOMPARE(viewer.size(), expected);
+        QCOMPARE(viewer.size(), expected.expandedTo(ViewerSizing::MinimumClientSize));
         QCOMPARE(viewer.ZoomGroup->checkedAction(), action);
         QVERIFY(!viewer.popMnu_view100->isChecked());
     }
@@ -152,6 +153,31 @@ private slots:
         viewer.resize(500, 400);
         QTest::mouseDClick(viewer.Image1, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(viewer.size(), QSize(60, 45));
+    }
+
+    // A picture that failed to decode, or a tiny one zoomed out, still gives
+    // a window the user sees and can close, and closing it frees it.
+    void emptyPictureStillGivesAClosableWindow_data()
+    {
+        QTest::addColumn<QSize>("pictureSize");
+        QTest::addColumn<QString>("zoom");
+        QTest::newRow("file that failed to decode") << QSize(0, 0) << QString();
+        QTest::newRow("3 x 3 at 25 %") << QSize(3, 3) << "popMnu_view25";
+    }
+    void emptyPictureStillGivesAClosableWindow()
+    {
+        QFETCH(QSize, pictureSize);
+        QFETCH(QString, zoom);
+        QPointer<TViewWindow> viewer = new TViewWindow;
+        viewer->setPicture(pictureSize.isEmpty() ? Bitmap() : picture(pictureSize.width(), pictureSize.height()));
+        viewer->show();
+        if (!zoom.isEmpty())
+            viewer->findChild<QAction *>(zoom)->trigger();
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->size(), ViewerSizing::MinimumClientSize);
+        viewer->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(viewer.isNull());
     }
 
     void closingFreesTheWindow_data()

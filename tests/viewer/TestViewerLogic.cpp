@@ -49,8 +49,10 @@ private slots:
                                           << QSize(1910, 100);
         QTest::newRow("both limited, no frame") << QSize(8000, 6000) << QSize(0, 0) << QSize(800, 600)
                                                 << QSize(800, 600);
-        QTest::newRow("frame larger than the work area") << QSize(50, 50) << QSize(10, 30) << QSize(5, 20)
-                                                         << QSize(0, 0);
+        QTest::newRow("frame larger than the work area keeps the minimum")
+            << QSize(50, 50) << QSize(10, 30) << QSize(5, 20) << ViewerSizing::MinimumClientSize;
+        QTest::newRow("empty picture gets the minimum") << QSize(0, 0) << QSize(10, 30) << QSize(1920, 1040)
+                                                        << ViewerSizing::MinimumClientSize;
     }
     void fittedClientSize()
     {
