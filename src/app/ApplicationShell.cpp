@@ -136,12 +136,7 @@ int ApplicationShell::runWindow(int argc, char **argv)
     return startAndRun(app, [&] {
         window = std::make_unique<TMainWindow>(QCoreApplication::applicationDirPath());
         window->show();
-        for (const QString &arg : args) {
-            if (!arg.startsWith(QLatin1Char('-'))) {
-                window->OpenFolder(QFileInfo(arg).absoluteFilePath());
-                break;
-            }
-        }
+        window->OpenPaths(CommandLine::parse(args).paths);
     });
 }
 

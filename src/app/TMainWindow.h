@@ -144,6 +144,13 @@ public:
     template <typename F> void RunCommand(F &&command);
     // Opens the window on a folder given on the command line.
     void OpenFolder(const QString &path);
+    // Opens the window on the folder or files given on the command line (see
+    // FileArguments): for files, their folder is read with the first file's
+    // type chosen, the files are selected, the first is scrolled into view
+    // and each gets a viewer. A path that does not exist is reported.
+    void OpenPaths(const QStringList &paths);
+    // Opens one viewer per file, in the given order.
+    void OpenViewers(const QStringList &paths);
     // True when the context menu may open for this release (the rule of
     // ListView1MouseUp: right button, a selection, the read button up).
     bool ContextMenuAllowed(Qt::MouseButton button) const;

@@ -4,16 +4,20 @@
 #include "app/TMainWindow.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/FileArguments.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
 #include "listing/ReadingPass.h"
 #include "listing/ThumbnailList.h"
+#include "platform/MessageSink.h"
 #include "platform/VolumeList.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
@@ -157,6 +161,54 @@ void TMainWindow::OpenFolder(const QString &path)
     // Selecting the folder reports a change, and that starts the reading;
     // it waits for the event loop so that the window is on screen first.
     QTimer::singleShot(0, this, [this, folder] { FolderTree1->selectFolder(folder); });
+}
+
+void TMainWindow::OpenPaths(const QStringList &paths)
+{
+    const FileArguments args = FileArguments::resolve(paths, TypeEntries());
+    for (const QString &path : args.missing)
+        Messages().showMessage(QStringLiteral("'%1' が見つかりません").arg(path));
+    if (args.folder.isEmpty())
+        return;
+    if (args.folderGiven) {
+        OpenFolder(args.folder);
+        return;
+    }
+    if (args.typeIndex >= 0)
+        ComboBox1->setCurrentIndex(args.typeIndex);
+    const QString folder = VolumeList::normalizedPath(args.folder);
+    const QString root = VolumeList::current().volumeOf(folder);
+    if (root.isEmpty())
+        return;
+    DriveComboEx1->SetDrive(root);
+    if (FolderTree1->Drive() != root) {
+        const QSignalBlocker blocker(FolderTree1);
+        FolderTree1->SetDrive(root);
+    }
+    // As for a folder, the reading waits for the window to be on screen; it
+    // runs inside the tree's change, so the list is complete afterwards.
+    QTimer::singleShot(0, this, [this, folder, args] {
+        RunCommand([&] {
+            const bool alreadyThere = FolderTree1->GetFolderPath() == folder;
+            if (!FolderTree1->selectFolder(folder))
+                return;
+            if (alreadyThere)
+                FolderTree1Change();
+            const FileArguments::Selection selection =
+                FileArguments::rowsOf(*ListView1->model(), args.folder, args.files);
+            QItemSelection rows;
+            for (int row : selection.rows)
+                rows.select(ListView1->model()->index(row, 0), ListView1->model()->index(row, 0));
+            ListView1->selectionModel()->select(rows,
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            if (selection.firstRow >= 0) {
+                const QModelIndex first = ListView1->model()->index(selection.firstRow, 0);
+                ListView1->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+                ListView1->currentView()->scrollTo(first);
+            }
+            OpenViewers(args.files);
+        });
+    });
 }
 
 } // namespace pelandor

@@ -36,7 +36,11 @@ QStringList selectedPaths(const TMainWindow &window)
 
 void TMainWindow::ListView1DblClick()
 {
-    const QStringList paths = selectedPaths(*this);
+    OpenViewers(selectedPaths(*this));
+}
+
+void TMainWindow::OpenViewers(const QStringList &paths)
+{
     if (paths.isEmpty())
         return;
     const CommandGuard::Token token = m_guard->hold();

@@ -1,0 +1,67 @@
+#include "app/FileArguments.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include "decode/ImageLoader.h"
+#include "listing/FileListModel.h"
+
+namespace pelandor {
+
+FileArguments FileArguments::resolve(const QStringList &paths, const ImageTypeList &entries)
+{
+    FileArguments result;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            result.missing.append(path);
+            continue;
+        }
+        if (info.isDir()) {
+            // A folder counts only when it comes first; files after it are
+            // not in it, and files before it have chosen their folder.
+            if (result.folder.isEmpty()) {
+                result.folder = info.absoluteFilePath();
+                result.folderGiven = true;
+            }
+            continue;
+        }
+        if (result.folderGiven)
+            continue;
+        const QString file = info.absoluteFilePath();
+        if (result.folder.isEmpty()) {
+            result.folder = info.absolutePath();
+            if (const auto entry = FindImageType(file, entries))
+                result.typeIndex = int(entries.indexOf(*entry));
+        }
+        result.files.append(file);
+    }
+    return result;
+}
+
+FileArguments::Selection FileArguments::rowsOf(const FileListModel &model, const QString &folder,
+                                               const QStringList &files)
+{
+    // The given files of `folder` by name, with their place on the command line.
+    QHash<QString, int> wanted;
+    for (int i = 0; i < files.size(); ++i) {
+        const QFileInfo info(files[i]);
+        if (info.absolutePath() == folder && !wanted.contains(info.fileName()))
+            wanted.insert(info.fileName(), i);
+    }
+    Selection selection;
+    int firstPlace = int(files.size());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const auto it = wanted.constFind(model.caption(row));
+        if (it == wanted.constEnd())
+            continue;
+        selection.rows.append(row);
+        if (it.value() < firstPlace) {
+            firstPlace = it.value();
+            selection.firstRow = row;
+        }
+    }
+    return selection;
+}
+
+} // namespace pelandor
