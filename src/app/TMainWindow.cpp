@@ -101,7 +101,7 @@ QToolButton *TMainWindow::makeToolButton(const char *name, int x, const QString 
     button->setObjectName(QLatin1String(name));
     button->setGeometry(x, 4, 24, 24);
     button->setIconSize(QSize(20, 20));
-    button->setIcon(ToolGlyphs::glyph(glyph));
+    button->setIcon(ToolGlyphs::glyphIcon(glyph));
     button->setToolTip(tip);
     button->setAutoRaise(true);
     button->setCheckable(true);

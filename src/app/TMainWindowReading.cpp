@@ -86,6 +86,8 @@ void TMainWindow::FolderTree1Change()
         BackToIdle idle{*this};
 
         clearList(*this);
+        // Cells are made for the screen the window is on now.
+        ImageList1->setDevicePixelRatio(devicePixelRatioF());
 
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });

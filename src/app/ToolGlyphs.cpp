@@ -58,9 +58,19 @@ void drawPicture(QPainter &p, const QRectF &r)
 
 } // namespace
 
-QPixmap ToolGlyphs::glyph(const QString &name)
+QIcon ToolGlyphs::glyphIcon(const QString &name)
 {
-    QPixmap pixmap(20, 20);
+    QIcon icon;
+    for (qreal ratio : {1.0, 1.5, 2.0, 3.0})
+        icon.addPixmap(glyph(name, ratio));
+    return icon;
+}
+
+QPixmap ToolGlyphs::glyph(const QString &name, qreal ratio)
+{
+    // Drawn in 20 by 20 points on as many pixels as the ratio asks for.
+    QPixmap pixmap(qRound(20 * ratio), qRound(20 * ratio));
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

@@ -13,7 +13,10 @@ class ToolGlyphs {
 public:
     // Names: "read", "stop", "icon", "report", "name", "type", "size",
     // "date", "up", "down". An unknown name gives a blank glyph.
-    static QPixmap glyph(const QString &name);
+    // `ratio` is the device-pixel ratio the glyph is drawn for.
+    static QPixmap glyph(const QString &name, qreal ratio = 1.0);
+    // The glyph for every usual ratio, so each screen gets a sharp one.
+    static QIcon glyphIcon(const QString &name);
     static QIcon applicationIcon();
     // The application icon drawn at size x size pixels; needs no display, so
     // the build can write the desktop's icon files from it.

@@ -53,7 +53,7 @@ bool FolderReader::readFile(const QString &folderPath, const QString &name, qint
 
     const QString path = FileNames::joinPath(folderPath, name);
     LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
-    const QImage cell = ThumbnailCell::compose(m_decoded);
+    const QImage cell = ThumbnailCell::compose(m_decoded, m_model.thumbnails()->devicePixelRatio());
 
     FileListItem item;
     item.caption = name;

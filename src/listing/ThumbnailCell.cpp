@@ -6,27 +6,43 @@
 
 namespace pelandor {
 
-QImage ThumbnailCell::blank()
+int ThumbnailCell::pixelSize(qreal ratio)
 {
-    QImage cell(Size, Size, Format);
+    return ratio > 1.0 ? qRound(Size * ratio) : Size;
+}
+
+CellRect ThumbnailCell::target(int width, int height, qreal ratio)
+{
+    const CellRect rect = FitRect(Size, Size, width, height);
+    if (ratio <= 1.0)
+        return rect;
+    return {qRound(rect.left * ratio), qRound(rect.top * ratio), qRound(rect.right * ratio),
+            qRound(rect.bottom * ratio)};
+}
+
+QImage ThumbnailCell::blank(qreal ratio)
+{
+    const int side = pixelSize(ratio);
+    QImage cell(side, side, Format);
     cell.fill(Qt::white);
+    if (ratio > 1.0)
+        cell.setDevicePixelRatio(ratio);
     return cell;
 }
 
-QImage ThumbnailCell::compose(const Bitmap &decoded)
+QImage ThumbnailCell::compose(const Bitmap &decoded, qreal ratio)
 {
-    return compose(decoded.image());
+    return compose(decoded.image(), ratio);
 }
 
-QImage ThumbnailCell::compose(const QImage &decoded)
+QImage ThumbnailCell::compose(const QImage &decoded, qreal ratio)
 {
-    QImage cell = blank();
+    QImage cell = blank(ratio);
     if (cell.isNull())
         return cell;
     if (decoded.isNull())
         return cell;
-    const CellRect target = FitRect(Size, Size, decoded.width(), decoded.height());
-    stretchInto(cell, decoded, target);
+    stretchInto(cell, decoded, target(decoded.width(), decoded.height(), ratio));
     return cell;
 }
 

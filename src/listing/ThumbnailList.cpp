@@ -9,15 +9,17 @@ ThumbnailList::ThumbnailList(QObject *parent)
 {
 }
 
-QImage ThumbnailList::normalized(const QImage &cell)
+QImage ThumbnailList::normalized(const QImage &cell) const
 {
     if (cell.isNull())
-        return ThumbnailCell::blank();
-    if (cell.width() != CellWidth || cell.height() != CellHeight)
-        return ThumbnailCell::compose(cell);
-    if (cell.format() != ThumbnailCell::Format)
-        return cell.convertToFormat(ThumbnailCell::Format);
-    return cell;
+        return ThumbnailCell::blank(m_ratio);
+    const int side = ThumbnailCell::pixelSize(m_ratio);
+    if (cell.width() != side || cell.height() != side)
+        return ThumbnailCell::compose(cell, m_ratio);
+    QImage stored = cell.format() != ThumbnailCell::Format ? cell.convertToFormat(ThumbnailCell::Format) : cell;
+    if (stored.devicePixelRatio() != m_ratio)
+        stored.setDevicePixelRatio(m_ratio);
+    return stored;
 }
 
 int ThumbnailList::add(const QImage &cell)

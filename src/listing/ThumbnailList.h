@@ -17,8 +17,14 @@ public:
     static constexpr int CellWidth = 96;
     static constexpr int CellHeight = 96;
 
+    // The screen's device-pixel ratio the cells are made for (1 by default;
+    // see ThumbnailCell). Cells made before keep their own.
+    void setDevicePixelRatio(qreal ratio) { m_ratio = ratio > 1.0 ? ratio : 1.0; }
+    qreal devicePixelRatio() const { return m_ratio; }
+
     // Appends a copy of the cell (converted to the storage format; a cell of
-    // another size is fitted into a white 96 by 96 cell) and returns its index.
+    // another size is fitted into a white cell of the list's size) and
+    // returns its index.
     int add(const QImage &cell);
     // Replaces the cell at index; an index out of range changes nothing.
     void replace(int index, const QImage &cell);
@@ -34,9 +40,10 @@ signals:
     void cleared();
 
 private:
-    static QImage normalized(const QImage &cell);
+    QImage normalized(const QImage &cell) const;
 
     QList<QImage> m_cells;
+    qreal m_ratio = 1.0;
 };
 
 } // namespace pelandor

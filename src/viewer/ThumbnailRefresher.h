@@ -22,9 +22,10 @@ public:
 
     // Decodes the items in the given order and hands each new cell to
     // `replaceCell`; `afterEach` runs after every item (the caller pumps
-    // pending events there, so the list repaints between files).
+    // pending events there, so the list repaints between files). Cells are
+    // made for the device-pixel ratio `ratio` (see ThumbnailCell).
     static void refresh(SingleImageDecoder &decoder, const QList<Item> &items, const ReplaceCell &replaceCell,
-                        const std::function<void()> &afterEach = {});
+                        const std::function<void()> &afterEach = {}, qreal ratio = 1.0);
 };
 
 } // namespace pelandor

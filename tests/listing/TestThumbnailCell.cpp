@@ -93,6 +93,28 @@ private slots:
         QCOMPARE(drawnArea(ThumbnailCell::compose(picture)), area);
     }
 
+    // On a screen of ratio 2 the cell has twice the pixels a side, the
+    // picture's rectangle is the 96-point one doubled, and the cell shows at
+    // 96 points; the list keeps such cells as they are.
+    void cellForDevicePixelRatio2()
+    {
+        QImage picture(300, 200, QImage::Format_RGB888);
+        picture.fill(qRgb(0, 0, 200));
+        const QImage cell = ThumbnailCell::compose(picture, 2.0);
+        QCOMPARE(cell.size(), QSize(192, 192));
+        QCOMPARE(cell.deviceIndependentSize(), QSizeF(96, 96));
+        const QRect at1 = drawnArea(ThumbnailCell::compose(picture));
+        QCOMPARE(drawnArea(cell), QRect(at1.topLeft() * 2, at1.size() * 2));
+
+        ThumbnailList list;
+        list.setDevicePixelRatio(2.0);
+        list.add(cell);
+        list.add(ThumbnailCell::compose(picture)); // a 96-pixel cell is fitted anew
+        QCOMPARE(list.cell(0).size(), QSize(192, 192));
+        QCOMPARE(list.cell(1).size(), QSize(192, 192));
+        QCOMPARE(list.cell(1).devicePixelRatio(), 2.0);
+    }
+
     void paletteAndMonoPicturesKeepTheirColours()
     {
         QImage indexed(4, 4, QImage::Format_Indexed8);
