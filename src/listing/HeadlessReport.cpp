@@ -119,11 +119,36 @@ std::optional<HeadlessReport::Options> HeadlessReport::parse(const QStringList &
     return options;
 }
 
+QString HeadlessReport::escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 QString HeadlessReport::reportLine(const FileListModel &model, int row)
 {
-    QString line = model.caption(row);
+    QString line = escaped(model.caption(row));
     for (int i = 0; i < FileListItem::SubItemCount; ++i)
-        line += QLatin1Char('\t') + model.subItem(row, i);
+        line += QLatin1Char('\t') + escaped(model.subItem(row, i));
     return line;
 }
 
@@ -136,6 +161,10 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
         return false;
     }
     const QString folder = QDir::cleanPath(folderInfo.absoluteFilePath());
+    if (!folderInfo.isReadable() || !folderInfo.isExecutable()) {
+        *error = QStringLiteral("cannot read the folder: %1").arg(folder);
+        return false;
+    }
 
     TSpi host(moduleFolder, messages);
     const TypeListBuilder::Result types = TypeListBuilder::build(host, moduleFolder);
@@ -193,6 +222,13 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
         Bitmap cell;
         cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
         const QString path = FileNames::joinPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
+        // Saving replaces the file a link points to: never write outside the
+        // output folder through a link that was already there.
+        if (QFileInfo(path).isSymLink()) {
+            err << "pelandor: not written, is a link: " << path << Qt::endl;
+            status = WriteFailedStatus;
+            continue;
+        }
         QSaveFile file(path);
         QString writeError;
         if (!file.open(QIODevice::WriteOnly) || !writeBmp(cell, file, &writeError) || !file.commit()) {

@@ -7,7 +7,9 @@
 // Both read the folder exactly as the window does (all image types unless
 // --type names an entry of the type list) and end with the window's sort.
 // Exit status 2 with a one-line message for a bad command line, a FOLDER that
-// is no folder or an unknown PATTERN; 1 when a bitmap cannot be written.
+// is no folder or cannot be read, or an unknown PATTERN; 1 when a bitmap
+// cannot be written (also where a link stands in its place: links in OUTDIR
+// are never written through).
 #pragma once
 
 #include <QString>
@@ -51,8 +53,12 @@ public:
     static int runReport(const Options &options, const QString &moduleFolder, QTextStream &out, QTextStream &err);
     static int runThumbnails(const Options &options, const QString &moduleFolder, QTextStream &err);
 
-    // One report line of a row: caption and the five sub-items, tab-separated.
+    // One report line of a row: caption and the five sub-items, tab-separated,
+    // each escaped so that a line always has six columns.
     static QString reportLine(const FileListModel &model, int row);
+    // A column text with backslash, tab, newline and carriage return written
+    // as \\, \t, \n and \r.
+    static QString escaped(const QString &text);
 
 private:
     // Checks the folder and the type, reads and sorts; nothing with the

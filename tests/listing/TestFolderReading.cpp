@@ -262,6 +262,41 @@ private slots:
         QCOMPARE(got, names);
     }
 
+    // A name with a tab, a newline or a backslash stays one line of six
+    // columns, its name escaped.
+    void reportEscapesNames()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeText(dir.filePath(QStringLiteral("a\tb\nc\\d.bmp")), "x"));
+        QString error;
+        const auto options = HeadlessReport::parse({"--report", dir.path()}, &error);
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        QCOMPARE(HeadlessReport::runReport(*options, m_modules.path(), outStream, errStream), 0);
+        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        const QStringList columns = lines[0].split(QLatin1Char('\t'));
+        QCOMPARE(columns.size(), 6);
+        QCOMPARE(columns[0], QStringLiteral("a\\tb\\nc\\\\d.bmp"));
+    }
+
+    // A link already in the output folder is not written through.
+    void thumbnailsNeverWriteThroughLinks()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
+        const QString outside = dir.filePath(QStringLiteral("outside.txt"));
+        QVERIFY(writeText(outside, "keep"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(QFile::link(outside, QDir(out).filePath(QStringLiteral("small.bmp.bmp"))));
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), out}, m_modules.path()),
+                 HeadlessReport::WriteFailedStatus);
+        QFile kept(outside);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep"));
+    }
+
     void commandLineErrors_data()
     {
         QTest::addColumn<QStringList>("args");
