@@ -412,6 +412,14 @@ QString TMainWindow::ItemFullPath(const QString &caption) const
     return FileNames::joinPath(FolderTree1->GetFolderPath(), caption);
 }
 
+QStringList TMainWindow::SelectedFullPaths() const
+{
+    QStringList paths;
+    for (int row : ListView1->selectedRows())
+        paths.append(ItemFullPath(ListView1->model()->caption(row)));
+    return paths;
+}
+
 // --- handlers of the window itself -----------------------------------------
 
 void TMainWindow::resizeEvent(QResizeEvent *event)

@@ -134,6 +134,8 @@ public:
     void ClearStatusPanels();
     // Full path of a list item: the selected folder's path joined with the caption.
     QString ItemFullPath(const QString &caption) const;
+    // Full paths of the selected items, in list order.
+    QStringList SelectedFullPaths() const;
     // Where the plug-in host reports (a box over this window).
     MessageSink &Messages();
     // The folder the import modules are loaded from.
