@@ -24,8 +24,9 @@ void TMainWindow::ReloadTools()
     ClearTools(m_tools);
     ToolMenuEntries::RemoveToolMenuItems(PopupMenu1, m_fixedPopupItemCount);
     LoadTools(*m_settings, m_tools);
-    ToolMenuEntries::AddToolMenuItems(PopupMenu1, m_tools,
-                                      [this](int toolIndex) { RunCommand([this, toolIndex] { ToolMenuItemClick(toolIndex); }); });
+    ToolMenuEntries::AddToolMenuItems(PopupMenu1, m_tools, [this](int toolIndex) {
+        RunCommand([this, toolIndex] { ToolMenuItemClick(toolIndex); });
+    });
 }
 
 void TMainWindow::ToolMenuItemClick(int toolIndex)
