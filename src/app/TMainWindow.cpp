@@ -34,6 +34,8 @@
 #include "plugin/TypeListBuilder.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
+#include "tools/DetachedProcessStarter.h"
+#include "tools/SettingsStore.h"
 
 namespace pelandor {
 
@@ -42,11 +44,16 @@ constexpr int kStatusWidths[6] = {100, 100, 80, 100, 70, 50};
 constexpr bool kStatusRight[6] = {false, false, true, true, true, false};
 } // namespace
 
-TMainWindow::TMainWindow(const QString &pluginFolder, QWidget *parent)
+TMainWindow::TMainWindow(const QString &pluginFolder, MainWindowServices services, QWidget *parent)
     : QMainWindow(parent)
     , m_pluginFolder(pluginFolder)
+    , m_starter(std::move(services.processStarter))
 {
-    m_messages = new MessageBoxSink(this);
+    m_messages = services.messages ? services.messages : new MessageBoxSink(this);
+    m_settings = std::make_unique<SettingsStore>(
+        services.settingsFile.isEmpty() ? SettingsStore::defaultFilePath() : services.settingsFile, *m_messages);
+    if (!m_starter)
+        m_starter = std::make_unique<DetachedProcessStarter>();
     m_guard = new CommandGuard(this);
     // A close asked for during a long command waits for its end.
     connect(m_guard, &CommandGuard::released, this, &TMainWindow::FinishPendingClose);
@@ -68,12 +75,10 @@ TMainWindow::TMainWindow(const QString &pluginFolder, QWidget *parent)
     // 7.
     BuildTypeList();
 
-    // 8. The tool lists start empty (members).
-    ToolExeFiles.clear();
-    ToolNames.clear();
-
-    // 9. and 10. Tool entries follow the fixed context-menu entries.
-    FixedPopupItemCount = int(PopupMenu1->actions().size());
+    // 8. The tool list starts empty (member).
+    // 9. and 10. Tool entries follow the fixed context-menu entries. A
+    // failure to load the tools escapes: the program shows it and ends.
+    m_fixedPopupItemCount = int(PopupMenu1->actions().size());
     ReloadTools();
 }
 
@@ -410,6 +415,14 @@ void TMainWindow::ClearStatusPanels()
 QString TMainWindow::ItemFullPath(const QString &caption) const
 {
     return FileNames::joinPath(FolderTree1->GetFolderPath(), caption);
+}
+
+QStringList TMainWindow::SelectedFullPaths() const
+{
+    QStringList paths;
+    for (int row : ListView1->selectedRows())
+        paths.append(ItemFullPath(ListView1->model()->caption(row)));
+    return paths;
 }
 
 // --- handlers of the window itself -----------------------------------------

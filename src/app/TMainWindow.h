@@ -8,8 +8,11 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <memory>
 
+#include "app/MainWindowServices.h"
 #include "decode/ImageTypeEntry.h"
+#include "tools/ToolList.h"
 
 class QAction;
 class QActionGroup;
@@ -30,6 +33,7 @@ namespace pelandor {
 class CommandGuard;
 class FileListView;
 class MessageSink;
+class SettingsStore;
 class StatusPanel;
 class TDriveComboEx;
 class TFolderTree;
@@ -41,8 +45,10 @@ class TMainWindow : public QMainWindow {
 
 public:
     // pluginFolder: where the import modules are looked for (the executable's
-    // folder in the program; tests pass their own).
-    explicit TMainWindow(const QString &pluginFolder, QWidget *parent = nullptr);
+    // folder in the program; tests pass their own). services: the settings
+    // file, tool starter and message sink (the program's own when empty).
+    // Throws PelandorError when the external tools cannot be loaded.
+    explicit TMainWindow(const QString &pluginFolder, MainWindowServices services = {}, QWidget *parent = nullptr);
     ~TMainWindow() override;
 
     static constexpr const char *VersionText = "1.60";
@@ -59,11 +65,12 @@ public:
     // The guard every event-pumping command holds (see CommandGuard.h).
     const CommandGuard &commandGuard() const { return *m_guard; }
 
-    // --- the tool list ---
-    int FixedPopupItemCount = 0;
-    int ToolCount = 0;
-    QStringList ToolExeFiles;
-    QStringList ToolNames;
+    // --- the external tools ---
+    // The tools as last loaded from the settings store (while the tools
+    // dialog is open: as edited there).
+    const ToolList &tools() const { return m_tools; }
+    // Number of fixed items of PopupMenu1; the tool entries follow them.
+    int fixedPopupItemCount() const { return m_fixedPopupItemCount; }
 
     // --- controls ---
     QWidget *Panel1 = nullptr;
@@ -134,6 +141,8 @@ public:
     void ClearStatusPanels();
     // Full path of a list item: the selected folder's path joined with the caption.
     QString ItemFullPath(const QString &caption) const;
+    // Full paths of the selected items, in list order.
+    QStringList SelectedFullPaths() const;
     // Where the plug-in host reports (a box over this window).
     MessageSink &Messages();
     // The folder the import modules are loaded from.
@@ -157,9 +166,9 @@ public:
 
     void BuildTypeList();
     void ResortByCheckedKey();
+    // Reads the tools from the settings store again and rebuilds their
+    // entries at the end of the context menu.
     void ReloadTools();
-    void AddToolMenuItems();
-    void RemoveToolMenuItems();
 
 public slots:
     // shell
@@ -203,7 +212,8 @@ public slots:
     // external tools
     void mnuFile_del_regClick();
     void mnuOption_toolsClick();
-    void ToolMenuItemClick();
+    // The tool entry of tool number `toolIndex` was chosen.
+    void ToolMenuItemClick(int toolIndex);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -228,6 +238,13 @@ private:
     ReadingState m_reading;
     bool m_jpegPluginFound = false;
     bool m_closePending = false;
+
+    // The external tools: the store they are kept in, the list loaded from
+    // it, and what starts them.
+    std::unique_ptr<SettingsStore> m_settings;
+    ToolList m_tools;
+    std::unique_ptr<ProcessStarter> m_starter;
+    int m_fixedPopupItemCount = 0;
 };
 
 } // namespace pelandor

@@ -1,42 +1,76 @@
-// External tools: the context-menu entries that start a user-registered
-// program on the selected files. The tool store is not part of this build
-// yet: the list stays empty, so the context menu ends with its separator.
+// External tools: the entries at the end of the context menu that start a
+// user-registered program on the selected files, the tools dialog, and the
+// deletion of the stored settings. The store, the dialogs and the launching
+// live in src/tools; the handlers here connect them to the window.
 #include "app/TMainWindow.h"
 
-#include <QAction>
 #include <QMenu>
+
+#include "listing/CommandGuard.h"
+#include "platform/MessageSink.h"
+#include "tools/RegistryDeleteQuestion.h"
+#include "tools/SettingsStore.h"
+#include "tools/TExtToolsDialog.h"
+#include "tools/ToolLauncher.h"
+#include "tools/ToolMenuEntries.h"
+#include "tools/ToolStore.h"
 
 namespace pelandor {
 
 void TMainWindow::ReloadTools()
 {
-    ToolNames.clear();
-    ToolExeFiles.clear();
-    ToolCount = 0;
-    RemoveToolMenuItems();
-    AddToolMenuItems();
+    // A failed load leaves the menu without tool entries until the next
+    // successful reload.
+    ClearTools(m_tools);
+    ToolMenuEntries::RemoveToolMenuItems(PopupMenu1, m_fixedPopupItemCount);
+    LoadTools(*m_settings, m_tools);
+    ToolMenuEntries::AddToolMenuItems(PopupMenu1, m_tools, [this](int toolIndex) {
+        RunCommand([this, toolIndex] { ToolMenuItemClick(toolIndex); });
+    });
 }
 
-void TMainWindow::AddToolMenuItems()
+void TMainWindow::ToolMenuItemClick(int toolIndex)
 {
-    for (int i = 0; i < ToolCount; ++i) {
-        QAction *entry = PopupMenu1->addAction(ToolNames.value(i));
-        entry->setData(i);
-        connect(entry, &QAction::triggered, this, [this] { RunCommand([this] { ToolMenuItemClick(); }); });
-    }
+    if (toolIndex < 0 || toolIndex >= m_tools.ToolCount())
+        return;
+    const QString program = m_tools.ToolExeFiles()[toolIndex];
+    const QStringList paths = SelectedFullPaths();
+    if (paths.isEmpty())
+        return;
+    // A failure is shown in a modal box, which processes events: the command
+    // holds the guard, so that nothing re-reads the list meanwhile.
+    const CommandGuard::Token token = m_guard->hold();
+    for (const ToolLauncher::Failure &failure : ToolLauncher(*m_starter).launch(program, paths))
+        Messages().showMessage(failure.errorText);
 }
 
-void TMainWindow::RemoveToolMenuItems()
+void TMainWindow::mnuOption_toolsClick()
 {
-    const QList<QAction *> entries = PopupMenu1->actions();
-    for (qsizetype k = entries.size() - 1; k >= FixedPopupItemCount; --k) {
-        PopupMenu1->removeAction(entries[k]);
-        entries[k]->deleteLater();
-    }
+    // The dialog edits m_tools itself; OK saves it (a failed save keeps the
+    // dialog open), and every close reloads list and menu from the store,
+    // which is what makes cancel discard the edits. The dialog deletes itself
+    // on close; its save handler runs only while it is open.
+    TExtToolsDialog *dialog = nullptr;
+    dialog = new TExtToolsDialog(
+        m_tools,
+        [this, &dialog] {
+            bool saved = false;
+            runGuarded(dialog, [this, &saved] {
+                SaveTools(*m_settings, m_tools);
+                saved = true;
+            });
+            return saved;
+        },
+        this);
+    connect(dialog, &TExtToolsDialog::formClosed, this, [this] { RunCommand([this] { ReloadTools(); }); });
+    dialog->exec();
 }
 
-void TMainWindow::ToolMenuItemClick() {}
-void TMainWindow::mnuFile_del_regClick() {}
-void TMainWindow::mnuOption_toolsClick() {}
+void TMainWindow::mnuFile_del_regClick()
+{
+    // The tools stay in memory and in the menu until the next reload.
+    if (RegistryDeleteQuestion::Ask(this))
+        DeleteRegistryInfo(*m_settings);
+}
 
 } // namespace pelandor

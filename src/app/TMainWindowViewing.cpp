@@ -20,23 +20,11 @@
 
 namespace pelandor {
 
-namespace {
-
-// Full paths of the selected items in list order, taken before any event is
-// processed, so a list that changes meanwhile cannot mix up the items.
-QStringList selectedPaths(const TMainWindow &window)
-{
-    QStringList paths;
-    for (int row : window.ListView1->selectedRows())
-        paths.append(window.ItemFullPath(window.ListView1->model()->caption(row)));
-    return paths;
-}
-
-} // namespace
-
 void TMainWindow::ListView1DblClick()
 {
-    OpenViewers(selectedPaths(*this));
+    // Taken before any event is processed, so a list that changes meanwhile
+    // cannot mix up the items.
+    OpenViewers(SelectedFullPaths());
 }
 
 void TMainWindow::OpenViewers(const QStringList &paths)

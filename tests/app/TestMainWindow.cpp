@@ -199,7 +199,7 @@ private slots:
 
     void contextMenuHoldsNineFixedEntries()
     {
-        QCOMPARE(m_window->FixedPopupItemCount, 9);
+        QCOMPARE(m_window->fixedPopupItemCount(), 9);
         const QList<QAction *> entries = m_window->PopupMenu1->actions();
         QCOMPARE(entries.size(), 9); // no tools registered
         QVERIFY(entries.last()->isSeparator());
@@ -222,7 +222,7 @@ private slots:
         QVERIFY(!m_window->reading());
         QVERIFY(!m_window->cancelRequested());
         QVERIFY(!m_window->ListView1->isReport());
-        QCOMPARE(m_window->ToolCount, 0);
+        QCOMPARE(m_window->tools().ToolCount(), 0);
     }
 
     void contextMenuRuleWithoutSelection()
