@@ -10,6 +10,7 @@
 
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
+#include "listing/FileReportView.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailGridView.h"
 #include "listing/ThumbnailList.h"
