@@ -46,6 +46,7 @@ void ItemPressGesture::pressed(const QMouseEvent *event)
     m_pressPos = event->position().toPoint();
     m_keeps = keepsSelection(event->button(), event->modifiers(), selected);
     m_dragArmed = mayStartDrag(event->button(), event->modifiers(), index.isValid());
+    m_dragged = false;
 }
 
 bool ItemPressGesture::moved(const QMouseEvent *event)
@@ -60,13 +61,18 @@ bool ItemPressGesture::moved(const QMouseEvent *event)
         return true; // no rubber band while a drag may still start
     m_dragArmed = false;
     m_keeps = false;
+    m_dragged = true;
     emit dragStarted();
     return true;
 }
 
 bool ItemPressGesture::defersCollapse(const QModelIndex &index, const QEvent *event)
 {
-    if (!event || event->type() != QEvent::MouseButtonRelease || !m_keeps)
+    if (!event || event->type() != QEvent::MouseButtonRelease)
+        return false;
+    if (m_dragged)
+        return true; // the drag took the press: the selection stays as it was
+    if (!m_keeps)
         return false;
     const auto *release = static_cast<const QMouseEvent *>(event);
     if (release->button() != Qt::LeftButton || !plain(release->modifiers()) || !index.isValid()
@@ -82,6 +88,7 @@ void ItemPressGesture::released()
 {
     m_dragArmed = false;
     m_keeps = false;
+    m_dragged = false;
 }
 
 void ItemPressGesture::doubleClicked()

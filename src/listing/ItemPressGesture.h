@@ -40,9 +40,10 @@ public:
     // Before the view handles a move: true when the view must not handle
     // it (a drag may start or has just been reported).
     bool moved(const QMouseEvent *event);
-    // From the view's selectionCommand(): replaces the view's answer to a
-    // release that would collapse the selection now. Returns true (and the
-    // view answers NoUpdate) when the collapse is put off instead.
+    // From the view's selectionCommand(): true when the view must answer
+    // NoUpdate to this event. That is the release of a press that started a
+    // drag, and the release of a plain click on a selected item, whose
+    // collapse is put off until no double-click can follow.
     bool defersCollapse(const QModelIndex &index, const QEvent *event);
     // After the view handled a release.
     void released();
@@ -69,6 +70,7 @@ private:
     QPoint m_pressPos;
     bool m_keeps = false;
     bool m_dragArmed = false;
+    bool m_dragged = false;
     QPersistentModelIndex m_collapseTo;
     QBasicTimer m_collapse;
 };
