@@ -365,7 +365,8 @@ void TMainWindow::bindHandlers()
     connect(ListView1, &FileListView::doubleClicked, this, [this] { RunCommand([this] { ListView1DblClick(); }); });
     connect(ListView1, &FileListView::mouseReleased, this, &TMainWindow::ListView1MouseUp);
     connect(ListView1, &FileListView::keyReleased, this, [this](QKeyEvent *e) { RunCommand([this, e] { ListView1KeyUp(e); }); });
-    connect(ListView1, &FileListView::dragStarted, this, [this] { RunCommand([this] { ListView1StartDrag(); }); });
+    connect(ListView1, &FileListView::dragStarted, this,
+            [this] { RunCommand([this] { ListView1StartDrag(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }); });
 }
 

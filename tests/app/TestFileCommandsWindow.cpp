@@ -181,7 +181,8 @@ private slots:
         QVERIFY(m_window->ListView1->selectedRows().isEmpty());
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
         const QString landed = operation == FO_MOVE ? m_target : trash;
-        QCOMPARE(QDir(landed).entryList(QDir::Files), flags == 0 && operation == FO_DELETE ? QStringList{} : inListOrder);
+        const bool forGood = operation == FO_DELETE && flags == 0;
+        QCOMPARE(QDir(landed).entryList(QDir::Files), forGood ? QStringList{} : inListOrder);
     }
 
     // A move stopped at its second file (a name conflict answered with

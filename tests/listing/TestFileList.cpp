@@ -159,11 +159,11 @@ private slots:
         QTest::addColumn<int>("doubleClicks");
         QTest::addColumn<int>("drags");
         for (const bool report : {false, true}) {
-            const char *view = report ? "report: " : "icons: ";
-            QTest::newRow(QByteArray(view).append("click collapses later")) << report << "click" << QList<int>{2} << 0 << 0;
-            QTest::newRow(QByteArray(view).append("double-click keeps all")) << report << "double" << QList<int>{0, 2, 3} << 1 << 0;
-            QTest::newRow(QByteArray(view).append("drag keeps all")) << report << "drag" << QList<int>{0, 2, 3} << 0 << 1;
-            QTest::newRow(QByteArray(view).append("Ctrl press starts no drag")) << report << "ctrl-drag" << QList<int>{} << 0 << 0;
+            const QByteArray view = report ? "report: " : "icons: ";
+            QTest::newRow(view + "click collapses later") << report << "click" << QList<int>{2} << 0 << 0;
+            QTest::newRow(view + "double-click keeps all") << report << "double" << QList<int>{0, 2, 3} << 1 << 0;
+            QTest::newRow(view + "drag keeps all") << report << "drag" << QList<int>{0, 2, 3} << 0 << 1;
+            QTest::newRow(view + "Ctrl press starts no drag") << report << "ctrl-drag" << QList<int>{} << 0 << 0;
         }
     }
     void pressOnSelectedItemKeepsSelection()
