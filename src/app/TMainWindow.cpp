@@ -62,6 +62,7 @@ TMainWindow::TMainWindow(const QString &pluginFolder, MainWindowServices service
     createControls();
     createMenus();
     bindHandlers();
+    setUpFileOperations();
 
     // 2. The JPEG codec is built in and needs no registration.
     // 3. Lists show no drag image; a drag shows only the program's cursors.
@@ -369,6 +370,8 @@ void TMainWindow::bindHandlers()
     connect(ListView1, &FileListView::doubleClicked, this, [this] { RunCommand([this] { ListView1DblClick(); }); });
     connect(ListView1, &FileListView::mouseReleased, this, &TMainWindow::ListView1MouseUp);
     connect(ListView1, &FileListView::keyReleased, this, [this](QKeyEvent *e) { RunCommand([this, e] { ListView1KeyUp(e); }); });
+    connect(ListView1, &FileListView::dragStarted, this,
+            [this] { RunCommand([this] { ListView1StartDrag(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }); });
 }
 

@@ -13,6 +13,8 @@
 #include "app/MainWindowServices.h"
 #include "decode/ImageTypeEntry.h"
 #include "tools/ToolList.h"
+#include "fileops/DropRules.h"
+#include "fileops/FileCommandServices.h"
 
 class QAction;
 class QActionGroup;
@@ -166,6 +168,23 @@ public:
 
     void BuildTypeList();
     void ResortByCheckedKey();
+
+    // --- file operations and drag and drop ---
+    // True: the drag under way copies; false: it moves. Set when a drag
+    // starts and followed by Timer1; it keeps its value after the drag.
+    bool DragCopyMode = false;
+    // Appends the full path of every selected entry, in list order, and
+    // returns the byte count of the source list (each path's bytes plus one).
+    qsizetype MakeSelectedFileList(QStringList &list) const;
+    // Runs one file operation (FO_MOVE, FO_COPY, FO_DELETE) on sources;
+    // true when it failed or was aborted, false when it completed. The file
+    // list is not touched.
+    bool ShellFileOperation(int operation, const QString &destination, quint16 flags, const QString &progressTitle,
+                            const QStringList &sources);
+    // The folder chooser, the operation runner and the key state the file
+    // commands use (the standard ones unless replaced).
+    void setFileCommandServices(FileCommandServices services);
+
     // Reads the tools from the settings store again and rebuilds their
     // entries at the end of the context menu.
     void ReloadTools();
@@ -205,9 +224,9 @@ public slots:
     void ListView1StartDrag();
     void ListView1EndDrag();
     void FolderTree1DragDrop();
-    void FolderTree1DragOver();
+    // The drag is over pos of the tree's viewport.
+    void FolderTree1DragOver(const QPoint &pos);
     void DriveComboEx1DragDrop();
-    void DriveComboEx1DragOver();
     void Timer1Timer();
     // external tools
     void mnuFile_del_regClick();
@@ -224,6 +243,7 @@ private:
     void createMenus();
     void createToolButtons();
     void bindHandlers();
+    void setUpFileOperations();
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
 
     // The state of the reading loop: whether it runs and whether it was told to stop.
@@ -245,6 +265,11 @@ private:
     ToolList m_tools;
     std::unique_ptr<ProcessStarter> m_starter;
     int m_fixedPopupItemCount = 0;
+    // File operations and the drag: the services, where the current drag
+    // was dropped, and the folder of the tree node it last passed over.
+    FileCommandServices m_fileServices;
+    DropRules::Site m_dropSite = DropRules::Site::Elsewhere;
+    QString m_treeDropPath;
 };
 
 } // namespace pelandor

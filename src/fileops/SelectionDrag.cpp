@@ -3,12 +3,19 @@
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include "fileops/DragCursors.h"
 #include "fileops/DropRules.h"
 
 namespace pelandor {
+
+namespace {
+
+constexpr int StepBackMs = 30;
+
+} // namespace
 
 Qt::DropAction SelectionDrag::exec(QWidget *source, const QStringList &paths)
 {
@@ -32,10 +39,16 @@ void SelectionDrag::answerDragOver(QDropEvent *event, bool dragCopyMode)
 void SelectionDrag::nudgePointer()
 {
     // Setting the pointer to where it is produces no motion on X11: step
-    // aside by one pixel and back.
+    // aside by one pixel and back. The way back waits a moment: two warps in
+    // a row reach the drag as one motion to where the pointer already was,
+    // and that asks the target nothing.
     const QPoint at = QCursor::pos();
-    QCursor::setPos(at + QPoint(1, 0));
-    QCursor::setPos(at);
+    const QPoint aside = at + QPoint(1, 0);
+    QCursor::setPos(aside);
+    QTimer::singleShot(StepBackMs, [at, aside] {
+        if (QCursor::pos() == aside) // the user has not moved the mouse meanwhile
+            QCursor::setPos(at);
+    });
 }
 
 } // namespace pelandor

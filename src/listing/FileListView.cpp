@@ -3,9 +3,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QTreeView>
 
 #include "listing/FileListModel.h"
+#include "listing/FileReportView.h"
+#include "listing/ItemPressGesture.h"
 #include "listing/ReportItemDelegate.h"
 #include "listing/ThumbnailGridView.h"
 
@@ -21,7 +22,7 @@ FileListView::FileListView(QWidget *parent)
     : QStackedWidget(parent)
     , m_model(new FileListModel(this))
     , m_icons(new ThumbnailGridView(this))
-    , m_report(new QTreeView(this))
+    , m_report(new FileReportView(this))
 {
     m_report->setRootIsDecorated(false);
     m_report->setItemsExpandable(false);
@@ -56,6 +57,8 @@ FileListView::FileListView(QWidget *parent)
     connect(m_model, &QAbstractItemModel::dataChanged, this, &FileListView::onDataChanged);
     connect(m_icons, &QAbstractItemView::doubleClicked, this, [this] { emit doubleClicked(); });
     connect(m_report, &QAbstractItemView::doubleClicked, this, [this] { emit doubleClicked(); });
+    connect(m_icons->pressGesture(), &ItemPressGesture::dragStarted, this, &FileListView::dragStarted);
+    connect(m_report->pressGesture(), &ItemPressGesture::dragStarted, this, &FileListView::dragStarted);
 
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_icons), static_cast<QAbstractItemView *>(m_report)}) {
         view->installEventFilter(this);

@@ -12,11 +12,11 @@ class QItemSelection;
 class QItemSelectionModel;
 class QKeyEvent;
 class QMouseEvent;
-class QTreeView;
 
 namespace pelandor {
 
 class FileListModel;
+class FileReportView;
 class ThumbnailGridView;
 
 class FileListView : public QStackedWidget {
@@ -28,7 +28,7 @@ public:
     FileListModel *model() const { return m_model; }
     QItemSelectionModel *selectionModel() const;
     ThumbnailGridView *iconView() const { return m_icons; }
-    QTreeView *reportView() const { return m_report; }
+    FileReportView *reportView() const { return m_report; }
     // The view on top.
     QAbstractItemView *currentView() const;
 
@@ -56,6 +56,9 @@ signals:
     void mouseReleased(QMouseEvent *event);
     void keyReleased(QKeyEvent *event);
     void doubleClicked();
+    // The left button, pressed on an item without Shift or Ctrl, moved
+    // beyond the drag distance: a drag of the selection begins.
+    void dragStarted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -67,7 +70,7 @@ private:
 
     FileListModel *m_model = nullptr;
     ThumbnailGridView *m_icons = nullptr;
-    QTreeView *m_report = nullptr;
+    FileReportView *m_report = nullptr;
     QString m_hint;
 };
 

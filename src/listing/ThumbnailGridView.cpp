@@ -1,17 +1,20 @@
 #include "listing/ThumbnailGridView.h"
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QTimerEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 
+#include "listing/ItemPressGesture.h"
 #include "listing/ThumbnailList.h"
 
 namespace pelandor {
 
 ThumbnailGridView::ThumbnailGridView(QWidget *parent)
     : QAbstractItemView(parent)
+    , m_gesture(new ItemPressGesture(this))
 {
     setIconSize(QSize(ThumbnailList::CellWidth, ThumbnailList::CellHeight));
     setTextElideMode(Qt::ElideRight);
@@ -339,6 +342,44 @@ void ThumbnailGridView::changeEvent(QEvent *event)
         updateGeometries();
         viewport()->update();
     }
+}
+
+void ThumbnailGridView::mousePressEvent(QMouseEvent *event)
+{
+    m_gesture->pressed(event);
+    QAbstractItemView::mousePressEvent(event);
+}
+
+void ThumbnailGridView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_gesture->moved(event))
+        QAbstractItemView::mouseMoveEvent(event);
+}
+
+void ThumbnailGridView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QAbstractItemView::mouseReleaseEvent(event);
+    m_gesture->released();
+}
+
+void ThumbnailGridView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    m_gesture->doubleClicked();
+    QAbstractItemView::mouseDoubleClickEvent(event);
+}
+
+void ThumbnailGridView::keyPressEvent(QKeyEvent *event)
+{
+    m_gesture->flush();
+    QAbstractItemView::keyPressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags ThumbnailGridView::selectionCommand(const QModelIndex &index,
+                                                                        const QEvent *event) const
+{
+    if (m_gesture->defersCollapse(index, event))
+        return QItemSelectionModel::NoUpdate;
+    return QAbstractItemView::selectionCommand(index, event);
 }
 
 } // namespace pelandor

@@ -9,6 +9,8 @@
 
 namespace pelandor {
 
+class ItemPressGesture;
+
 class ThumbnailGridView : public QAbstractItemView {
     Q_OBJECT
 
@@ -26,6 +28,8 @@ public:
     QModelIndex indexAt(const QPoint &point) const override;
     void setModel(QAbstractItemModel *model) override;
 
+    ItemPressGesture *pressGesture() const { return m_gesture; }
+
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     int horizontalOffset() const override;
@@ -41,6 +45,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event = nullptr) const override;
 
 private:
     void updateGrid();
@@ -54,6 +65,7 @@ private:
 
     QSize m_grid;
     QBasicTimer m_rangeTimer;
+    ItemPressGesture *m_gesture;
 };
 
 } // namespace pelandor

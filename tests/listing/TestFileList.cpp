@@ -2,6 +2,7 @@
 // thumbnail and the selection, switching views keeps order and selection, and
 // selection moves are reported old item first.
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +11,7 @@
 
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
+#include "listing/FileReportView.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailGridView.h"
 #include "listing/ThumbnailList.h"
@@ -143,6 +145,66 @@ private slots:
         view.model()->setCaption(3, QStringLiteral("renamed.bmp"));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.last().at(0).toInt(), 3);
+    }
+
+    // A plain press on one of several selected items keeps them all: a
+    // double-click then acts on all of them, a drag carries all of them, and
+    // only a plain click collapses the selection to the item, once no
+    // double-click can follow any more. Ctrl and Shift start no drag.
+    void pressOnSelectedItemKeepsSelection_data()
+    {
+        QTest::addColumn<bool>("report");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QList<int>>("selectedAfter");
+        QTest::addColumn<int>("doubleClicks");
+        QTest::addColumn<int>("drags");
+        for (const bool report : {false, true}) {
+            const QByteArray view = report ? "report: " : "icons: ";
+            QTest::newRow(view + "click collapses later") << report << "click" << QList<int>{2} << 0 << 0;
+            QTest::newRow(view + "double-click keeps all") << report << "double" << QList<int>{0, 2, 3} << 1 << 0;
+            QTest::newRow(view + "drag keeps all") << report << "drag" << QList<int>{0, 2, 3} << 0 << 1;
+            QTest::newRow(view + "Ctrl press starts no drag") << report << "ctrl-drag" << QList<int>{} << 0 << 0;
+        }
+    }
+    void pressOnSelectedItemKeepsSelection()
+    {
+        QFETCH(bool, report);
+        QFETCH(QString, gesture);
+        QFETCH(QList<int>, selectedAfter);
+        QFETCH(int, doubleClicks);
+        QFETCH(int, drags);
+        FileListView view;
+        view.resize(500, 300);
+        view.setViewStyle(report);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        fill(*view.model());
+        QItemSelectionModel *selection = view.selectionModel();
+        for (int row : {0, 2, 3})
+            selection->select(view.model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QSignalSpy doubleClicked(&view, &FileListView::doubleClicked);
+        QSignalSpy dragStarted(&view, &FileListView::dragStarted);
+        QWidget *viewport = view.currentView()->viewport();
+        const QPoint at = view.currentView()->visualRect(view.model()->index(2, 0)).center();
+
+        if (gesture == "click") {
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+            QCOMPARE(view.selectedRows(), (QList<int>{0, 2, 3})); // a double-click may still follow
+        } else if (gesture == "double") {
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        } else {
+            const Qt::KeyboardModifiers keys = gesture == "drag" ? Qt::NoModifier : Qt::ControlModifier;
+            QTest::mousePress(viewport, Qt::LeftButton, keys, at);
+            QTest::mouseMove(viewport, at + QPoint(QApplication::startDragDistance() + 2, 0));
+            QTest::mouseRelease(viewport, Qt::LeftButton, keys, at + QPoint(QApplication::startDragDistance() + 2, 0));
+        }
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        if (gesture != "ctrl-drag") // Ctrl selects as the view always did
+            QCOMPARE(view.selectedRows(), selectedAfter);
+        QCOMPARE(doubleClicked.count(), doubleClicks);
+        QCOMPARE(dragStarted.count(), drags);
     }
 
     void gridPlacesCellsByRow()

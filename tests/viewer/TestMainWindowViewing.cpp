@@ -19,6 +19,7 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailCell.h"
+#include "listing/ThumbnailGridView.h"
 #include "listing/ThumbnailList.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
@@ -61,6 +62,26 @@ QImage grey()
     cell.fill(qRgb(128, 128, 128));
     return cell;
 }
+
+// Records the title of every viewer as it is shown.
+class ShowRecorder : public QObject {
+public:
+    explicit ShowRecorder(QStringList *titles)
+        : m_titles(titles)
+    {
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *viewer = qobject_cast<TViewWindow *>(watched))
+                m_titles->append(viewer->windowTitle());
+        }
+        return false;
+    }
+
+private:
+    QStringList *m_titles;
+};
 
 } // namespace
 
@@ -147,6 +168,31 @@ private slots:
         QPointer<TViewWindow> one = viewers.first();
         m_window.reset();
         QVERIFY(one.isNull());
+    }
+
+    // A double-click on one of three selected thumbnails (after the first
+    // click of it) opens a viewer for each of the three, in list order.
+    void doubleClickOnOneOfThreeSelected()
+    {
+        select({rowOf(3), rowOf(0), rowOf(4)});
+        QStringList shown;
+        ShowRecorder recorder(&shown);
+        qApp->installEventFilter(&recorder);
+        QWidget *viewport = m_window->ListView1->iconView()->viewport();
+        const QPoint at = m_window->ListView1->iconView()->visualRect(model()->index(rowOf(4), 0)).center();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        qApp->removeEventFilter(&recorder);
+
+        QStringList inListOrder;
+        QList<int> rows{rowOf(0), rowOf(3), rowOf(4)};
+        std::sort(rows.begin(), rows.end());
+        for (int row : rows)
+            inListOrder << m_folder.filePath(model()->caption(row));
+        QCOMPARE(shown, inListOrder);
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QCOMPARE(m_window->ListView1->selectedRows().size(), 3);
     }
 
     void refreshReplacesOnlySelectedThumbnails()

@@ -1,0 +1,304 @@
+// The main window's copy, move and delete commands and the drop on the
+// folder tree, on a folder it has read (offscreen). The folder chooser, the
+// key state and the engine's questions are answered in code; the engine
+// itself works on real files.
+#include <QAction>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "../fileops/FileOpsFixture.h"
+#include "../listing/ImageFiles.h"
+#include "app/TMainWindow.h"
+#include "fileops/DropRules.h"
+#include "fileops/FileOperationEngine.h"
+#include "listing/CommandGuard.h"
+#include "listing/FileListModel.h"
+#include "listing/FileListView.h"
+#include "listing/ThumbnailGridView.h"
+#include "shell/TDriveComboEx.h"
+#include "shell/FolderTreeModel.h"
+#include "shell/TFolderTree.h"
+
+using namespace pelandor;
+using namespace fileops_test;
+using namespace testfiles;
+
+class TestFileCommandsWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_modules; // no import modules
+    QTemporaryDir m_root;    // stands in for a volume: "a" is read, "b" and "c" are targets
+    QString m_folder;
+    QString m_target;
+    std::unique_ptr<TMainWindow> m_window;
+
+    // What the services saw and how they answer.
+    ScriptedQuestions m_questions;
+    RecordingSink m_messages;
+    QList<FileOperationRequest> m_requests;
+    QList<int> m_chooserCalls;
+    Qt::KeyboardModifiers m_keys;
+    std::function<void()> m_meanwhile; // runs inside the operation, before the engine
+
+    FileListModel &model() { return *m_window->ListView1->model(); }
+    QStringList captions()
+    {
+        QStringList out;
+        for (int row = 0; row < model().count(); ++row)
+            out << model().caption(row);
+        return out;
+    }
+    void select(const QStringList &names)
+    {
+        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        selection->clearSelection();
+        for (const QString &name : names) {
+            const int row = int(captions().indexOf(name));
+            QVERIFY(row >= 0);
+            selection->select(model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    QStringList paths(const QString &folder, const QStringList &names)
+    {
+        QStringList out;
+        for (const QString &name : names)
+            out << QDir(folder).filePath(name);
+        return out;
+    }
+    QStringList sourcesOf(const FileOperationRequest &request)
+    {
+        QStringList out;
+        for (const QByteArray &path : request.sources)
+            out << QFile::decodeName(path);
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath("data")));
+        QDir root(m_root.path());
+        QVERIFY(root.removeRecursively() && root.mkpath("a") && root.mkpath("b") && root.mkpath("data"));
+        m_folder = m_root.filePath("a");
+        m_target = m_root.filePath("b");
+        for (int i = 0; i < 6; ++i)
+            writeBmpFile(QDir(m_folder).filePath(QStringLiteral("f%1.bmp").arg(i)), solid(8 + i, 8, 0));
+        m_questions = ScriptedQuestions();
+        m_messages.messages.clear();
+        m_requests.clear();
+        m_chooserCalls.clear();
+        m_keys = {};
+        m_meanwhile = nullptr;
+
+        m_window = std::make_unique<TMainWindow>(m_modules.path());
+        FileCommandServices services;
+        services.chooseFolder = [this](QWidget *, int operation) {
+            m_chooserCalls << operation;
+            return m_target;
+        };
+        services.run = [this](QWidget *, MessageSink &, const FileOperationRequest &request) -> bool {
+            m_requests << request;
+            if (!m_window->commandGuard().busy())
+                return true;
+            if (m_meanwhile)
+                m_meanwhile();
+            FileOperationEngine engine(m_questions, m_messages);
+            return engine.run(request);
+        };
+        services.keys = [this] { return m_keys; };
+        m_window->setFileCommandServices(services);
+        m_window->show();
+        {
+            const QSignalBlocker blocker(m_window->FolderTree1);
+            m_window->FolderTree1->SetDrive(m_root.path());
+        }
+        m_window->DriveComboEx1->SetDrive(m_root.path());
+        QVERIFY(m_window->FolderTree1->selectFolder(m_folder));
+        QTRY_COMPARE(model().count(), 6);
+        QTRY_VERIFY(!m_window->reading());
+    }
+    void cleanup() { m_window.reset(); }
+
+    // Each command takes the selected files in list order; a copy leaves the
+    // list alone, a completed move or delete takes exactly those entries out
+    // and leaves nothing selected. Shift held as the delete starts deletes
+    // for good, through the menu or the Delete key.
+    void commandsOnTheSelection_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("keys");
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<int>("flags");
+        QTest::newRow("copy") << "copy" << 0 << int(FO_COPY) << 0;
+        QTest::newRow("move") << "move" << 0 << int(FO_MOVE) << 0;
+        QTest::newRow("delete to the trash") << "delete" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
+        QTest::newRow("Delete key") << "key" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
+        QTest::newRow("Shift+Delete key: for good") << "key" << int(Qt::ShiftModifier) << int(FO_DELETE) << 0;
+        QTest::newRow("delete with Ctrl: to the trash") << "delete" << int(Qt::ControlModifier) << int(FO_DELETE)
+                                                         << int(FOF_ALLOWUNDO);
+    }
+    void commandsOnTheSelection()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, keys);
+        QFETCH(int, operation);
+        QFETCH(int, flags);
+        m_keys = Qt::KeyboardModifiers(keys);
+        const QStringList chosen{"f4.bmp", "f1.bmp", "f2.bmp"};
+        const QStringList inListOrder{"f1.bmp", "f2.bmp", "f4.bmp"};
+        select(chosen);
+
+        if (command == "copy")
+            m_window->popMnu_copy->trigger();
+        else if (command == "move")
+            m_window->mnuFile_move->trigger();
+        else if (command == "delete")
+            m_window->popMnu_delete->trigger();
+        else
+            QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete, m_keys);
+
+        QCOMPARE(m_requests.size(), 1);
+        QCOMPARE(m_requests[0].operation, operation);
+        QCOMPARE(int(m_requests[0].flags), flags);
+        QCOMPARE(sourcesOf(m_requests[0]), paths(m_folder, inListOrder));
+        QCOMPARE(QFile::decodeName(m_requests[0].destination), operation == FO_DELETE ? QString() : m_target);
+        QCOMPARE(m_chooserCalls, operation == FO_DELETE ? QList<int>{} : QList<int>{operation});
+        QVERIFY(!m_window->commandGuard().busy());
+
+        const QString trash = m_root.filePath("data/Trash/files");
+        if (operation == FO_COPY) {
+            QCOMPARE(captions().size(), 6);
+            QCOMPARE(m_window->ListView1->selectedRows().size(), 3);
+            QCOMPARE(QDir(m_target).entryList(QDir::Files), inListOrder);
+            return;
+        }
+        QCOMPARE(captions(), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
+        QVERIFY(m_window->ListView1->selectedRows().isEmpty());
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
+        const QString landed = operation == FO_MOVE ? m_target : trash;
+        const bool forGood = operation == FO_DELETE && flags == 0;
+        QCOMPARE(QDir(landed).entryList(QDir::Files), forGood ? QStringList{} : inListOrder);
+    }
+
+    // A move stopped at its second file (a name conflict answered with
+    // cancel): the file that left its folder leaves the list, the files still
+    // there stay, even though the list was re-sorted while the move ran.
+    void abortedMoveRemovesOnlyWhatLeft()
+    {
+        writeText(QDir(m_target).filePath("f2.bmp"), "already there");
+        select({"f1.bmp", "f2.bmp", "f4.bmp"});
+        m_meanwhile = [this] { m_window->mnuView_sort_down->trigger(); };
+
+        m_window->popMnu_moveClick();
+
+        QCOMPARE(m_questions.replaceCalls.size(), 1);
+        QCOMPARE(captions(), (QStringList{"f5.bmp", "f4.bmp", "f3.bmp", "f2.bmp", "f0.bmp"}));
+        QVERIFY(QFile::exists(QDir(m_target).filePath("f1.bmp")));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f2.bmp")));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f4.bmp")));
+    }
+
+    // While an operation runs (its dialogs pump events), every command that
+    // would re-read, clear or shrink the list refuses; sorting is allowed.
+    void listChangingCommandsRefusedMeanwhile_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("another folder") << "tree";
+        QTest::newRow("read command") << "read";
+        QTest::newRow("another volume") << "volume";
+        QTest::newRow("Delete key") << "delete";
+        QTest::newRow("move command") << "move";
+    }
+    void listChangingCommandsRefusedMeanwhile()
+    {
+        QFETCH(QString, meanwhile);
+        m_window->FolderTree1->setFocus();
+        select({"f1.bmp"});
+        m_meanwhile = [&] {
+            m_meanwhile = nullptr; // once
+            if (meanwhile == "tree") {
+                QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
+            } else if (meanwhile == "read") {
+                m_window->mnuView_read->trigger();
+            } else if (meanwhile == "volume") {
+                m_window->DriveComboEx1->SetDrive(QStringLiteral("/"));
+                m_window->DriveComboEx1Change();
+            } else if (meanwhile == "delete") {
+                QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete);
+            } else {
+                m_window->popMnu_moveClick();
+            }
+        };
+        m_window->popMnu_deleteClick();
+
+        QCOMPARE(m_requests.size(), 1);
+        QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_folder);
+        QCOMPARE(m_window->DriveComboEx1->Drive(), m_window->FolderTree1->Drive());
+        QCOMPARE(captions(), (QStringList{"f0.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp"}));
+        QVERIFY(!m_window->commandGuard().busy());
+    }
+
+    // A drop on the tree copies or moves into the node the drag last passed
+    // over; a drag that passed over no node does nothing; a drag from
+    // elsewhere is refused.
+    void dropOnTheTree_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<bool>("overNode");
+        QTest::addColumn<bool>("ownDrag");
+        QTest::newRow("copy into the node") << true << true << true;
+        QTest::newRow("move into the node") << false << true << true;
+        QTest::newRow("no node passed: ignored") << false << false << true;
+        QTest::newRow("another program's drag: refused") << false << true << false;
+    }
+    void dropOnTheTree()
+    {
+        QFETCH(bool, copy);
+        QFETCH(bool, overNode);
+        QFETCH(bool, ownDrag);
+        select({"f3.bmp", "f0.bmp"});
+        TFolderTree *tree = m_window->FolderTree1;
+        const QModelIndex node = tree->folderModel()->indexForPath(m_target);
+        QVERIFY(node.isValid());
+        QWidget *viewport = tree->viewport();
+        const QPoint onNode = tree->visualRect(node).center();
+        const QPoint empty(viewport->width() / 2, viewport->height() - 2);
+        QVERIFY(!tree->indexAt(empty).isValid());
+
+        m_window->DragCopyMode = copy;
+        std::unique_ptr<QMimeData> data(ownDrag ? DropRules::mimeData({m_folder + "/f0.bmp"}) : new QMimeData);
+        if (!ownDrag)
+            data->setUrls({QUrl::fromLocalFile(m_folder + "/f0.bmp")});
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(overNode ? onNode : empty, actions, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        QCOMPARE(enter.isAccepted(), ownDrag);
+        QCOMPARE(tree->isDropTargetHighlighted(), ownDrag && overNode);
+        QDragMoveEvent move(empty, actions, data.get(), Qt::LeftButton, {}); // the node stays the target
+        QApplication::sendEvent(viewport, &move);
+        QDropEvent drop(empty, actions, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drop);
+        QCOMPARE(drop.isAccepted(), ownDrag);
+        if (ownDrag)
+            QCOMPARE(drop.dropAction(), copy ? Qt::CopyAction : Qt::MoveAction);
+
+        m_window->FolderTree1DragDrop();
+        if (!ownDrag || !overNode) {
+            QVERIFY(m_requests.isEmpty());
+            QCOMPARE(captions().size(), 6);
+            return;
+        }
+        QCOMPARE(m_requests.size(), 1);
+        QCOMPARE(sourcesOf(m_requests[0]), paths(m_folder, {"f0.bmp", "f3.bmp"}));
+        QCOMPARE(QDir(m_target).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp"}));
+        QCOMPARE(captions().size(), copy ? 6 : 4);
+    }
+};
+
+QTEST_MAIN(TestFileCommandsWindow)
+#include "TestFileCommandsWindow.moc"
