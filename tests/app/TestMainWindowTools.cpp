@@ -26,6 +26,7 @@
 #include "platform/ErrorBoxText.h"
 #include "platform/MessageSink.h"
 #include "platform/PelandorError.h"
+#include "RecordingStarter.h"
 #include "tools/ProcessStarter.h"
 #include "tools/SettingsStore.h"
 #include "tools/TExtToolsDialog.h"
@@ -34,26 +35,6 @@
 using namespace pelandor;
 
 namespace {
-
-// Records every start instead of starting; refuses the files in `refused`.
-class RecordingStarter : public ProcessStarter {
-public:
-    struct Start {
-        QString program;
-        QStringList arguments;
-    };
-    bool startDetached(const QString &program, const QStringList &arguments, QString *errorText) override
-    {
-        starts.append({program, arguments});
-        if (refused.contains(arguments.value(0))) {
-            *errorText = QStringLiteral("No such file or directory");
-            return false;
-        }
-        return true;
-    }
-    QList<Start> starts;
-    QStringList refused;
-};
 
 // Keeps the messages, and whether the window's command guard was held when
 // each was shown.

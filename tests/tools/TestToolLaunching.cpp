@@ -7,32 +7,13 @@
 #include <QTest>
 
 #include "tools/DetachedProcessStarter.h"
+#include "RecordingStarter.h"
 #include "tools/ProcessStarter.h"
 #include "tools/ToolLauncher.h"
 
 using namespace pelandor;
 
 namespace {
-
-// Records every start; refuses the paths listed in `refused`.
-class RecordingStarter : public ProcessStarter {
-public:
-    struct Start {
-        QString program;
-        QStringList arguments;
-    };
-    bool startDetached(const QString &program, const QStringList &arguments, QString *errorText) override
-    {
-        starts.append({program, arguments});
-        if (refused.contains(arguments.value(0))) {
-            *errorText = QStringLiteral("Permission denied. \n");
-            return false;
-        }
-        return true;
-    }
-    QList<Start> starts;
-    QStringList refused;
-};
 
 const QStringList kFiles = {QStringLiteral("/pics/a.jpg"), QStringLiteral("/pics/my pics/b c.jpg"),
                             QStringLiteral("/pics/it's $(touch x); rm -rf ~ & \"q\" *.jpg")};
@@ -47,6 +28,7 @@ private slots:
     {
         RecordingStarter starter;
         starter.refused = {kFiles[1]};
+        starter.refusal = QStringLiteral("Permission denied. \n");
         const QList<ToolLauncher::Failure> failures = ToolLauncher(starter).launch("/opt/my tool/run", kFiles);
         QCOMPARE(starter.starts.size(), 3);
         for (int i = 0; i < 3; ++i) {
