@@ -165,10 +165,13 @@ JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out)
 
 JpegResult decodeJpegFile(const QString &path, Bitmap &out)
 {
-    const std::optional<QByteArray> data = readImageFile(path);
-    if (!data)
+    // The start-of-image marker is checked before the file is read whole.
+    const ImageFileData file = readImageFile(path, QByteArrayView("\xFF\xD8", 2));
+    if (file.status == ImageFileStatus::WrongSignature)
+        return JpegResult::NotJpeg;
+    if (file.status != ImageFileStatus::Read)
         return JpegResult::Failed;
-    return decodeJpeg(reinterpret_cast<const uchar *>(data->constData()), size_t(data->size()), out);
+    return decodeJpeg(reinterpret_cast<const uchar *>(file.bytes.constData()), size_t(file.bytes.size()), out);
 }
 
 } // namespace pelandor
