@@ -286,7 +286,7 @@ private slots:
         host.LoadSpi(QStringLiteral("plain.spi"));
         Bitmap target = previousPicture();
         const QImage before = target.image();
-        QCOMPARE(host.GetBitmap(target, path), TSpi::NotSupportedResult);
+        QCOMPARE(host.GetBitmap(target, path), TSpi::NotRegularFileResult);
         QCOMPARE(sink.messages, QStringList{QStringLiteral("Error:IsSupported")});
         QCOMPARE(target.image(), before);
     }
