@@ -238,7 +238,7 @@ private slots:
         // Each of these claims success; the same answer at 128 makes the
         // host's own code the final one.
         const char *const hostile[] = {"nullhandles", "nullinfo", "samehandle", "tinyinfo", "tinybits",
-                                       "absurd", "zerowidth", "shorttable", "badcompression"};
+                                       "absurd", "zerowidth", "shorttable", "shortrows", "badcompression"};
         for (const char *keyword : hostile) {
             const QByteArray line = QByteArray("FAKE ") + keyword + '\n';
             QTest::addRow("%s", keyword) << plain << line << line << invalid << failed;
