@@ -27,8 +27,8 @@ enum {
 
 /* Largest pixel count and largest side handed to the host, which refuses
  * bigger bitmaps anyway: checked before anything of that size is allocated. */
-#define MODULE_MAX_PIXELS (1u << 28)
-#define MODULE_MAX_SIDE (1u << 20)
+#define MODULE_MAX_PIXELS SPI_MAX_PIXELS
+#define MODULE_MAX_SIDE SPI_MAX_SIDE
 
 /* Size of the bitmap information header, before any colour table. */
 #define MODULE_HEADER_SIZE 40u

@@ -14,6 +14,8 @@
 
 #include <jerror.h>
 
+#include "pelandor/spi_plugin.h"
+
 namespace pelandor {
 
 namespace {
@@ -22,7 +24,8 @@ namespace {
 // a flat picture costs at least one bit per 8x8 block in the first scan, so a
 // real file stays far below this many pixels per byte.
 constexpr uint64_t MaxPixelsPerByte = 1024;
-constexpr uint64_t MaxPixels = uint64_t(1) << 28;
+// The largest picture anywhere in the program, the modules' bound.
+constexpr uint64_t MaxPixels = SPI_MAX_PIXELS;
 constexpr int RowsPerCall = 16;
 
 struct DecodeOutput {
