@@ -20,9 +20,13 @@
  * chroma prediction modes with the fixed key-frame probabilities, at least
  * about 1.7 bits, so fewer than 1300 pixels a byte; rounded up to 2048.
  * Lossless (VP8L) data has no such floor (a picture of one colour needs no
- * bits per pixel at all), nor has an animation's canvas, so those keep only
- * the pixel bound. */
+ * bits per pixel at all), nor has an animation's canvas, which its frames
+ * need not cover; libwebp fills a whole canvas, twice, before the first frame.
+ * For those the bound is a choice, not the format's: 65536 pixels a byte, so
+ * that a picture of 2^28 pixels needs a file of at least 4 KiB. Only pictures
+ * of one flat colour, or nearly, come that dense. */
 #define MAX_LOSSY_PIXELS_PER_BYTE 2048u
+#define MAX_OTHER_PIXELS_PER_BYTE 65536u
 
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
@@ -128,9 +132,9 @@ static int32_t read_features(struct Decoding *d)
     if (status != VP8_STATUS_OK || d->features.width <= 0 || d->features.height <= 0
         || module_too_many_pixels((uint64_t)d->features.width, (uint64_t)d->features.height))
         return ResultBrokenData;
-    if (d->features.format == 1 && !d->features.has_animation
-        && module_too_dense((uint64_t)d->features.width, (uint64_t)d->features.height, d->available,
-                            MAX_LOSSY_PIXELS_PER_BYTE))
+    if (module_too_dense((uint64_t)d->features.width, (uint64_t)d->features.height, d->available,
+                         d->features.format == 1 && !d->features.has_animation ? MAX_LOSSY_PIXELS_PER_BYTE
+                                                                               : MAX_OTHER_PIXELS_PER_BYTE))
         return ResultBrokenData;
     return ResultOk;
 }
