@@ -45,6 +45,12 @@ static_assert(sizeof(PictureInfo) == 26, "PictureInfo must be 26 bytes");
 _Static_assert(sizeof(PictureInfo) == 26, "PictureInfo must be 26 bytes");
 #endif
 
+/* The largest picture the host takes: at most SPI_MAX_SIDE pixels a side and
+ * SPI_MAX_PIXELS pixels in all. A module should refuse a larger picture
+ * before allocating it; the host refuses it anyway. */
+#define SPI_MAX_SIDE (1u << 20)
+#define SPI_MAX_PIXELS (1u << 28)
+
 /* A memory handle: a malloc() block (see above). */
 typedef void *SpiHandle;
 

@@ -24,6 +24,12 @@
 /* Largest byte range handed to libavif at once; it asks for whole items. */
 #define MAX_READ (1u << 30)
 
+/* AV1 codes a flat picture in next to no bytes (a 414-byte file decoded to
+ * 4111 x 64800 pixels, 2.6 GB), so the format has no floor; the bound is a
+ * choice, as for lossless WebP: 65536 pixels a byte, so that a picture of
+ * 2^28 pixels needs a file of at least 4 KiB. */
+#define MAX_PIXELS_PER_BYTE 65536u
+
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
     return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor AVIF import (libavif)", "*.avif",
@@ -108,7 +114,7 @@ static unsigned quarter_turns(const avifImage *image)
 
 /* What of `image` is shown: its clean aperture when it has a sound one, the
  * whole picture otherwise; 0 when the picture is too large. */
-static int view_of(const avifImage *image, struct View *view)
+static int view_of(const avifImage *image, uint64_t fileBytes, struct View *view)
 {
     avifDiagnostics diagnostics;
     memset(&diagnostics, 0, sizeof diagnostics);
@@ -124,7 +130,8 @@ static int view_of(const avifImage *image, struct View *view)
             && crop.x <= image->width - crop.width && crop.y <= image->height - crop.height)
             view->crop = crop;
     }
-    if (image->width == 0 || image->height == 0 || module_too_many_pixels(image->width, image->height))
+    if (image->width == 0 || image->height == 0 || module_too_many_pixels(image->width, image->height)
+        || module_too_dense(image->width, image->height, fileBytes, MAX_PIXELS_PER_BYTE))
         return 0;
     view->width = quarter_turns(image) & 1u ? view->crop.height : view->crop.width;
     view->height = quarter_turns(image) & 1u ? view->crop.width : view->crop.height;
@@ -168,7 +175,7 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
         return ResultBrokenData;
 
     image = d->decoder->image;
-    return view_of(image, view) ? ResultOk : ResultBrokenData;
+    return view_of(image, d->reader.size, view) ? ResultOk : ResultBrokenData;
 }
 
 int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
@@ -239,7 +246,7 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     if (avifDecoderNextImage(d->decoder) != AVIF_RESULT_OK)
         return ResultBrokenData;
     image = d->decoder->image;
-    if (!view_of(image, &view))
+    if (!view_of(image, d->reader.size, &view))
         return ResultBrokenData;
     stride = module_stride(view.width, 24u);
     if (!module_size_product(image->width, 4u, &rowBytes) || !module_size_product(rowBytes, image->height, &rgbSize)

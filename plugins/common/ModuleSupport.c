@@ -56,6 +56,19 @@ int module_too_many_pixels(uint64_t width, uint64_t height)
     return width > MODULE_MAX_SIDE || height > MODULE_MAX_SIDE || width * height > MODULE_MAX_PIXELS;
 }
 
+int module_too_dense(uint64_t width, uint64_t height, uint64_t fileBytes, uint64_t pixelsPerByte)
+{
+    /* Both factors are bounded (sides by module_too_many_pixels, files far
+     * below 2^40 bytes in practice), but the products are kept from wrapping
+     * for any input. */
+    const uint64_t pixels = width * height;
+    if (width > MODULE_MAX_SIDE || height > MODULE_MAX_SIDE)
+        return 1;
+    if (fileBytes >= (UINT64_MAX - MODULE_DENSITY_GRACE) / pixelsPerByte)
+        return 0;
+    return pixels > fileBytes * pixelsPerByte + MODULE_DENSITY_GRACE;
+}
+
 size_t module_read_prefix(uint32_t data, unsigned char *prefix, size_t length)
 {
     size_t got = 0;
@@ -105,13 +118,22 @@ static int32_t check_request(const char *source, int32_t offset, uint32_t flag)
     return ResultOk;
 }
 
-int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file)
+int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file, off_t *fileSize)
 {
-    const int32_t result = check_request(source, offset, flag);
-    if (result != ResultOk)
+    int fd = -1;
+    const int32_t result = module_open_file(source, offset, flag, &fd, fileSize);
+    if (result != ResultOk) {
+        if (fd >= 0)
+            close(fd);
         return result;
-    *file = fopen(source, "rb");
-    if (!*file || fseek(*file, offset, SEEK_SET) != 0)
+    }
+    /* The stream takes over the descriptor opened and checked above. */
+    *file = fdopen(fd, "rb");
+    if (!*file) {
+        close(fd);
+        return ResultNoMemory;
+    }
+    if (fseeko(*file, offset, SEEK_SET) != 0)
         return ResultReadError;
     return ResultOk;
 }

@@ -27,8 +27,8 @@ enum {
 
 /* Largest pixel count and largest side handed to the host, which refuses
  * bigger bitmaps anyway: checked before anything of that size is allocated. */
-#define MODULE_MAX_PIXELS (1u << 28)
-#define MODULE_MAX_SIDE (1u << 20)
+#define MODULE_MAX_PIXELS SPI_MAX_PIXELS
+#define MODULE_MAX_SIDE SPI_MAX_SIDE
 
 /* Size of the bitmap information header, before any colour table. */
 #define MODULE_HEADER_SIZE 40u
@@ -55,9 +55,21 @@ int module_has_brand(const unsigned char *bytes, size_t length, const char *cons
  * a side above MODULE_MAX_SIDE or more than MODULE_MAX_PIXELS pixels. */
 int module_too_many_pixels(uint64_t width, uint64_t height);
 
-/* Opens `source` as a stream positioned at `offset`. *file is set whenever the
- * file opened, so the caller closes it on every path. */
-int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file);
+/* Pixels a picture may have beyond its file's bytes times the format's
+ * densest coding: the headers of a small picture's file. */
+#define MODULE_DENSITY_GRACE (1u << 16)
+
+/* Whether a picture of `width` by `height` pixels is more than a file of
+ * `fileBytes` bytes can hold when its format codes at best `pixelsPerByte`
+ * pixels per byte (plus MODULE_DENSITY_GRACE): a header that lies about the
+ * size, refused before the picture is allocated. */
+int module_too_dense(uint64_t width, uint64_t height, uint64_t fileBytes, uint64_t pixelsPerByte);
+
+/* Opens `source`, which must be a regular file, as a stream positioned at
+ * `offset` (through module_open_file, so a FIFO never blocks); *file is set
+ * whenever the stream exists, so the caller closes it on every path, and
+ * *fileSize to the file's size. */
+int32_t module_open_stream(const char *source, int32_t offset, uint32_t flag, FILE **file, off_t *fileSize);
 
 /* Opens `source`, which must be a regular file, for reading with pread; *fd
  * is set whenever the file opened (the caller closes it), *fileSize to its

@@ -17,6 +17,14 @@
 #define NUMBER_TEXT(x) TEXT_OF(x)
 #define GIFLIB_TEXT NUMBER_TEXT(GIFLIB_MAJOR) "." NUMBER_TEXT(GIFLIB_MINOR) "." NUMBER_TEXT(GIFLIB_RELEASE)
 
+/* Densest GIF data: an LZW code of at least 12 bits once the table is full
+ * stands for a string of at most 4094 pixels, about 2730 pixels per byte.
+ * The bound is rounded up to 4096 and taken for the whole screen, whose
+ * uncovered part costs no data at all, so a tiny file cannot claim a screen
+ * of 2^28 pixels while a real one, whose pictures cover its screen, always
+ * passes. */
+#define MAX_PIXELS_PER_BYTE 4096u
+
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
     return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor GIF import (giflib " GIFLIB_TEXT ")",
@@ -38,6 +46,8 @@ int32_t IsSupported(const char *path, uint32_t data)
 /* Everything one decoding owns, released by finish() on every path. */
 struct Decoding {
     FILE *file;
+    off_t fileSize;
+    uint64_t dataBytes; /* bytes of the file from the picture's offset on */
     GifFileType *gif;
     unsigned char *header;
     unsigned char *pixels;
@@ -72,9 +82,12 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
 {
     unsigned char signature[6];
     int error = 0;
-    const int32_t result = module_open_stream(source, offset, flag, &d->file);
+    const int32_t result = module_open_stream(source, offset, flag, &d->file, &d->fileSize);
     if (result != ResultOk)
         return result;
+    if (d->fileSize <= offset)
+        return ResultUnknownFormat;
+    d->dataBytes = (uint64_t)(d->fileSize - offset);
     if (fread(signature, 1, sizeof signature, d->file) != sizeof signature || !is_gif_signature(signature)
         || fseek(d->file, offset, SEEK_SET) != 0)
         return ResultUnknownFormat;
@@ -131,7 +144,8 @@ static int32_t read_first_descriptor(struct Decoding *d)
     bottom = image->Top + image->Height;
     d->canvasWidth = d->gif->SWidth > right ? d->gif->SWidth : right;
     d->canvasHeight = d->gif->SHeight > bottom ? d->gif->SHeight : bottom;
-    if (module_too_many_pixels((uint64_t)d->canvasWidth, (uint64_t)d->canvasHeight))
+    if (module_too_many_pixels((uint64_t)d->canvasWidth, (uint64_t)d->canvasHeight)
+        || module_too_dense((uint64_t)d->canvasWidth, (uint64_t)d->canvasHeight, d->dataBytes, MAX_PIXELS_PER_BYTE))
         return ResultBrokenData;
     return ResultOk;
 }

@@ -13,8 +13,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* Largest picture side handed to the host. */
-#define MAX_SIDE (1u << 20)
+/* Densest PNG data: deflate codes at most 1032 bytes per byte of input, and a
+ * byte holds at most eight 1-bit pixels. */
+#define MAX_PIXELS_PER_BYTE (1032u * 8u)
 
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
@@ -33,6 +34,8 @@ int32_t IsSupported(const char *path, uint32_t data)
 /* Everything one decoding owns, released by finish() on every path. */
 struct Decoding {
     FILE *file;
+    off_t fileSize;
+    uint64_t dataBytes; /* bytes of the file from the picture's offset on */
     png_structp png;
     png_infop info;
     unsigned char *header;
@@ -70,9 +73,12 @@ static void error_to_result(png_structp png, png_const_charp message)
 static int32_t start(struct Decoding *d, const char *source, int32_t offset, uint32_t flag)
 {
     png_byte signature[8];
-    const int32_t result = module_open_stream(source, offset, flag, &d->file);
+    const int32_t result = module_open_stream(source, offset, flag, &d->file, &d->fileSize);
     if (result != ResultOk)
         return result;
+    if (d->fileSize <= offset)
+        return ResultUnknownFormat;
+    d->dataBytes = (uint64_t)(d->fileSize - offset);
     if (fread(signature, 1, sizeof signature, d->file) != sizeof signature
         || png_sig_cmp(signature, 0, sizeof signature) != 0)
         return ResultUnknownFormat;
@@ -93,11 +99,19 @@ static int32_t read_header(struct Decoding *d)
         return ResultBrokenData;
     png_init_io(d->png, d->file);
     png_set_sig_bytes(d->png, 8);
-    png_set_user_limits(d->png, MAX_SIDE, MAX_SIDE);
+    png_set_user_limits(d->png, MODULE_MAX_SIDE, MODULE_MAX_SIDE);
+    /* Only the chunks the picture needs are kept: every chunk libpng knows
+     * except the header, palette, transparency and data is skipped without
+     * being stored (libpng would otherwise allocate the length a text or
+     * palette-suggestion chunk claims, up to 2 GiB, before reading it), and
+     * of the rest only the pixel density is read. */
+    png_set_keep_unknown_chunks(d->png, PNG_HANDLE_CHUNK_NEVER, NULL, -1);
+    png_set_keep_unknown_chunks(d->png, PNG_HANDLE_CHUNK_AS_DEFAULT, (png_const_bytep) "pHYs", 1);
     png_read_info(d->png, d->info);
     width = png_get_image_width(d->png, d->info);
     height = png_get_image_height(d->png, d->info);
-    if (width == 0 || height == 0 || module_too_many_pixels(width, height))
+    if (width == 0 || height == 0 || module_too_many_pixels(width, height)
+        || module_too_dense(width, height, d->dataBytes, MAX_PIXELS_PER_BYTE))
         return ResultBrokenData;
     return ResultOk;
 }

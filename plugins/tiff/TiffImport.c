@@ -25,6 +25,50 @@
 /* Largest file decoded from a copy in memory; see map_copy(). */
 #define MAX_COPY (256u << 20)
 
+/* The most pixels a byte of the file can hold with the page's compression,
+ * taken at its best case and a bilevel (8 pixels a byte) picture, rounded up:
+ * none 8; PackBits 128 bytes from 2, 512; deflate 1032 bytes a byte, 8256;
+ * LZW (12-bit codes for strings of at most about 4000 bytes) and JPEG (a
+ * block of 64 pixels in about two bits) below 16384; zstd (a run-length
+ * block of 128 KiB in 4 bytes) and LZMA, and any other compression, 2^18.
+ * The fax and JBIG codings need at least a bit per row whatever its width,
+ * so for them the rows are bounded instead. Returns 0 for those. */
+static uint64_t max_pixels_per_byte(uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 8u;
+    case COMPRESSION_PACKBITS:
+        return 512u;
+    case COMPRESSION_LZW:
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+        return 16384u;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_JBIG:
+        return 0u;
+    default:
+        return 1u << 18;
+    }
+}
+
+/* Whether the page claims more pixels than `bytes` bytes can hold. */
+static int too_dense(TIFF *tiff, uint32_t width, uint32_t height, uint64_t bytes)
+{
+    uint16_t compression = COMPRESSION_NONE;
+    uint64_t perByte;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    perByte = max_pixels_per_byte(compression);
+    if (perByte == 0)
+        return module_too_dense(1u, height, bytes, 8u);
+    return module_too_dense(width, height, bytes, perByte);
+}
+
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
     return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor TIFF import (libtiff)", "*.tif;*.tiff",
@@ -245,7 +289,7 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
         return ResultBrokenData;
     if (!TIFFGetField(d->tiff, TIFFTAG_IMAGEWIDTH, &d->width)
         || !TIFFGetField(d->tiff, TIFFTAG_IMAGELENGTH, &d->height) || d->width == 0 || d->height == 0
-        || module_too_many_pixels(d->width, d->height))
+        || module_too_many_pixels(d->width, d->height) || too_dense(d->tiff, d->width, d->height, d->source.size))
         return ResultBrokenData;
     return ResultOk;
 }
@@ -277,16 +321,17 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     if (result == ResultOk && info) {
         uint16_t bitsPerSample = 0;
         uint16_t samplesPerPixel = 0;
-        int depth;
+        uint32_t depth;
         TIFFGetFieldDefaulted(d.tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
         TIFFGetFieldDefaulted(d.tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-        depth = (int)bitsPerSample * (int)samplesPerPixel;
+        /* Both are 16-bit values: their product fits 32 bits unsigned only. */
+        depth = (uint32_t)bitsPerSample * (uint32_t)samplesPerPixel;
         memset(info, 0, sizeof *info);
         info->width = (int32_t)d.width;
         info->height = (int32_t)d.height;
         info->xDensity = density(d.tiff, TIFFTAG_XRESOLUTION);
         info->yDensity = density(d.tiff, TIFFTAG_YRESOLUTION);
-        info->bitDepth = (int16_t)(depth > 0 && depth <= 0x7FFF ? depth : 24);
+        info->bitDepth = (int16_t)(depth > 0 && depth <= 0x7FFFu ? depth : 24u);
     }
     finish(&d);
     return result;

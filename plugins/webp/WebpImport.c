@@ -16,6 +16,18 @@
 /* Bytes read to learn a picture's size; more only when its header runs on. */
 #define HEADER_PREFIX 4096u
 
+/* Densest lossy (VP8) data: every macroblock of 256 pixels codes its luma and
+ * chroma prediction modes with the fixed key-frame probabilities, at least
+ * about 1.7 bits, so fewer than 1300 pixels a byte; rounded up to 2048.
+ * Lossless (VP8L) data has no such floor (a picture of one colour needs no
+ * bits per pixel at all), nor has an animation's canvas, which its frames
+ * need not cover; libwebp fills a whole canvas, twice, before the first frame.
+ * For those the bound is a choice, not the format's: 65536 pixels a byte, so
+ * that a picture of 2^28 pixels needs a file of at least 4 KiB. Only pictures
+ * of one flat colour, or nearly, come that dense. */
+#define MAX_LOSSY_PIXELS_PER_BYTE 2048u
+#define MAX_OTHER_PIXELS_PER_BYTE 65536u
+
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
     return module_plugin_info(infoNumber, buffer, bufferLength, "Pelandor WebP import (libwebp)", "*.webp", "WebP");
@@ -119,6 +131,10 @@ static int32_t read_features(struct Decoding *d)
         return ResultNoMemory;
     if (status != VP8_STATUS_OK || d->features.width <= 0 || d->features.height <= 0
         || module_too_many_pixels((uint64_t)d->features.width, (uint64_t)d->features.height))
+        return ResultBrokenData;
+    if (module_too_dense((uint64_t)d->features.width, (uint64_t)d->features.height, d->available,
+                         d->features.format == 1 && !d->features.has_animation ? MAX_LOSSY_PIXELS_PER_BYTE
+                                                                               : MAX_OTHER_PIXELS_PER_BYTE))
         return ResultBrokenData;
     return ResultOk;
 }

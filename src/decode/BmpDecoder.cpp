@@ -36,10 +36,10 @@ bool decodeBmp(const uchar *data, size_t size, Bitmap &out)
 
 bool decodeBmpFile(const QString &path, Bitmap &out)
 {
-    const std::optional<QByteArray> data = readImageFile(path);
-    if (!data)
+    const ImageFileData file = readImageFile(path, QByteArrayView("BM", 2));
+    if (file.status != ImageFileStatus::Read)
         return false;
-    return decodeBmp(reinterpret_cast<const uchar *>(data->constData()), size_t(data->size()), out);
+    return decodeBmp(reinterpret_cast<const uchar *>(file.bytes.constData()), size_t(file.bytes.size()), out);
 }
 
 } // namespace pelandor

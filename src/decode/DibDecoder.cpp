@@ -4,6 +4,7 @@
 #include "decode/DibDecoder.h"
 
 #include "decode/Bitmap.h"
+#include "pelandor/spi_plugin.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -27,9 +28,10 @@ constexpr uint32_t InfoHeaderSize = 40;
 // Headers of 52 bytes and more carry the masks inside the header.
 constexpr uint32_t HeaderWithMasksSize = 52;
 
-// Limits that keep a lying header from asking for an absurd allocation.
-constexpr int64_t MaxSide = 1 << 20;
-constexpr uint64_t MaxPixels = uint64_t(1) << 28;
+// Limits that keep a lying header from asking for an absurd allocation: the
+// largest picture the module interface lets a module hand over.
+constexpr int64_t MaxSide = SPI_MAX_SIDE;
+constexpr uint64_t MaxPixels = SPI_MAX_PIXELS;
 // Run-length data: an encoded run spends two bytes on at most 255 pixels, so a
 // real file stays well below this many pixels per byte of data.
 constexpr uint64_t MaxRlePixelsPerByte = 256;

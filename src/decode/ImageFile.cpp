@@ -1,32 +1,91 @@
-// One open, one size query, one read: no mapping, so a file that shrinks
-// while it is read gives a short read instead of a fault.
+// One non-blocking open checked to be a regular file, a signature read, one
+// size query, one read: no mapping, so a file that shrinks while it is read
+// gives a short read instead of a fault.
 #include "decode/ImageFile.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pelandor {
 
-std::optional<QByteArray> readImageFile(const QString &path)
+namespace {
+
+// Closes the descriptor on every path.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Reads exactly `length` bytes from `at`; false when the file ends first.
+bool readAt(int fd, char *buffer, qint64 length, qint64 at)
 {
-    // Only regular files: opening a pipe or a device could block or never end.
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const qint64 size = file.size();
-    if (size < 0 || size > MaxImageFileSize)
-        return std::nullopt;
-    QByteArray data(size, Qt::Uninitialized);
     qint64 done = 0;
-    while (done < size) {
-        const qint64 n = file.read(data.data() + done, size - done);
+    while (done < length) {
+        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
-            return std::nullopt;
+            return false;
         done += n;
     }
-    return data;
+    return true;
+}
+
+} // namespace
+
+ImageFileData readImageFile(const QString &path, QByteArrayView signature)
+{
+    ImageFileData result;
+    if (path.isEmpty())
+        return result;
+    // Opening a FIFO or a device without O_NONBLOCK could wait for ever, also
+    // when one was renamed over the file a moment ago; only regular files are
+    // read, and reading those never waits on the flag.
+    const QByteArray local = QFile::encodeName(path);
+    const FileDescriptor file(::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return result;
+    const qint64 size = st.st_size;
+    if (size < 0 || size > MaxImageFileSize)
+        return result;
+    if (size == 0) {
+        result.status = ImageFileStatus::Read;
+        return result;
+    }
+    const qint64 head = qMin<qint64>(signature.size(), size);
+    QByteArray prefix(head, Qt::Uninitialized);
+    if (!readAt(file.get(), prefix.data(), head, 0))
+        return result;
+    if (head < signature.size() || prefix != signature) {
+        result.status = ImageFileStatus::WrongSignature;
+        return result;
+    }
+    QByteArray data(size, Qt::Uninitialized);
+    std::copy(prefix.cbegin(), prefix.cend(), data.begin());
+    if (!readAt(file.get(), data.data() + head, size - head, head))
+        return result;
+    result.status = ImageFileStatus::Read;
+    result.bytes = std::move(data);
+    return result;
 }
 
 } // namespace pelandor

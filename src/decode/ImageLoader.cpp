@@ -53,7 +53,10 @@ void loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record,
         target.setPixelFormat(PixelFormat::Bits24);
         if (!host)
             return;
-        host->GetBitmap(target, path);
+        // A path the host could not open as a regular file is not handed to
+        // the module again: its own open of a FIFO could wait for ever.
+        if (host->GetBitmap(target, path) == PictureSource::NotRegularFileResult)
+            return;
         const QByteArray source = path.toUtf8();
         host->GetPictureInfo(source.constData(), 0, 0, &record);
     } catch (...) {

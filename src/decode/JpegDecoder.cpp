@@ -14,6 +14,8 @@
 
 #include <jerror.h>
 
+#include "pelandor/spi_plugin.h"
+
 namespace pelandor {
 
 namespace {
@@ -25,7 +27,8 @@ namespace {
 // nothing (a flat 4000 x 4000 picture fits in about 200 bytes), so for those
 // files only the pixel cap bounds the memory.
 constexpr uint64_t MaxPixelsPerByte = 1024;
-constexpr uint64_t MaxPixels = uint64_t(1) << 28;
+// The largest picture anywhere in the program, the modules' bound.
+constexpr uint64_t MaxPixels = SPI_MAX_PIXELS;
 constexpr int RowsPerCall = 16;
 
 struct DecodeOutput {
@@ -169,10 +172,13 @@ JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out)
 
 JpegResult decodeJpegFile(const QString &path, Bitmap &out)
 {
-    const std::optional<QByteArray> data = readImageFile(path);
-    if (!data)
+    // The start-of-image marker is checked before the file is read whole.
+    const ImageFileData file = readImageFile(path, QByteArrayView("\xFF\xD8", 2));
+    if (file.status == ImageFileStatus::WrongSignature)
+        return JpegResult::NotJpeg;
+    if (file.status != ImageFileStatus::Read)
         return JpegResult::Failed;
-    return decodeJpeg(reinterpret_cast<const uchar *>(data->constData()), size_t(data->size()), out);
+    return decodeJpeg(reinterpret_cast<const uchar *>(file.bytes.constData()), size_t(file.bytes.size()), out);
 }
 
 } // namespace pelandor

@@ -14,8 +14,14 @@ class Bitmap;
 
 class PictureSource {
 public:
+    // GetBitmap's result for a path that is not a regular file that can be
+    // opened (a FIFO, a device, a folder, a file that went away): no module
+    // is asked anything about it, since its own open could block.
+    static constexpr int NotRegularFileResult = 5;
+
     virtual ~PictureSource() = default;
-    // 0 on success; on failure the target is left untouched.
+    // 0 on success, NotRegularFileResult, or another failure code; on
+    // failure the target is left untouched.
     virtual int GetBitmap(Bitmap &target, const QString &path) = 0;
     // The module's result, or -1 when no module is loaded.
     virtual int GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info) = 0;

@@ -1,12 +1,16 @@
 // Import module host. Modules are loaded by absolute path (a bare name would
-// make the dynamic loader search the library path) and every block a module
-// hands back is measured with malloc_usable_size before anything reads it, so
-// a module that lies about its picture fails the call instead of making the
-// host read foreign memory.
+// make the dynamic loader search the library path). Every block a module
+// hands back is measured with malloc_usable_size and checked against what its
+// header says the module must have written (convertModulePicture) before
+// anything past the header is read, so a module that lies about its picture
+// fails the call instead of making the host read foreign memory. The
+// allocator's slack (a few bytes for small blocks, less than a page for large
+// ones) cannot be told from the block itself; the header's own image size is
+// what catches rows the module computed too short.
 #include "plugin/TSpi.h"
 
 #include "decode/Bitmap.h"
-#include "decode/DibDecoder.h"
+#include "plugin/ModulePicture.h"
 #include "platform/MessageSink.h"
 
 #include <QDir>
@@ -191,7 +195,7 @@ int TSpi::decodeAt(const QByteArray &path, int32_t offset, Bitmap &out)
         return InvalidPictureResult;
     const auto *info = static_cast<const uchar *>(handles.info);
     const auto *bits = static_cast<const uchar *>(handles.bits);
-    if (!decodeDib(info, malloc_usable_size(handles.info), bits, malloc_usable_size(handles.bits), out))
+    if (!convertModulePicture(info, malloc_usable_size(handles.info), bits, malloc_usable_size(handles.bits), out))
         return InvalidPictureResult;
     return 0;
 }
@@ -209,7 +213,7 @@ int TSpi::GetBitmap(Bitmap &target, const QString &path)
         // A file that cannot be opened is one the module cannot decode; it is
         // never handed an invalid descriptor.
         m_messages.showMessage(QStringLiteral("Error:IsSupported"));
-        return NotSupportedResult;
+        return NotRegularFileResult;
     }
     int supported = IsSupported(local.constData(), uint32_t(fd));
     if (supported == 0) {

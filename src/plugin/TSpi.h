@@ -22,8 +22,7 @@ public:
     // GetBitmap's result when the module claimed success but handed back a
     // picture that cannot be read (missing, undersized or inconsistent blocks).
     static constexpr int InvalidPictureResult = 3;
-    // GetBitmap's result when the module does not support the file, and when
-    // the file cannot be opened at all.
+    // GetBitmap's result when the module does not support the file.
     static constexpr int NotSupportedResult = 2;
 
     // Modules are loaded from `moduleFolder` (made absolute when relative)
@@ -60,8 +59,9 @@ public:
 
     // Decodes `path` through the loaded module into `target`, keeping the
     // target's pixel format. 0 on success, -1 with no module loaded,
-    // NotSupportedResult when the module rejects the file (or it cannot be
-    // opened), otherwise the module's error code from its second attempt (or
+    // NotRegularFileResult (no module call at all) when the file cannot be
+    // opened as a regular file, NotSupportedResult when the module rejects
+    // it, otherwise the module's error code from its second attempt (or
     // InvalidPictureResult). The target is untouched on every failure.
     int GetBitmap(Bitmap &target, const QString &path) override;
 

@@ -26,7 +26,7 @@ constexpr int16_t FakeDepth = 77;
 // at offset 0 or 128, like a JPEG module that also takes other formats.
 class FakeHost : public PictureSource {
 public:
-    enum class Mode { Decodes, Rejects, NotLoaded, Throws };
+    enum class Mode { Decodes, Rejects, NotLoaded, Throws, NotRegularFile };
     explicit FakeHost(Mode mode)
         : m_mode(mode)
     {
@@ -42,6 +42,8 @@ public:
             return -1;
         if (m_mode == Mode::Rejects)
             return 2;
+        if (m_mode == Mode::NotRegularFile)
+            return NotRegularFileResult;
         const QImage image = read(path);
         if (image.isNull())
             return 2;
@@ -233,6 +235,20 @@ private slots:
         // Nothing of the previous picture may survive a failure.
         if (target.isEmpty())
             QVERIFY(target.palette().isEmpty());
+    }
+
+    // The host could not open the path as a regular file (a FIFO, say): the
+    // module is not asked for its information either, since its own open of
+    // the path could wait for ever.
+    void noInformationAskedForAFileTheHostCouldNotOpen()
+    {
+        FakeHost host{FakeHost::Mode::NotRegularFile};
+        Bitmap target = previousPicture();
+        PictureInfo record = presetRecord();
+        LoadImageToBitmap(false, &host, target, record, m_dir.filePath(QStringLiteral("fifo.png")), QStringLiteral("*.png"));
+        QCOMPARE(host.bitmapCalls, 1);
+        QCOMPARE(host.infoCalls, 0);
+        QVERIFY(target.isEmpty());
     }
 
     void nullHostIsHarmless()
