@@ -18,8 +18,6 @@ namespace {
 const QString BmpPattern = QStringLiteral("*.BMP");
 const QString JpgPattern = QStringLiteral("*.JPG");
 
-enum class BuiltInOutcome { Decoded, Failed, TryPlugin };
-
 BuiltInOutcome decodeBuiltIn(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
                              const QString &pattern)
 {
@@ -64,21 +62,28 @@ void loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record,
 
 } // namespace
 
+bool IsBuiltInPattern(const QString &pattern)
+{
+    return pattern == BmpPattern || pattern == JpgPattern;
+}
+
+BuiltInOutcome LoadBuiltInImage(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
+                                const QString &pattern)
+{
+    const BuiltInOutcome outcome = decodeBuiltIn(jpegPluginFound, target, record, path, pattern);
+    if (outcome == BuiltInOutcome::Failed) {
+        target.clear();
+        record.bitDepth = 0;
+    }
+    return outcome;
+}
+
 void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
                        const QString &path, const QString &pattern)
 {
-    if (pattern == BmpPattern || pattern == JpgPattern) {
-        switch (decodeBuiltIn(jpegPluginFound, target, record, path, pattern)) {
-        case BuiltInOutcome::Decoded:
-            return;
-        case BuiltInOutcome::Failed:
-            target.clear();
-            record.bitDepth = 0;
-            return;
-        case BuiltInOutcome::TryPlugin:
-            break;
-        }
-    }
+    if (IsBuiltInPattern(pattern)
+        && LoadBuiltInImage(jpegPluginFound, target, record, path, pattern) != BuiltInOutcome::TryPlugin)
+        return;
     loadThroughPlugin(host, target, record, path);
 }
 
