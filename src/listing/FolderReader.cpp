@@ -2,15 +2,41 @@
 
 #include <QDirIterator>
 #include <QPersistentModelIndex>
+#include <memory>
 
 #include "decode/ImageLoader.h"
 #include "platform/FileNames.h"
 #include "listing/FileListModel.h"
 #include "listing/ItemTexts.h"
+#include "listing/ReadAhead.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
 
 namespace pelandor {
+
+namespace {
+
+// The decode of one thread: the built-in route into the thread's own picture,
+// reused from file to file, and the cell made from it there.
+ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern)
+{
+    auto picture = std::make_shared<Bitmap>();
+    return [picture, jpegPluginFound, pattern](const QString &path) {
+        ReadAhead::Result result;
+        PictureInfo record{};
+        if (LoadBuiltInImage(jpegPluginFound, *picture, record, path, pattern) == BuiltInOutcome::TryPlugin) {
+            result.needsModule = true;
+            return result;
+        }
+        result.cell = ThumbnailCell::compose(*picture);
+        result.width = picture->width();
+        result.height = picture->height();
+        result.bitDepth = record.bitDepth;
+        return result;
+    };
+}
+
+} // namespace
 
 FolderReader::FolderReader(FileListModel &model, PictureSource *host, bool jpegPluginFound)
     : m_model(model)
@@ -32,18 +58,34 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
     // Files and links to files; hidden (dot) names, folders, devices, sockets
     // and dangling links are left out. The iterator keeps the directory order.
     QDirIterator entries(folderPath, QDir::Files | QDir::NoDotAndDotDot);
+    QStringList names;
+    QStringList paths;
+    QList<qint64> sizes;
     while (entries.hasNext()) {
         entries.next();
         const QString name = entries.fileName();
         if (FileNames::imageExtensionOf(name) != patternExtension)
             continue;
-        if (!readFile(folderPath, name, entries.fileInfo().size(), pattern))
+        names << name;
+        paths << FileNames::joinPath(folderPath, name);
+        sizes << entries.fileInfo().size();
+    }
+    std::unique_ptr<ReadAhead> ahead;
+    if (IsBuiltInPattern(pattern)) {
+        const bool jpegPluginFound = m_jpegPluginFound;
+        ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern] {
+            return builtInDecoder(jpegPluginFound, pattern);
+        });
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i))
             return false;
     }
     return true;
 }
 
-bool FolderReader::readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern)
+bool FolderReader::readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
+                            ReadAhead *ahead, int index)
 {
     // A persistent index: a modal box shown while decoding lets the user
     // sort, so the placeholder may move before it is completed.
@@ -51,15 +93,22 @@ bool FolderReader::readFile(const QString &folderPath, const QString &name, qint
     if (m_placeholderAdded)
         m_placeholderAdded(placeholder.row());
 
-    const QString path = FileNames::joinPath(folderPath, name);
-    LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
-    const QImage cell = ThumbnailCell::compose(m_decoded);
+    ReadAhead::Result decoded;
+    if (ahead)
+        decoded = ahead->take(index);
+    if (!ahead || decoded.needsModule) {
+        LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
+        decoded.cell = ThumbnailCell::compose(m_decoded);
+        decoded.width = m_decoded.width();
+        decoded.height = m_decoded.height();
+        decoded.bitDepth = m_record.bitDepth;
+    }
 
     FileListItem item;
     item.caption = name;
     item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
-                     imageSizeText(m_decoded.width(), m_decoded.height()), ColorDepthText(m_record.bitDepth)};
-    item.imageIndex = m_model.thumbnails()->add(cell);
+                     imageSizeText(decoded.width, decoded.height), ColorDepthText(decoded.bitDepth)};
+    item.imageIndex = m_model.thumbnails()->add(decoded.cell);
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);
 

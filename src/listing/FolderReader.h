@@ -3,6 +3,9 @@
 // row, is decoded at full size, drawn into its thumbnail cell and completed
 // with its detail texts. The caller hears of each placeholder (to paint it)
 // and of each finished file (to pump events and say whether to go on).
+// Bitmaps and JPEG files are decoded by ReadAhead, partly on a worker thread
+// ahead of the list; the list itself still grows one file after the other
+// on the caller's thread, and a module is only ever called there.
 #pragma once
 
 #include <QString>
@@ -15,6 +18,7 @@ namespace pelandor {
 
 class FileListModel;
 class PictureSource;
+class ReadAhead;
 
 class FolderReader {
 public:
@@ -41,7 +45,9 @@ public:
 private:
     // The per-file step: a placeholder row, the full decode, the thumbnail
     // cell and the detail texts. Returns what the file-done handler says.
-    bool readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern);
+    // ahead decodes built-in types (null for a module's type).
+    bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
+                  ReadAhead *ahead, int index);
 
     FileListModel &m_model;
     PictureSource *m_host;
