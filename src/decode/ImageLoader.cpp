@@ -43,20 +43,22 @@ BuiltInOutcome decodeBuiltIn(bool jpegPluginFound, Bitmap &target, PictureInfo &
     return BuiltInOutcome::Failed;
 }
 
-void loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record, const QString &path)
+bool loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record, const QString &path)
 {
     target.clear();
     std::memset(&record, 0, sizeof record);
     try {
         target.setPixelFormat(PixelFormat::Bits24);
         if (!host)
-            return;
-        host->GetBitmap(target, path);
+            return false;
+        const int picture = host->GetBitmap(target, path);
         const QByteArray source = path.toUtf8();
-        host->GetPictureInfo(source.constData(), 0, 0, &record);
+        const int info = host->GetPictureInfo(source.constData(), 0, 0, &record);
+        return picture == 0 && info == 0;
     } catch (...) {
         // A module that failed half-way must not leave a half-made picture.
         target.clear();
+        return false;
     }
 }
 
@@ -78,13 +80,15 @@ BuiltInOutcome LoadBuiltInImage(bool jpegPluginFound, Bitmap &target, PictureInf
     return outcome;
 }
 
-void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+bool LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
                        const QString &path, const QString &pattern)
 {
-    if (IsBuiltInPattern(pattern)
-        && LoadBuiltInImage(jpegPluginFound, target, record, path, pattern) != BuiltInOutcome::TryPlugin)
-        return;
-    loadThroughPlugin(host, target, record, path);
+    if (IsBuiltInPattern(pattern)) {
+        const BuiltInOutcome outcome = LoadBuiltInImage(jpegPluginFound, target, record, path, pattern);
+        if (outcome != BuiltInOutcome::TryPlugin)
+            return outcome == BuiltInOutcome::Decoded;
+    }
+    return loadThroughPlugin(host, target, record, path);
 }
 
 std::optional<ImageTypeEntry> FindImageType(const QString &path, const ImageTypeList &types)

@@ -26,7 +26,10 @@ class PictureSource;
 //   first (so a failed decode never shows the previous file), the target is set
 //   to 24 bits, then `host` decodes the file and fills the record; its results
 //   are not examined. A null host leaves both cleared.
-void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+// Returns whether the file was decoded without any failure (the host's two
+// calls both succeeded on the plug-in route), which callers need only to
+// know what may be kept.
+bool LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
                        const QString &path, const QString &pattern);
 
 // Whether a pattern takes the built-in route: exactly "*.BMP" or "*.JPG".
