@@ -3,12 +3,14 @@
 #include <QDirIterator>
 #include <QPersistentModelIndex>
 #include <memory>
+#include <optional>
 
 #include "decode/ImageLoader.h"
 #include "platform/FileNames.h"
 #include "listing/FileListModel.h"
 #include "listing/ItemTexts.h"
 #include "listing/ReadAhead.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
 
@@ -16,15 +18,45 @@ namespace pelandor {
 
 namespace {
 
-// The decode of one thread: the built-in route into the thread's own picture,
-// reused from file to file, and the cell made from it there.
-ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern)
+std::optional<QByteArray> cacheKey(ThumbnailCache *cache, const QString &path, const QString &route)
+{
+    if (!cache)
+        return std::nullopt;
+    return ThumbnailCache::keyOf(path, route, QSize(ThumbnailCell::Size, ThumbnailCell::Size));
+}
+
+ReadAhead::Result resultOf(const ThumbnailCache::Entry &entry)
+{
+    ReadAhead::Result result;
+    result.cell = entry.cell;
+    result.width = entry.width;
+    result.height = entry.height;
+    result.bitDepth = entry.bitDepth;
+    return result;
+}
+
+ThumbnailCache::Entry entryOf(const ReadAhead::Result &result)
+{
+    return {result.cell, result.width, result.height, result.bitDepth};
+}
+
+// The decode of one thread: the cache first, then the built-in route into
+// the thread's own picture, reused from file to file, and the cell made from
+// it there.
+ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern, ThumbnailCache *cache,
+                                 const QString &route)
 {
     auto picture = std::make_shared<Bitmap>();
-    return [picture, jpegPluginFound, pattern](const QString &path) {
+    return [picture, jpegPluginFound, pattern, cache, route](const QString &path) {
+        const std::optional<QByteArray> key = cacheKey(cache, path, route);
+        if (key) {
+            if (const std::optional<ThumbnailCache::Entry> hit = cache->find(*key))
+                return resultOf(*hit);
+        }
         ReadAhead::Result result;
         PictureInfo record{};
-        if (LoadBuiltInImage(jpegPluginFound, *picture, record, path, pattern) == BuiltInOutcome::TryPlugin) {
+        const BuiltInOutcome outcome = LoadBuiltInImage(jpegPluginFound, *picture, record, path, pattern);
+        if (outcome == BuiltInOutcome::TryPlugin) {
             result.needsModule = true;
             return result;
         }
@@ -32,6 +64,8 @@ ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern)
         result.width = picture->width();
         result.height = picture->height();
         result.bitDepth = record.bitDepth;
+        if (key && outcome == BuiltInOutcome::Decoded)
+            cache->store(*key, entryOf(result));
         return result;
     };
 }
@@ -73,8 +107,10 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
     std::unique_ptr<ReadAhead> ahead;
     if (IsBuiltInPattern(pattern)) {
         const bool jpegPluginFound = m_jpegPluginFound;
-        ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern] {
-            return builtInDecoder(jpegPluginFound, pattern);
+        ThumbnailCache *cache = m_cache;
+        const QString route = m_route;
+        ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern, cache, route] {
+            return builtInDecoder(jpegPluginFound, pattern, cache, route);
         });
     }
     for (int i = 0; i < names.size(); ++i) {
@@ -97,11 +133,23 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     if (ahead)
         decoded = ahead->take(index);
     if (!ahead || decoded.needsModule) {
-        LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
-        decoded.cell = ThumbnailCell::compose(m_decoded);
-        decoded.width = m_decoded.width();
-        decoded.height = m_decoded.height();
-        decoded.bitDepth = m_record.bitDepth;
+        // A module's type, on this thread. A file the built-in decoder passed
+        // on to a module is not cached: its route is not this reader's.
+        const std::optional<QByteArray> key = ahead ? std::nullopt : cacheKey(m_cache, path, m_route);
+        std::optional<ThumbnailCache::Entry> hit;
+        if (key)
+            hit = m_cache->find(*key);
+        if (hit) {
+            decoded = resultOf(*hit);
+        } else {
+            const bool ok = LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
+            decoded.cell = ThumbnailCell::compose(m_decoded);
+            decoded.width = m_decoded.width();
+            decoded.height = m_decoded.height();
+            decoded.bitDepth = m_record.bitDepth;
+            if (key && ok)
+                m_cache->store(*key, entryOf(decoded));
+        }
     }
 
     FileListItem item;

@@ -19,6 +19,7 @@ namespace pelandor {
 class FileListModel;
 class PictureSource;
 class ReadAhead;
+class ThumbnailCache;
 
 class FolderReader {
 public:
@@ -31,6 +32,14 @@ public:
     void setPlaceholderAdded(std::function<void(int row)> handler) { m_placeholderAdded = std::move(handler); }
     // Called after every finished file; returning false stops the reading.
     void setFileDone(std::function<bool()> handler) { m_fileDone = std::move(handler); }
+    // Cells are taken from and kept in `cache` (null: none) under the
+    // decoding route of this reader's type (ThumbnailCache::builtInRoute or
+    // moduleRoute; empty: nothing is cached). Failed decodes are never kept.
+    void setCache(ThumbnailCache *cache, const QString &route)
+    {
+        m_cache = cache;
+        m_route = route;
+    }
 
     // Appends the matching files of folderPath in the order the directory
     // lists them. Returns false when stopped by the file-done handler. A
@@ -54,6 +63,8 @@ private:
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    ThumbnailCache *m_cache = nullptr;
+    QString m_route;
     // Reused from file to file, like the record the loader fills.
     Bitmap m_decoded;
     PictureInfo m_record{};
