@@ -13,6 +13,7 @@
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
 #include "listing/ReadingPass.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailList.h"
 #include "platform/VolumeList.h"
 #include "shell/TDriveComboEx.h"
@@ -83,7 +84,9 @@ void TMainWindow::FolderTree1Change()
 
         clearList(*this);
 
+        ThumbnailCache cache(ThumbnailCache::defaultFolder());
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
+        pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
         pass.setFileDone([this] {
             QCoreApplication::processEvents();
