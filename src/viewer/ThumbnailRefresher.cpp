@@ -1,16 +1,30 @@
 #include "viewer/ThumbnailRefresher.h"
 
+#include <optional>
+
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailCell.h"
 #include "viewer/SingleImageDecoder.h"
 
 namespace pelandor {
 
 void ThumbnailRefresher::refresh(SingleImageDecoder &decoder, const QList<Item> &items, const ReplaceCell &replaceCell,
-                                 const std::function<void()> &afterEach)
+                                 const std::function<void()> &afterEach, ThumbnailCache *cache)
 {
+    std::optional<ThumbnailCache> ownCache;
+    if (!cache)
+        cache = &ownCache.emplace(ThumbnailCache::defaultFolder());
+    const QSize cellSize(ThumbnailCell::Size, ThumbnailCell::Size);
     for (const Item &item : items) {
         const Bitmap &decoded = decoder.decode(item.path);
-        replaceCell(item.key, ThumbnailCell::compose(decoded));
+        const QImage cell = ThumbnailCell::compose(decoded);
+        if (const std::optional<QByteArray> key = ThumbnailCache::keyOf(item.path, decoder.cacheRoute(), cellSize)) {
+            if (decoder.cacheable())
+                cache->store(*key, {cell, decoded.width(), decoded.height(), decoder.bitDepth()});
+            else
+                cache->remove(*key);
+        }
+        replaceCell(item.key, cell);
         if (afterEach)
             afterEach();
         decoder.release();
