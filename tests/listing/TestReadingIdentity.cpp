@@ -15,6 +15,7 @@
 #include "listing/FileListModel.h"
 #include "listing/ItemTexts.h"
 #include "listing/ReadingPass.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
@@ -138,13 +139,36 @@ private slots:
         QVERIFY(writeText(f + QStringLiteral("c.fak"), "FAKE fail"));
     }
 
+    // Decoded (bitmaps and JPEG files partly on the read-ahead's worker),
+    // decoded while filling the thumbnail cache, and taken from the cache.
+    void sameAsStraightforwardDecode_data()
+    {
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<bool>("cached");
+        QTest::newRow("decoded") << 1 << false;
+        QTest::newRow("filling the cache") << 1 << true;
+        QTest::newRow("from the cache") << 2 << true;
+    }
     void sameAsStraightforwardDecode()
     {
+        QFETCH(int, passes);
+        QFETCH(bool, cached);
+        QTemporaryDir cacheFolder;
+        ThumbnailCache cache(cacheFolder.path());
         CollectingSink messages;
         TSpi host(m_modules, messages);
         FileListModel model;
-        ReadingPass pass(model, host, false);
-        QVERIFY(pass.run(m_folder, types(), int(types().size()) - 1));
+        for (int i = 0; i < passes; ++i) {
+            model.clear();
+            model.thumbnails()->clear();
+            messages.messages.clear();
+            ReadingPass pass(model, host, false);
+            if (cached)
+                pass.setCache(&cache);
+            QVERIFY(pass.run(m_folder, types(), int(types().size()) - 1));
+        }
+        if (cached) // every file but the three that fail
+            QCOMPARE(QDir(cacheFolder.path()).entryList(QDir::Files).size(), 9);
         QCOMPARE(model.count(), 12);
         CollectingSink referenceMessages;
         for (int row = 0; row < model.count(); ++row) {
