@@ -3,10 +3,12 @@
 // Every run is a child process, measured by its wall time and its CPU time
 // (user + system, from wait4); the contenders alternate within each pass and
 // the best of the passes counts, each figure on its own.
-//   usage: bench_thumbnail_speed PLAIN_LOOP PELANDOR FOLDER [PASSES]
+//   usage: bench_thumbnail_speed PLAIN_LOOP PELANDOR FOLDER [PASSES [WINDOW_READING]]
 // Contenders: the plain loop; pelandor with an empty thumbnail cache; both
 // again held to one core (CPU 0); pelandor reading the folder a second time
-// (its cache filled by the run before).
+// (its cache filled by the run before); with WINDOW_READING
+// (bench_window_reading) also the main window reading the folder, with an
+// empty cache and a second time.
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -36,6 +38,7 @@ struct Contender {
     bool plain;     // the reference loop, else pelandor
     bool oneCore;   // held to CPU 0
     bool warmCache; // pelandor with its cache already filled
+    bool window;    // the window reading the folder, else --thumbnails
     Times best;
 };
 
@@ -103,12 +106,18 @@ int main(int argc, char **argv)
     const int passes = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
 
     std::vector<Contender> contenders = {
-        {"plain loop", true, false, false, {}},
-        {"pelandor --thumbnails", false, false, false, {}},
-        {"plain loop, one core", true, true, false, {}},
-        {"pelandor --thumbnails, one core", false, true, false, {}},
-        {"pelandor --thumbnails, seen before", false, false, true, {}},
+        {"plain loop", true, false, false, false, {}},
+        {"pelandor --thumbnails", false, false, false, false, {}},
+        {"plain loop, one core", true, true, false, false, {}},
+        {"pelandor --thumbnails, one core", false, true, false, false, {}},
+        {"pelandor --thumbnails, seen before", false, false, true, false, {}},
     };
+    const std::string windowReading = argc > 5 ? fs::absolute(argv[5]).string() : std::string();
+    if (!windowReading.empty()) {
+        contenders.push_back({"window reading", false, false, false, true, {}});
+        contenders.push_back({"window reading, seen before", false, false, true, true, {}});
+    }
+    const fs::path windowCache = makeTemporary("pelandor-bench-cache");
     const fs::path warmCache = makeTemporary("pelandor-bench-cache");
     for (int pass = 0; pass < passes; ++pass) {
         for (Contender &c : contenders) {
@@ -117,11 +126,14 @@ int main(int argc, char **argv)
             std::vector<std::string> args;
             if (c.plain)
                 args = {plain, folder};
+            else if (c.window)
+                args = {windowReading, folder};
             else
                 args = {pelandor, "--thumbnails", folder, out.string(), "--type", "*.JPG"};
+            const fs::path &filled = c.window ? windowCache : warmCache;
             if (c.warmCache && pass == 0)
-                run(args, warmCache, false); // fills the cache
-            const Times t = run(args, c.warmCache ? warmCache : coldCache, c.oneCore);
+                run(args, filled, false); // fills the cache
+            const Times t = run(args, c.warmCache ? filled : coldCache, c.oneCore);
             c.best.wall = std::min(c.best.wall, t.wall);
             c.best.cpu = std::min(c.best.cpu, t.cpu);
             fs::remove_all(out);
@@ -129,6 +141,7 @@ int main(int argc, char **argv)
         }
     }
     fs::remove_all(warmCache);
+    fs::remove_all(windowCache);
 
     std::printf("folder: %s, best of %d, contenders alternating\n", folder.c_str(), passes);
     std::printf("%-36s %9s %9s %11s %10s\n", "", "wall s", "CPU s", "wall ratio", "CPU ratio");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Thumbnail speed benchmark: the plain libjpeg-turbo loop beside
-# `pelandor --thumbnails` on the photo corpus, alternating, best of PASSES.
+# `pelandor --thumbnails` and the main window reading the photo corpus,
+# alternating, best of PASSES.
 #   usage: thumbnail_speed.sh BUILD_DIR [FOLDER] [PASSES]
 # Without FOLDER the photo corpus is collected into a temporary folder first.
 set -euo pipefail
@@ -18,4 +19,5 @@ if [ -z "$folder" ]; then
   [ -n "$corpus" ] || { echo "photo-corpus.sh not found; pass a folder" >&2; exit 1; }
   bash "$corpus" "$folder"
 fi
-"$build/bench/bench_thumbnail_speed" "$build/bench/plain_thumbnail_loop" "$build/bin/pelandor" "$folder" "$passes"
+"$build/bench/bench_thumbnail_speed" "$build/bench/plain_thumbnail_loop" "$build/bin/pelandor" "$folder" "$passes" \
+  "$build/bench/bench_window_reading"
