@@ -111,6 +111,11 @@ int main(int argc, char **argv)
     }
     app.processEvents();
     double windowTotal = timer.nsecsElapsed() / 1e9;
+    // The first reading decodes every file (given an empty thumbnail cache,
+    // e.g. XDG_CACHE_HOME pointing at a new folder); the later ones find the
+    // folder seen before.
+    const double firstReading = windowTotal;
+    double seenBefore = 1e9;
     const long after = residentKilobytes();
     QList<qint64> best = done;
     qint64 bestStart = start;
@@ -122,6 +127,7 @@ int main(int argc, char **argv)
         window.mnuView_readClick();
         app.processEvents();
         const double total = timer.nsecsElapsed() / 1e9;
+        seenBefore = std::min(seenBefore, total);
         if (total < windowTotal) {
             windowTotal = total;
             best = done;
@@ -152,6 +158,8 @@ int main(int argc, char **argv)
         std::printf("first 1000 files: %.3f s\n", first);
         std::printf("last 1000 files:  %.3f s (ratio %.2f, target at most 1.5)\n", last, last / first);
     }
+    std::printf("window, first reading:      %.3f s\n", firstReading);
+    std::printf("window, folder seen before: %.3f s (target under 1 s)\n", seenBefore);
     std::printf("window total:   %.3f s\n", windowTotal);
     std::printf("headless total: %.3f s (ratio %.2f, target at most 1.5)\n", headlessTotal,
                 windowTotal / headlessTotal);
