@@ -64,7 +64,7 @@ ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern, T
         result.width = picture->width();
         result.height = picture->height();
         result.bitDepth = record.bitDepth;
-        if (key && outcome == BuiltInOutcome::Decoded)
+        if (key && outcome == BuiltInOutcome::Decoded && ThumbnailCache::worthKeeping(result.width, result.height))
             cache->store(*key, entryOf(result));
         return result;
     };

@@ -123,6 +123,11 @@ std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QStri
     return key;
 }
 
+bool ThumbnailCache::worthKeeping(int width, int height)
+{
+    return qint64(width) * height > qint64(4) * 96 * 96;
+}
+
 QString ThumbnailCache::entryPath(const QByteArray &key) const
 {
     return m_folder + QLatin1Char('/')

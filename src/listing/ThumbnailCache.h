@@ -52,6 +52,11 @@ public:
     // pixels; nothing when the file cannot be looked up or the route is empty.
     static std::optional<QByteArray> keyOf(const QString &path, const QString &route, QSize cellSize);
 
+    // Whether a picture decoded by the built-in decoders is worth an entry:
+    // one of at most four cells' pixels decodes faster than its entry is read
+    // and written, so such pictures are decoded every time.
+    static bool worthKeeping(int width, int height);
+
     std::optional<Entry> find(const QByteArray &key) const;
     void store(const QByteArray &key, const Entry &entry);
     void remove(const QByteArray &key);

@@ -19,7 +19,8 @@ void ThumbnailRefresher::refresh(SingleImageDecoder &decoder, const QList<Item> 
         const Bitmap &decoded = decoder.decode(item.path);
         const QImage cell = ThumbnailCell::compose(decoded);
         if (const std::optional<QByteArray> key = ThumbnailCache::keyOf(item.path, decoder.cacheRoute(), cellSize)) {
-            if (decoder.cacheable())
+            const bool builtIn = decoder.cacheRoute() == ThumbnailCache::builtInRoute();
+            if (decoder.cacheable() && (!builtIn || ThumbnailCache::worthKeeping(decoded.width(), decoded.height())))
                 cache->store(*key, {cell, decoded.width(), decoded.height(), decoder.bitDepth()});
             else
                 cache->remove(*key);

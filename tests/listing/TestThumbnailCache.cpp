@@ -84,8 +84,8 @@ private slots:
         for (const QString &folder : {m_images, m_modules, m_cache})
             QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
         QVERIFY(QFile::copy(QStringLiteral(PELANDOR_TEST_MODULE_DIR "/") + Module, m_modules + '/' + Module));
-        QVERIFY(writeBmpFile(m_images + QStringLiteral("/a.bmp"), solid(20, 20, qRgb(250, 0, 0))));
-        QVERIFY(writeJpegFile(m_images + QStringLiteral("/b.jpg"), solid(200, 100, qRgb(0, 0, 250))));
+        QVERIFY(writeBmpFile(m_images + QStringLiteral("/a.bmp"), solid(250, 200, qRgb(250, 0, 0))));
+        QVERIFY(writeJpegFile(m_images + QStringLiteral("/b.jpg"), solid(400, 200, qRgb(0, 0, 250))));
         QVERIFY(writeText(m_images + QStringLiteral("/c.fak"), "FAKE rgb24"));
         QVERIFY(writeText(m_images + QStringLiteral("/broken.jpg"), "\xFF\xD8 broken"));
         QVERIFY(writeText(m_images + QStringLiteral("/broken.fak"), "FAKE fail"));
@@ -125,12 +125,12 @@ private slots:
         const QString a = m_images + QStringLiteral("/a.bmp");
         const QDateTime time = QFileInfo(a).lastModified();
         if (change == QLatin1String("time")) {
-            QVERIFY(writeBmpFile(a, solid(20, 20, qRgb(0, 250, 0))));
+            QVERIFY(writeBmpFile(a, solid(250, 200, qRgb(0, 250, 0))));
             QFile file(a);
             QVERIFY(file.open(QIODevice::ReadWrite));
             QVERIFY(file.setFileTime(time.addSecs(-100), QFileDevice::FileModificationTime));
         } else if (change == QLatin1String("size")) {
-            QVERIFY(writeBmpFile(a, solid(21, 20, qRgb(0, 250, 0))));
+            QVERIFY(writeBmpFile(a, solid(251, 200, qRgb(0, 250, 0))));
             QFile file(a);
             QVERIFY(file.open(QIODevice::ReadWrite));
             QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
@@ -182,9 +182,21 @@ private slots:
         read(model, cache);
         QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
         QVERIFY(qBlue(centre(model, QStringLiteral("b.jpg"))) > 200);
-        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("b.jpg")), 3), QStringLiteral("200 * 100"));
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("b.jpg")), 3), QStringLiteral("400 * 200"));
         for (const QString &name : damaged) // replaced by whole entries
             QVERIFY(QFileInfo(m_cache + '/' + name).size() > 96 * 96 * 3);
+    }
+
+    // A picture of a few cells' pixels decodes faster than its entry loads:
+    // it is not kept.
+    void smallPicturesAreNotKept()
+    {
+        QVERIFY(writeBmpFile(m_images + QStringLiteral("/tiny.bmp"), solid(60, 40, qRgb(1, 2, 3))));
+        ThumbnailCache cache(m_cache);
+        FileListModel model;
+        read(model, cache);
+        QCOMPARE(entryCount(m_cache), 3);
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("tiny.bmp")), 3), QStringLiteral("60 * 40"));
     }
 
     // A cache folder that cannot be made: the reading goes on uncached.
