@@ -40,7 +40,9 @@ void ReadAhead::work()
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         int index = -1;
-        m_changed.wait(lock, [&] { return m_stopping || m_nextClaim >= int(m_paths.size()) || (index = claimAhead()) >= 0; });
+        m_changed.wait(lock, [&] {
+            return m_stopping || m_nextClaim >= int(m_paths.size()) || (index = claimAhead()) >= 0;
+        });
         if (index < 0)
             return;
         lock.unlock();

@@ -197,7 +197,8 @@ private slots:
     {
         QTemporaryDir dir;
         for (int i = 0; i < 24; ++i)
-            QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), solid(40 + i, 30, qRgb(i * 10, 0, 0))));
+            QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i)),
+                                  solid(40 + i, 30, qRgb(i * 10, 0, 0))));
         QStringList directoryOrder;
         QDirIterator entries(dir.path(), QDir::Files | QDir::NoDotAndDotDot);
         while (entries.hasNext())

@@ -242,7 +242,8 @@ private slots:
     void twoProcesses()
     {
         for (int i = 0; i < 30; ++i)
-            QVERIFY(writeJpegFile(m_images + QStringLiteral("/p%1.jpg").arg(i), solid(300 + i, 200, qRgb(i * 8, 90, 0))));
+            QVERIFY(writeJpegFile(m_images + QStringLiteral("/p%1.jpg").arg(i),
+                                  solid(300 + i, 200, qRgb(i * 8, 90, 0))));
         QProcessEnvironment uncachedEnv = QProcessEnvironment::systemEnvironment();
         uncachedEnv.insert(QStringLiteral("XDG_CACHE_HOME"), m_root.filePath(QStringLiteral("file-not-folder")));
         QVERIFY(writeText(m_root.filePath(QStringLiteral("file-not-folder")), "x"));
