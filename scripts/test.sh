@@ -3,7 +3,8 @@
 # Debian package and checks the installed copy; then runs the tests labelled
 # "sanitized" (decoders, loader, writers, regression files, modules, listing
 # core, viewer and main window) once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and the listing tests labelled "threads" (the
+# reading loop's worker thread) under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -16,3 +17,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELANDOR_SANITIZE=ON -DPELAN
 cmake --build build-asan -j"$(nproc)" --target pelandor_sanitized_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -L sanitized
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELANDOR_SANITIZE_THREAD=ON -DPELANDOR_BENCH=OFF
+cmake --build build-tsan -j"$(nproc)" --target pelandor_thread_tests
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/listing/tsan.supp" \
+    ctest --test-dir build-tsan --output-on-failure -L threads

@@ -14,6 +14,7 @@
 #include "app/TMainWindow.h"
 #include "app/ToolGlyphs.h"
 #include "listing/HeadlessReport.h"
+#include "listing/ThumbnailCache.h"
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
@@ -86,6 +87,13 @@ int ApplicationShell::run(int argc, char **argv)
     case CommandLine::Action::ListTypes: {
         QCoreApplication app(argc, argv);
         return listTypes(QCoreApplication::applicationDirPath());
+    }
+    case CommandLine::Action::ClearCache: {
+        ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        if (cache.clear())
+            return 0;
+        writeTo(stderr, QStringLiteral("pelandor: cannot empty %1\n").arg(cache.folder()));
+        return StartFailedStatus;
     }
     case CommandLine::Action::Headless: {
         // Drawing thumbnails needs a GUI application, but never a display.

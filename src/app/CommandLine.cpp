@@ -47,6 +47,12 @@ CommandLine::Parsed CommandLine::parse(const QStringList &args)
             parsed.error = QStringLiteral("--list-types takes no other arguments");
         return parsed;
     }
+    if (args.contains(QStringLiteral("--clear-cache"))) {
+        parsed.action = args.size() == 1 ? Action::ClearCache : Action::BadUsage;
+        if (parsed.action == Action::BadUsage)
+            parsed.error = QStringLiteral("--clear-cache takes no other arguments");
+        return parsed;
+    }
     if (HeadlessReport::isHeadlessCommand(args)) {
         parsed.action = Action::Headless; // its own parser checks the rest
         return parsed;
@@ -83,7 +89,7 @@ QString CommandLine::usageText()
         "Usage: pelandor [FOLDER | FILE...]\n"
         "       pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date] [--descending]\n"
         "       pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]\n"
-        "       pelandor --list-types | --help | --version\n"
+        "       pelandor --list-types | --clear-cache | --help | --version\n"
         "\n"
         "A thumbnail image browser.\n"
         "\n"
@@ -98,6 +104,7 @@ QString CommandLine::usageText()
         "  --thumbnails FOLDER OUTDIR\n"
         "                       write every listed image's thumbnail as OUTDIR/NAME.bmp\n"
         "  --list-types         print the type list: text, tab, module file\n"
+        "  --clear-cache        empty the thumbnail cache ($XDG_CACHE_HOME/pelandor)\n"
         "  -h, --help           print this help and exit\n"
         "  --version            print the version and exit\n");
 }

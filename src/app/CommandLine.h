@@ -10,7 +10,7 @@ namespace pelandor {
 
 class CommandLine {
 public:
-    enum class Action { Window, Help, Version, ListTypes, Headless, BadUsage };
+    enum class Action { Window, Help, Version, ListTypes, ClearCache, Headless, BadUsage };
 
     struct Parsed {
         Action action = Action::Window;

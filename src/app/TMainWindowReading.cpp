@@ -16,6 +16,7 @@
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
 #include "listing/ReadingPass.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
 #include "platform/VolumeList.h"
@@ -89,7 +90,9 @@ void TMainWindow::FolderTree1Change()
         // Cells are made for the screen the window is on now.
         ImageList1->setDevicePixelRatio(devicePixelRatioF());
 
+        ThumbnailCache cache(ThumbnailCache::defaultFolder());
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
+        pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
         pass.setFileDone([this] {
             QCoreApplication::processEvents();

@@ -74,7 +74,7 @@ void TMainWindow::popMnu_refleshClick()
             if (target.isValid())
                 ImageList1->replace(model->imageIndex(target.row()), cell);
         },
-        [] { QCoreApplication::processEvents(); }, ImageList1->devicePixelRatio());
+        [] { QCoreApplication::processEvents(); }, nullptr, ImageList1->devicePixelRatio());
 }
 
 void TMainWindow::popMnu_imagecopyClick()

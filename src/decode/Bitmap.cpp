@@ -1,5 +1,7 @@
 #include "decode/Bitmap.h"
 
+#include <limits>
+#include <new>
 #include <utility>
 
 namespace pelandor {
@@ -81,6 +83,52 @@ void Bitmap::setPixelFormat(PixelFormat format)
     } else {
         m_image = m_image.convertToFormat(want);
     }
+}
+
+namespace {
+
+using Block = std::shared_ptr<uchar[]>;
+
+// Called when the last QImage on a reshaped block goes: drops its share.
+void releaseShare(void *share)
+{
+    delete static_cast<Block *>(share);
+}
+
+} // namespace
+
+bool Bitmap::reshape(PixelFormat format, int width, int height)
+{
+    // Letting go of the picture first gives its share back if nobody else
+    // holds a copy of it.
+    m_image = QImage();
+    m_format = format;
+    m_masks = {0, 0, 0};
+    if (width <= 0 || height <= 0)
+        return false;
+    const QImage::Format storage = storageFormat(format);
+    const qsizetype depth = QImage::toPixelFormat(storage).bitsPerPixel();
+    // Rows padded to 32 bits, as QImage lays out its own pictures.
+    const qsizetype stride = ((qsizetype(width) * depth + 31) / 32) * 4;
+    if (stride > std::numeric_limits<int>::max() || stride > std::numeric_limits<qsizetype>::max() / height)
+        return false;
+    const size_t bytes = size_t(stride) * size_t(height);
+    if (!m_block || m_block.use_count() > 1 || m_blockSize < bytes) {
+        m_block.reset();
+        m_blockSize = 0;
+        uchar *memory = new (std::nothrow) uchar[bytes];
+        if (!memory)
+            return false;
+        m_block = Block(memory);
+        m_blockSize = bytes;
+    }
+    auto *share = new Block(m_block);
+    m_image = QImage(m_block.get(), width, height, stride, storage, releaseShare, share);
+    if (m_image.isNull()) {
+        delete share;
+        return false;
+    }
+    return true;
 }
 
 bool Bitmap::setSize(int w, int h)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace pelandor {
 
@@ -56,6 +57,19 @@ public:
     // Changes the pixel format, converting the present content.
     void setPixelFormat(PixelFormat format);
 
+    // Makes the picture width x height in `format` with its pixels left for
+    // the caller to write (bits()). The pixel memory of the previous picture
+    // is used again when it is large enough and no copy of that picture is
+    // held anywhere else; otherwise new memory is taken. A decoding loop that
+    // reuses one bitmap so touches its memory once, not once per file.
+    // Returns false, the bitmap emptied, when the memory cannot be had.
+    bool reshape(PixelFormat format, int width, int height);
+    // The writable pixel rows, bytesPerLine() apart (detaches a shared picture).
+    uchar *bits() { return m_image.bits(); }
+    qsizetype bytesPerLine() const { return m_image.bytesPerLine(); }
+    // The colour table of a palette picture.
+    void setPalette(const QList<QRgb> &colours) { m_image.setColorTable(colours); }
+
     // Resizes to w x h (content is not kept), in the present pixel format.
     // Returns false when the size cannot be allocated.
     bool setSize(int w, int h);
@@ -74,6 +88,10 @@ private:
     PixelFormat m_format = PixelFormat::Device;
     QImage m_image;
     std::array<uint32_t, 3> m_masks{0, 0, 0};
+    // The memory reshape() hands out; every QImage made on it holds a share,
+    // so it is written again only when the bitmap holds the one share left.
+    std::shared_ptr<uchar[]> m_block;
+    size_t m_blockSize = 0;
 };
 
 } // namespace pelandor

@@ -18,8 +18,6 @@ namespace {
 const QString BmpPattern = QStringLiteral("*.BMP");
 const QString JpgPattern = QStringLiteral("*.JPG");
 
-enum class BuiltInOutcome { Decoded, Failed, TryPlugin };
-
 BuiltInOutcome decodeBuiltIn(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
                              const QString &pattern)
 {
@@ -45,44 +43,56 @@ BuiltInOutcome decodeBuiltIn(bool jpegPluginFound, Bitmap &target, PictureInfo &
     return BuiltInOutcome::Failed;
 }
 
-void loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record, const QString &path)
+bool loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record, const QString &path)
 {
     target.clear();
     std::memset(&record, 0, sizeof record);
     try {
         target.setPixelFormat(PixelFormat::Bits24);
         if (!host)
-            return;
+            return false;
         // A path the host could not open as a regular file is not handed to
         // the module again: its own open of a FIFO could wait for ever.
-        if (host->GetBitmap(target, path) == PictureSource::NotRegularFileResult)
-            return;
+        const int picture = host->GetBitmap(target, path);
+        if (picture == PictureSource::NotRegularFileResult)
+            return false;
         const QByteArray source = path.toUtf8();
-        host->GetPictureInfo(source.constData(), 0, 0, &record);
+        const int info = host->GetPictureInfo(source.constData(), 0, 0, &record);
+        return picture == 0 && info == 0;
     } catch (...) {
         // A module that failed half-way must not leave a half-made picture.
         target.clear();
+        return false;
     }
 }
 
 } // namespace
 
-void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+bool IsBuiltInPattern(const QString &pattern)
+{
+    return pattern == BmpPattern || pattern == JpgPattern;
+}
+
+BuiltInOutcome LoadBuiltInImage(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
+                                const QString &pattern)
+{
+    const BuiltInOutcome outcome = decodeBuiltIn(jpegPluginFound, target, record, path, pattern);
+    if (outcome == BuiltInOutcome::Failed) {
+        target.clear();
+        record.bitDepth = 0;
+    }
+    return outcome;
+}
+
+bool LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
                        const QString &path, const QString &pattern)
 {
-    if (pattern == BmpPattern || pattern == JpgPattern) {
-        switch (decodeBuiltIn(jpegPluginFound, target, record, path, pattern)) {
-        case BuiltInOutcome::Decoded:
-            return;
-        case BuiltInOutcome::Failed:
-            target.clear();
-            record.bitDepth = 0;
-            return;
-        case BuiltInOutcome::TryPlugin:
-            break;
-        }
+    if (IsBuiltInPattern(pattern)) {
+        const BuiltInOutcome outcome = LoadBuiltInImage(jpegPluginFound, target, record, path, pattern);
+        if (outcome != BuiltInOutcome::TryPlugin)
+            return outcome == BuiltInOutcome::Decoded;
     }
-    loadThroughPlugin(host, target, record, path);
+    return loadThroughPlugin(host, target, record, path);
 }
 
 std::optional<ImageTypeEntry> FindImageType(const QString &path, const ImageTypeList &types)

@@ -26,8 +26,27 @@ class PictureSource;
 //   first (so a failed decode never shows the previous file), the target is set
 //   to 24 bits, then `host` decodes the file and fills the record; its results
 //   are not examined. A null host leaves both cleared.
-void LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
+// Returns whether the file was decoded without any failure (the host's two
+// calls both succeeded on the plug-in route), which callers need only to
+// know what may be kept.
+bool LoadImageToBitmap(bool jpegPluginFound, PictureSource *host, Bitmap &target, PictureInfo &record,
                        const QString &path, const QString &pattern);
+
+// Whether a pattern takes the built-in route: exactly "*.BMP" or "*.JPG".
+bool IsBuiltInPattern(const QString &pattern);
+
+enum class BuiltInOutcome {
+    Decoded,
+    Failed,    // target emptied, bitDepth 0, as LoadImageToBitmap leaves them
+    TryPlugin, // the JPEG decoder found no start-of-image marker and a module claims JPEG
+};
+
+// The built-in part of LoadImageToBitmap for a built-in pattern. It never
+// touches a plug-in host, so it may run on any thread; a TryPlugin outcome
+// leaves target and record as they were, for LoadImageToBitmap to finish on
+// the host's thread.
+BuiltInOutcome LoadBuiltInImage(bool jpegPluginFound, Bitmap &target, PictureInfo &record, const QString &path,
+                                const QString &pattern);
 
 // The type entry whose pattern's extension matches the file's extension
 // (compared upper-cased; ".JPEG" and ".JPE" count as ".JPG"), searching every

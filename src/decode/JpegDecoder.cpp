@@ -1,16 +1,23 @@
 // JPEG decoder. The library writes its output rows straight into the
 // picture's own rows (only CMYK goes through one row of its own for the
-// conversion), so a decode costs one pixel buffer and no copies.
+// conversion), so a decode costs one pixel buffer and no copies. Files are
+// read in 64 KB pieces as the library asks for them, never whole.
 #include "decode/JpegDecoder.h"
 
 #include "decode/Bitmap.h"
 #include "decode/ImageFile.h"
 #include "decode/JpegErrorManager.h"
 
+#include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <optional>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jerror.h>
 
@@ -31,9 +38,19 @@ constexpr uint64_t MaxPixelsPerByte = 1024;
 constexpr uint64_t MaxPixels = SPI_MAX_PIXELS;
 constexpr int RowsPerCall = 16;
 
-struct DecodeOutput {
-    QImage image;
-    PixelFormat format = PixelFormat::Bits24;
+// The compressed data: a whole file in memory, or an open file read in
+// pieces through a buffer of its own.
+struct FileSource {
+    static constexpr size_t BufferSize = 64 * 1024;
+    jpeg_source_mgr pub;
+    int fd;
+    JOCTET buffer[BufferSize];
+};
+
+struct Input {
+    const uchar *data = nullptr; // the whole file, or
+    FileSource *file = nullptr;  // the open file, its first bytes already read
+    uint64_t size = 0;           // the file's size in bytes
 };
 
 inline uchar mul255(unsigned a, unsigned b)
@@ -63,17 +80,69 @@ void cmykRowToRgb(const JSAMPLE *cmyk, uchar *rgb, JDIMENSION width, bool invert
     }
 }
 
+void initFileSource(j_decompress_ptr)
+{
+}
+
+// Refills the buffer. The end of the file (also one that shrank while it was
+// read) gives a warning and an end-of-image marker, exactly as the memory
+// source does, so a short file decodes the same from a file as from memory.
+boolean fillFileBuffer(j_decompress_ptr cinfo)
+{
+    auto *source = reinterpret_cast<FileSource *>(cinfo->src);
+    ssize_t n;
+    do {
+        n = ::read(source->fd, source->buffer, FileSource::BufferSize);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        ERREXIT(cinfo, JERR_FILE_READ);
+    if (n == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->buffer[0] = JOCTET(0xFF);
+        source->buffer[1] = JOCTET(JPEG_EOI);
+        n = 2;
+    }
+    source->pub.next_input_byte = source->buffer;
+    source->pub.bytes_in_buffer = size_t(n);
+    return TRUE;
+}
+
+void skipFileData(j_decompress_ptr cinfo, long count)
+{
+    if (count <= 0)
+        return;
+    jpeg_source_mgr *source = cinfo->src;
+    while (size_t(count) > source->bytes_in_buffer) {
+        count -= long(source->bytes_in_buffer);
+        fillFileBuffer(cinfo);
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= size_t(count);
+}
+
+void termFileSource(j_decompress_ptr)
+{
+}
+
 // The library part of the decode. Everything with a destructor lives in the
 // caller's frame, so a jump back from the error manager skips none.
-bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const uchar *data, size_t size,
-               DecodeOutput *output)
+bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const Input &input, Bitmap &target)
 {
     if (setjmp(errors->recovery)) {
         jpeg_destroy_decompress(cinfo);
         return false;
     }
     jpeg_create_decompress(cinfo);
-    jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
+    if (input.file) {
+        input.file->pub.init_source = initFileSource;
+        input.file->pub.fill_input_buffer = fillFileBuffer;
+        input.file->pub.skip_input_data = skipFileData;
+        input.file->pub.resync_to_restart = jpeg_resync_to_restart;
+        input.file->pub.term_source = termFileSource;
+        cinfo->src = &input.file->pub;
+    } else {
+        jpeg_mem_src(cinfo, input.data, static_cast<unsigned long>(input.size));
+    }
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -86,20 +155,20 @@ bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const uc
     cinfo->do_block_smoothing = TRUE;
     cinfo->buffered_image = FALSE;
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+    PixelFormat format = PixelFormat::Bits24;
     if (cinfo->num_components == 1) {
         cinfo->out_color_space = JCS_GRAYSCALE;
         cinfo->quantize_colors = TRUE;
         cinfo->desired_number_of_colors = 236;
         cinfo->dither_mode = JDITHER_FS;
         cinfo->two_pass_quantize = FALSE;
-        output->format = PixelFormat::Bits8;
+        format = PixelFormat::Bits8;
     } else {
         cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-        output->format = PixelFormat::Bits24;
     }
 
     const uint64_t pixels = uint64_t(cinfo->image_width) * cinfo->image_height;
-    const bool lyingHuffmanHeader = !cinfo->arith_code && pixels > uint64_t(size) * MaxPixelsPerByte;
+    const bool lyingHuffmanHeader = !cinfo->arith_code && pixels > input.size * MaxPixelsPerByte;
     if (pixels == 0 || pixels > MaxPixels || lyingHuffmanHeader) {
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -108,22 +177,21 @@ bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const uc
     jpeg_start_decompress(cinfo);
     const JDIMENSION width = cinfo->output_width;
     const JDIMENSION height = cinfo->output_height;
-    output->image = QImage(int(width), int(height), Bitmap::storageFormat(output->format));
-    if (output->image.isNull()) {
+    if (!target.reshape(format, int(width), int(height))) {
         jpeg_destroy_decompress(cinfo);
         return false;
     }
-    if (output->format == PixelFormat::Bits8) {
+    if (format == PixelFormat::Bits8) {
         QList<QRgb> greys(cinfo->actual_number_of_colors);
         for (int i = 0; i < cinfo->actual_number_of_colors; ++i) {
             const int v = cinfo->colormap[0][i];
             greys[i] = qRgb(v, v, v);
         }
-        output->image.setColorTable(greys);
+        target.setPalette(greys);
     }
 
-    uchar *const firstRow = output->image.bits();
-    const qsizetype stride = output->image.bytesPerLine();
+    uchar *const firstRow = target.bits();
+    const qsizetype stride = target.bytesPerLine();
     JSAMPROW rows[RowsPerCall];
     if (cmyk) {
         const bool inverted = cinfo->saw_Adobe_marker;
@@ -162,23 +230,60 @@ JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out)
     std::memset(&cinfo, 0, sizeof cinfo);
     JpegErrorManager errors;
     errors.install(reinterpret_cast<j_common_ptr>(&cinfo));
-    DecodeOutput output;
-    if (!runDecode(&cinfo, &errors, data, size, &output))
+    Input input;
+    input.data = data;
+    input.size = size;
+    // A picture of its own, so that a failure leaves `out` as it was.
+    Bitmap decoded;
+    if (!runDecode(&cinfo, &errors, input, decoded))
         return errors.lastCode == JERR_NO_SOI ? JpegResult::NotJpeg : JpegResult::Failed;
-    out.assign(output.format, std::move(output.image));
-    out.setMasks({0, 0, 0});
+    out = std::move(decoded);
     return JpegResult::Ok;
 }
 
 JpegResult decodeJpegFile(const QString &path, Bitmap &out)
 {
-    // The start-of-image marker is checked before the file is read whole.
-    const ImageFileData file = readImageFile(path, QByteArrayView("\xFF\xD8", 2));
-    if (file.status == ImageFileStatus::WrongSignature)
-        return JpegResult::NotJpeg;
-    if (file.status != ImageFileStatus::Read)
+    // Non-blocking, so that a pipe or device named like an image never
+    // blocks the open; only regular files are read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return JpegResult::Failed;
-    return decodeJpeg(reinterpret_cast<const uchar *>(file.bytes.constData()), size_t(file.bytes.size()), out);
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MaxImageFileSize)
+        return JpegResult::Failed;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // The source belongs to this frame, which the library's jump never leaves.
+    auto source = std::make_unique_for_overwrite<FileSource>();
+    source->fd = fd;
+    ssize_t n;
+    do {
+        n = ::read(fd, source->buffer, FileSource::BufferSize);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return JpegResult::Failed;
+    if (n < 2 || source->buffer[0] != 0xFF || source->buffer[1] != 0xD8)
+        return JpegResult::NotJpeg;
+    std::memset(&source->pub, 0, sizeof source->pub);
+    source->pub.next_input_byte = source->buffer;
+    source->pub.bytes_in_buffer = size_t(n);
+
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    JpegErrorManager errors;
+    errors.install(reinterpret_cast<j_common_ptr>(&cinfo));
+    Input input;
+    input.file = source.get();
+    input.size = uint64_t(info.st_size);
+    if (!runDecode(&cinfo, &errors, input, out)) {
+        out.clear();
+        return errors.lastCode == JERR_NO_SOI ? JpegResult::NotJpeg : JpegResult::Failed;
+    }
+    return JpegResult::Ok;
 }
 
 } // namespace pelandor

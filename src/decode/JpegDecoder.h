@@ -27,8 +27,11 @@ enum class JpegResult {
 // with grey) do not fail the decode. On failure `out` is untouched.
 JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out);
 
-// Reads the file at `path` in one go and decodes it with decodeJpeg. A file
-// that cannot be read is Failed; an empty file is NotJpeg.
+// Decodes the file at `path` as decodeJpeg does, reading it in pieces as the
+// decode goes, into the memory `out` already has when it is large enough
+// (Bitmap::reshape). A file that cannot be read or is no regular file is
+// Failed; an empty file is NotJpeg. On failure `out` is either untouched
+// (nothing decoded yet) or emptied.
 JpegResult decodeJpegFile(const QString &path, Bitmap &out);
 
 } // namespace pelandor

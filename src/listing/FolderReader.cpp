@@ -2,15 +2,76 @@
 
 #include <QDirIterator>
 #include <QPersistentModelIndex>
+#include <memory>
+#include <optional>
 
 #include "decode/ImageLoader.h"
 #include "platform/FileNames.h"
 #include "listing/FileListModel.h"
 #include "listing/ItemTexts.h"
+#include "listing/ReadAhead.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
 
 namespace pelandor {
+
+namespace {
+
+std::optional<QByteArray> cacheKey(ThumbnailCache *cache, const QString &path, const QString &route, qreal ratio)
+{
+    if (!cache)
+        return std::nullopt;
+    const int side = ThumbnailCell::pixelSize(ratio);
+    return ThumbnailCache::keyOf(path, route, QSize(side, side));
+}
+
+ReadAhead::Result resultOf(const ThumbnailCache::Entry &entry)
+{
+    ReadAhead::Result result;
+    result.cell = entry.cell;
+    result.width = entry.width;
+    result.height = entry.height;
+    result.bitDepth = entry.bitDepth;
+    return result;
+}
+
+ThumbnailCache::Entry entryOf(const ReadAhead::Result &result)
+{
+    return {result.cell, result.width, result.height, result.bitDepth};
+}
+
+// The decode of one thread: the cache first, then the built-in route into
+// the thread's own picture, reused from file to file, and the cell made from
+// it there.
+ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern, ThumbnailCache *cache,
+                                 const QString &route, qreal ratio)
+{
+    auto picture = std::make_shared<Bitmap>();
+    return [picture, jpegPluginFound, pattern, cache, route, ratio](const QString &path) {
+        const std::optional<QByteArray> key = cacheKey(cache, path, route, ratio);
+        if (key) {
+            if (const std::optional<ThumbnailCache::Entry> hit = cache->find(*key))
+                return resultOf(*hit);
+        }
+        ReadAhead::Result result;
+        PictureInfo record{};
+        const BuiltInOutcome outcome = LoadBuiltInImage(jpegPluginFound, *picture, record, path, pattern);
+        if (outcome == BuiltInOutcome::TryPlugin) {
+            result.needsModule = true;
+            return result;
+        }
+        result.cell = ThumbnailCell::compose(*picture, ratio);
+        result.width = picture->width();
+        result.height = picture->height();
+        result.bitDepth = record.bitDepth;
+        if (key && outcome == BuiltInOutcome::Decoded && ThumbnailCache::worthKeeping(result.width, result.height))
+            cache->store(*key, entryOf(result));
+        return result;
+    };
+}
+
+} // namespace
 
 FolderReader::FolderReader(FileListModel &model, PictureSource *host, bool jpegPluginFound)
     : m_model(model)
@@ -32,18 +93,37 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
     // Files and links to files; hidden (dot) names, folders, devices, sockets
     // and dangling links are left out. The iterator keeps the directory order.
     QDirIterator entries(folderPath, QDir::Files | QDir::NoDotAndDotDot);
+    QStringList names;
+    QStringList paths;
+    QList<qint64> sizes;
     while (entries.hasNext()) {
         entries.next();
         const QString name = entries.fileName();
         if (FileNames::imageExtensionOf(name) != patternExtension)
             continue;
-        if (!readFile(folderPath, name, entries.fileInfo().size(), pattern))
+        names << name;
+        paths << FileNames::joinPath(folderPath, name);
+        sizes << entries.fileInfo().size();
+    }
+    std::unique_ptr<ReadAhead> ahead;
+    if (IsBuiltInPattern(pattern)) {
+        const bool jpegPluginFound = m_jpegPluginFound;
+        ThumbnailCache *cache = m_cache;
+        const QString route = m_route;
+        const qreal ratio = m_model.thumbnails()->devicePixelRatio();
+        ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern, cache, route, ratio] {
+            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio);
+        });
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i))
             return false;
     }
     return true;
 }
 
-bool FolderReader::readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern)
+bool FolderReader::readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
+                            ReadAhead *ahead, int index)
 {
     // A persistent index: a modal box shown while decoding lets the user
     // sort, so the placeholder may move before it is completed.
@@ -51,15 +131,35 @@ bool FolderReader::readFile(const QString &folderPath, const QString &name, qint
     if (m_placeholderAdded)
         m_placeholderAdded(placeholder.row());
 
-    const QString path = FileNames::joinPath(folderPath, name);
-    LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
-    const QImage cell = ThumbnailCell::compose(m_decoded, m_model.thumbnails()->devicePixelRatio());
+    ReadAhead::Result decoded;
+    if (ahead)
+        decoded = ahead->take(index);
+    if (!ahead || decoded.needsModule) {
+        // A module's type, on this thread. A file the built-in decoder passed
+        // on to a module is not cached: its route is not this reader's.
+        const qreal ratio = m_model.thumbnails()->devicePixelRatio();
+        const std::optional<QByteArray> key = ahead ? std::nullopt : cacheKey(m_cache, path, m_route, ratio);
+        std::optional<ThumbnailCache::Entry> hit;
+        if (key)
+            hit = m_cache->find(*key);
+        if (hit) {
+            decoded = resultOf(*hit);
+        } else {
+            const bool ok = LoadImageToBitmap(m_jpegPluginFound, m_host, m_decoded, m_record, path, pattern);
+            decoded.cell = ThumbnailCell::compose(m_decoded, ratio);
+            decoded.width = m_decoded.width();
+            decoded.height = m_decoded.height();
+            decoded.bitDepth = m_record.bitDepth;
+            if (key && ok)
+                m_cache->store(*key, entryOf(decoded));
+        }
+    }
 
     FileListItem item;
     item.caption = name;
     item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
-                     imageSizeText(m_decoded.width(), m_decoded.height()), ColorDepthText(m_record.bitDepth)};
-    item.imageIndex = m_model.thumbnails()->add(cell);
+                     imageSizeText(decoded.width, decoded.height), ColorDepthText(decoded.bitDepth)};
+    item.imageIndex = m_model.thumbnails()->add(decoded.cell);
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);
 

@@ -3,6 +3,9 @@
 // row, is decoded at full size, drawn into its thumbnail cell and completed
 // with its detail texts. The caller hears of each placeholder (to paint it)
 // and of each finished file (to pump events and say whether to go on).
+// Bitmaps and JPEG files are decoded by ReadAhead, partly on a worker thread
+// ahead of the list; the list itself still grows one file after the other
+// on the caller's thread, and a module is only ever called there.
 #pragma once
 
 #include <QString>
@@ -15,6 +18,8 @@ namespace pelandor {
 
 class FileListModel;
 class PictureSource;
+class ReadAhead;
+class ThumbnailCache;
 
 class FolderReader {
 public:
@@ -27,6 +32,14 @@ public:
     void setPlaceholderAdded(std::function<void(int row)> handler) { m_placeholderAdded = std::move(handler); }
     // Called after every finished file; returning false stops the reading.
     void setFileDone(std::function<bool()> handler) { m_fileDone = std::move(handler); }
+    // Cells are taken from and kept in `cache` (null: none) under the
+    // decoding route of this reader's type (ThumbnailCache::builtInRoute or
+    // moduleRoute; empty: nothing is cached). Failed decodes are never kept.
+    void setCache(ThumbnailCache *cache, const QString &route)
+    {
+        m_cache = cache;
+        m_route = route;
+    }
 
     // Appends the matching files of folderPath in the order the directory
     // lists them. Returns false when stopped by the file-done handler. A
@@ -41,13 +54,17 @@ public:
 private:
     // The per-file step: a placeholder row, the full decode, the thumbnail
     // cell and the detail texts. Returns what the file-done handler says.
-    bool readFile(const QString &folderPath, const QString &name, qint64 size, const QString &pattern);
+    // ahead decodes built-in types (null for a module's type).
+    bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
+                  ReadAhead *ahead, int index);
 
     FileListModel &m_model;
     PictureSource *m_host;
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    ThumbnailCache *m_cache = nullptr;
+    QString m_route;
     // Reused from file to file, like the record the loader fills.
     Bitmap m_decoded;
     PictureInfo m_record{};

@@ -3,14 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
 #include "listing/FileListModel.h"
 #include "listing/ReadingPass.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailList.h"
 #include "platform/FileNames.h"
 #include "platform/MessageSink.h"
@@ -182,7 +184,10 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
             return false;
         }
     }
-    ReadingPass(model, host, types.jpegPluginFound).run(folder, types.entries, selected);
+    ThumbnailCache cache(ThumbnailCache::defaultFolder());
+    ReadingPass pass(model, host, types.jpegPluginFound);
+    pass.setCache(&cache);
+    pass.run(folder, types.entries, selected);
     model.sortItems(options.descending ? -options.sortKey : options.sortKey);
     return true;
 }
@@ -229,9 +234,27 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
             status = WriteFailedStatus;
             continue;
         }
-        QSaveFile file(path);
+        // Written beside its name and renamed over it, so no name ever holds
+        // half a bitmap; not forced to disk, as the cells can always be made
+        // again (that wait was most of the time of a run from the cache).
+        const QString temporary = FileNames::joinPath(outputFolder, QStringLiteral(".") + model.caption(row)
+                                                                        + QStringLiteral(".bmp.pelandor-part"));
+        // A new file only: a link left under the temporary name is removed,
+        // never followed.
+        QFile::remove(temporary);
+        QFile file(temporary);
         QString writeError;
-        if (!file.open(QIODevice::WriteOnly) || !writeBmp(cell, file, &writeError) || !file.commit()) {
+        bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && writeBmp(cell, file, &writeError);
+        if (written) {
+            file.close();
+            written = file.error() == QFileDevice::NoError
+                && std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
+            if (!written && writeError.isEmpty())
+                writeError = file.error() == QFileDevice::NoError ? QString::fromLocal8Bit(std::strerror(errno))
+                                                                  : file.errorString();
+        }
+        if (!written) {
+            QFile::remove(temporary);
             err << "pelandor: cannot write " << path << ": "
                 << (writeError.isEmpty() ? file.errorString() : writeError) << Qt::endl;
             status = WriteFailedStatus;

@@ -1,6 +1,11 @@
 #include "listing/ReadingPass.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include "decode/ImageLoader.h"
 #include "listing/FolderReader.h"
+#include "listing/ThumbnailCache.h"
 #include "plugin/TSpi.h"
 
 namespace pelandor {
@@ -53,10 +58,25 @@ bool ReadingPass::run(const QString &folder, const ImageTypeList &entries, int s
     return true;
 }
 
+QString ReadingPass::routeOf(const ImageTypeEntry &entry) const
+{
+    if (entry.pluginName.isEmpty())
+        return IsBuiltInPattern(entry.text) ? ThumbnailCache::builtInRoute() : QString();
+    // The module file the host loads: the first folder that holds it.
+    for (const QString &folder : m_host.moduleFolders()) {
+        const QString file = QDir(folder).filePath(entry.pluginName);
+        if (QFileInfo::exists(file))
+            return ThumbnailCache::moduleRoute(file);
+    }
+    return QString();
+}
+
 bool ReadingPass::readEntry(const QString &folder, const ImageTypeEntry &entry)
 {
     const ModuleLoaded module(m_host, entry.pluginName);
     FolderReader reader(m_model, &m_host, m_jpegPluginFound);
+    if (m_cache)
+        reader.setCache(m_cache, routeOf(entry));
     reader.setPlaceholderAdded(m_placeholderAdded);
     reader.setFileDone(m_fileDone);
     return reader.read(folder, entry.text);

@@ -14,6 +14,7 @@
 namespace pelandor {
 
 class FileListModel;
+class ThumbnailCache;
 class TSpi;
 
 class ReadingPass {
@@ -27,6 +28,8 @@ public:
     // pass after that file (the window pumps events there and asks its stop
     // flag).
     void setFileDone(std::function<bool()> handler) { m_fileDone = std::move(handler); }
+    // Thumbnail cells are taken from and kept in `cache` (null: not cached).
+    void setCache(ThumbnailCache *cache) { m_cache = cache; }
 
     // Reads folder for entries[selected]. Returns false when stopped by the
     // file-done handler; a selection out of range reads nothing.
@@ -34,12 +37,15 @@ public:
 
 private:
     bool readEntry(const QString &folder, const ImageTypeEntry &entry);
+    // The cache's route text for an entry's files; empty: not cached.
+    QString routeOf(const ImageTypeEntry &entry) const;
 
     FileListModel &m_model;
     TSpi &m_host;
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    ThumbnailCache *m_cache = nullptr;
 };
 
 } // namespace pelandor

@@ -1,6 +1,10 @@
 #include "viewer/SingleImageDecoder.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "decode/ImageLoader.h"
+#include "listing/ThumbnailCache.h"
 
 namespace pelandor {
 
@@ -29,7 +33,20 @@ const Bitmap &SingleImageDecoder::decode(const QString &path)
         m_host.LoadSpi(type->pluginName);
         m_moduleLoaded = true;
     }
-    LoadImageToBitmap(m_jpegPluginFound, &m_host, m_bitmap, m_record, path, pattern);
+    m_route.clear();
+    if (type && type->pluginName.isEmpty() && IsBuiltInPattern(pattern)) {
+        m_route = ThumbnailCache::builtInRoute();
+    } else if (type && !type->pluginName.isEmpty()) {
+        for (const QString &folder : m_host.moduleFolders()) {
+            const QString file = QDir(folder).filePath(type->pluginName);
+            if (QFileInfo::exists(file)) {
+                m_route = ThumbnailCache::moduleRoute(file);
+                break;
+            }
+        }
+    }
+    const bool ok = LoadImageToBitmap(m_jpegPluginFound, &m_host, m_bitmap, m_record, path, pattern);
+    m_cacheable = ok && !m_route.isEmpty() && !(IsBuiltInPattern(pattern) && m_jpegPluginFound);
     return m_bitmap;
 }
 

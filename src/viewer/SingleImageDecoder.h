@@ -35,6 +35,15 @@ public:
     void release();
 
     const Bitmap &bitmap() const { return m_bitmap; }
+    // Of the last decode: the colour depth the loader reported, the
+    // thumbnail cache's route text for the file's type (as the reading loop
+    // keys it; empty when its cells are not cached), and whether the result
+    // may be kept under that route: decoded without failure, and surely by
+    // that route (while a module claims JPEG, a built-in type may have been
+    // passed on to it).
+    int16_t bitDepth() const { return m_record.bitDepth; }
+    QString cacheRoute() const { return m_route; }
+    bool cacheable() const { return m_cacheable; }
 
 private:
     TSpi m_host;
@@ -43,6 +52,8 @@ private:
     Bitmap m_bitmap;
     PictureInfo m_record{};
     bool m_moduleLoaded = false;
+    bool m_cacheable = false;
+    QString m_route;
 };
 
 } // namespace pelandor

@@ -11,6 +11,7 @@
 namespace pelandor {
 
 class SingleImageDecoder;
+class ThumbnailCache;
 
 class ThumbnailRefresher {
 public:
@@ -22,10 +23,14 @@ public:
 
     // Decodes the items in the given order and hands each new cell to
     // `replaceCell`; `afterEach` runs after every item (the caller pumps
-    // pending events there, so the list repaints between files). Cells are
-    // made for the device-pixel ratio `ratio` (see ThumbnailCell).
+    // pending events there, so the list repaints between files). Every file
+    // is decoded, never taken from the thumbnail cache; the new cell, made
+    // for the device-pixel ratio `ratio` (see ThumbnailCell), goes into the
+    // cache (`cache`, or the user's own when null), and a file that now fails
+    // loses its entry.
     static void refresh(SingleImageDecoder &decoder, const QList<Item> &items, const ReplaceCell &replaceCell,
-                        const std::function<void()> &afterEach = {}, qreal ratio = 1.0);
+                        const std::function<void()> &afterEach = {}, ThumbnailCache *cache = nullptr,
+                        qreal ratio = 1.0);
 };
 
 } // namespace pelandor

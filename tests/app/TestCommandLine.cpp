@@ -33,6 +33,9 @@ private slots:
         QTest::newRow("list types") << QStringList{"--list-types"} << Action::ListTypes << QStringList{};
         QTest::newRow("list types with more") << QStringList{"--list-types", "x"} << Action::BadUsage
                                               << QStringList{};
+        QTest::newRow("clear cache") << QStringList{"--clear-cache"} << Action::ClearCache << QStringList{};
+        QTest::newRow("clear cache with more") << QStringList{"--clear-cache", "x"} << Action::BadUsage
+                                               << QStringList{};
         QTest::newRow("report") << QStringList{"--report", "/tmp"} << Action::Headless << QStringList{};
         QTest::newRow("unknown long") << QStringList{"--fullscreen"} << Action::BadUsage << QStringList{};
         QTest::newRow("unknown short") << QStringList{"-x", "a.jpg"} << Action::BadUsage << QStringList{};

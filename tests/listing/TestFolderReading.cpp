@@ -1,6 +1,7 @@
 // Reading real folders: which files are listed, in which order, what each item
 // holds, stopping part-way, and the headless report built on the same reading.
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -182,9 +183,40 @@ private slots:
         QVERIFY(!reader.read(dir.path(), QStringLiteral("*.BMP")));
         QCOMPARE(placeholders, 3);
         QCOMPARE(model.count(), 3);
+        // What was decoded ahead of the stop leaves no cell behind.
+        QCOMPARE(model.thumbnails()->count(), 3);
         for (int row = 0; row < 3; ++row) {
             QVERIFY(model.caption(row).startsWith(QLatin1Char('f')));
             QCOMPARE(model.subItem(row, 3), QStringLiteral("3 * 3"));
+        }
+    }
+
+    // With decoding ahead, the list still grows in directory order, one
+    // complete item after the other, each with its own picture.
+    void directoryOrderWithReadAhead()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 24; ++i)
+            QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i)),
+                                  solid(40 + i, 30, qRgb(i * 10, 0, 0))));
+        QStringList directoryOrder;
+        QDirIterator entries(dir.path(), QDir::Files | QDir::NoDotAndDotDot);
+        while (entries.hasNext())
+            directoryOrder << QFileInfo(entries.next()).fileName();
+        FileListModel model;
+        FolderReader reader(model, nullptr, false);
+        reader.setFileDone([&] {
+            const int row = model.count() - 1;
+            for (int r = 0; r < row; ++r)
+                if (model.caption(r) == FileListModel::placeholderCaption())
+                    return false;
+            return model.caption(row) == directoryOrder[row];
+        });
+        QVERIFY(reader.read(dir.path(), QStringLiteral("*.JPG")));
+        QCOMPARE(captions(model), directoryOrder);
+        for (int row = 0; row < model.count(); ++row) {
+            const int i = model.caption(row).mid(1).section(QLatin1Char('.'), 0, 0).toInt();
+            QCOMPARE(model.subItem(row, 3), QStringLiteral("%1 * 30").arg(40 + i));
         }
     }
 

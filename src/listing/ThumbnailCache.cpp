@@ -1,0 +1,309 @@
+#include "listing/ThumbnailCache.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pelandor {
+
+namespace {
+
+constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '1'};
+const QString EntrySuffix = QStringLiteral(".cell");
+const QString TemporaryPrefix = QStringLiteral(".tmp-");
+// A cell is at most this large a side; anything bigger is damage.
+constexpr int MaxCellSide = 4096;
+
+struct Header {
+    char magic[8];
+    uint32_t keySize;
+    int32_t width;
+    int32_t height;
+    int32_t cellWidth;
+    int32_t cellHeight;
+    int16_t bitDepth;
+    int16_t reserved;
+};
+
+// A fast checksum over the whole entry, eight bytes at a time: enough to
+// tell a damaged entry, cheap enough for ten thousand cells.
+uint64_t checksum(const char *data, size_t size)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ size;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        h = (h ^ word) * 0x100000001B3ULL;
+        h ^= h >> 29;
+    }
+    for (; i < size; ++i)
+        h = (h ^ uchar(data[i])) * 0x100000001B3ULL;
+    return h;
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+qint64 modifiedNanoseconds(const struct stat &info)
+{
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+ThumbnailCache::ThumbnailCache(QString folder, qint64 limit)
+    : m_folder(std::move(folder))
+    , m_limit(limit)
+{
+}
+
+QString ThumbnailCache::defaultFolder()
+{
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/pelandor/thumbnails");
+}
+
+QString ThumbnailCache::builtInRoute()
+{
+    return QStringLiteral("built-in");
+}
+
+QString ThumbnailCache::moduleRoute(const QString &moduleFile)
+{
+    struct stat info;
+    if (moduleFile.isEmpty() || ::stat(QFile::encodeName(moduleFile).constData(), &info) != 0)
+        return QString();
+    return QStringLiteral("module %1 %2 %3")
+        .arg(QFileInfo(moduleFile).fileName())
+        .arg(qint64(info.st_size))
+        .arg(modifiedNanoseconds(info));
+}
+
+std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QString &route, QSize cellSize)
+{
+    if (route.isEmpty())
+        return std::nullopt;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QByteArray bytes = QFile::encodeName(absolute);
+    struct stat info;
+    if (::stat(bytes.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    QByteArray key = bytes;
+    key += '\0';
+    key += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + '\0';
+    key += route.toUtf8() + '\0';
+    key += QByteArray::number(cellSize.width()) + 'x' + QByteArray::number(cellSize.height());
+    return key;
+}
+
+bool ThumbnailCache::worthKeeping(int width, int height)
+{
+    return qint64(width) * height > qint64(4) * 96 * 96;
+}
+
+QString ThumbnailCache::entryPath(const QByteArray &key) const
+{
+    return m_folder + QLatin1Char('/')
+        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) + EntrySuffix;
+}
+
+std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key) const
+{
+    const int fd = ::open(QFile::encodeName(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < qint64(sizeof(Header) + 8)
+        || info.st_size > (qint64(1) << 26))
+        return std::nullopt;
+    QByteArray data(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
+        done += n;
+    }
+    Header header;
+    std::memcpy(&header, data.constData(), sizeof header);
+    if (std::memcmp(header.magic, Magic, sizeof Magic) != 0 || header.cellWidth <= 0 || header.cellHeight <= 0
+        || header.cellWidth > MaxCellSide || header.cellHeight > MaxCellSide || header.width < 0 || header.height < 0)
+        return std::nullopt;
+    const qsizetype rowBytes = qsizetype(header.cellWidth) * 3;
+    const qsizetype pixelBytes = rowBytes * header.cellHeight;
+    const qsizetype expected = qsizetype(sizeof header) + qsizetype(header.keySize) + pixelBytes + 8;
+    if (header.keySize != uint32_t(key.size()) || data.size() != expected)
+        return std::nullopt;
+    uint64_t stored;
+    std::memcpy(&stored, data.constData() + expected - 8, 8);
+    if (stored != checksum(data.constData(), size_t(expected - 8)))
+        return std::nullopt;
+    if (std::memcmp(data.constData() + sizeof header, key.constData(), size_t(key.size())) != 0)
+        return std::nullopt; // another key with the same hash
+
+    Entry entry;
+    entry.cell = QImage(header.cellWidth, header.cellHeight, QImage::Format_RGB888);
+    if (entry.cell.isNull())
+        return std::nullopt;
+    const char *pixels = data.constData() + sizeof header + header.keySize;
+    for (int y = 0; y < header.cellHeight; ++y)
+        std::memcpy(entry.cell.scanLine(y), pixels + y * rowBytes, size_t(rowBytes));
+    entry.width = header.width;
+    entry.height = header.height;
+    entry.bitDepth = header.bitDepth;
+    // A use: the entry moves to the young end of the drop order.
+    ::futimens(fd, nullptr);
+    return entry;
+}
+
+void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
+{
+    if (entry.cell.isNull() || entry.cell.width() > MaxCellSide || entry.cell.height() > MaxCellSide)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_unwritable)
+            return;
+        if (m_total < 0 && !QDir().mkpath(m_folder)) {
+            m_unwritable = true;
+            return;
+        }
+    }
+    const QImage cell = entry.cell.convertToFormat(QImage::Format_RGB888);
+    Header header{};
+    std::memcpy(header.magic, Magic, sizeof Magic);
+    header.keySize = uint32_t(key.size());
+    header.width = entry.width;
+    header.height = entry.height;
+    header.cellWidth = cell.width();
+    header.cellHeight = cell.height();
+    header.bitDepth = entry.bitDepth;
+    const qsizetype rowBytes = qsizetype(cell.width()) * 3;
+    QByteArray data;
+    data.reserve(qsizetype(sizeof header) + key.size() + rowBytes * cell.height() + 8);
+    data.append(reinterpret_cast<const char *>(&header), sizeof header);
+    data.append(key);
+    for (int y = 0; y < cell.height(); ++y)
+        data.append(reinterpret_cast<const char *>(cell.constScanLine(y)), rowBytes);
+    const uint64_t sum = checksum(data.constData(), size_t(data.size()));
+    data.append(reinterpret_cast<const char *>(&sum), sizeof sum);
+
+    // A name no other thread or process uses, in the same folder, renamed
+    // over the entry's name once complete.
+    static std::atomic<unsigned> counter{0};
+    const QString temporary = m_folder + QLatin1Char('/') + TemporaryPrefix
+        + QStringLiteral("%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_unwritable = true;
+        return;
+    }
+    const bool written = writeAll(fd, data.constData(), size_t(data.size()));
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed
+        || ::rename(temporaryName.constData(), QFile::encodeName(entryPath(key)).constData()) != 0) {
+        ::unlink(temporaryName.constData());
+        return;
+    }
+
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_total < 0) {
+        m_total = 0;
+        QDirIterator it(m_folder, QDir::Files | QDir::Hidden);
+        while (it.hasNext()) {
+            it.next();
+            m_total += it.fileInfo().size();
+        }
+    } else {
+        m_total += data.size();
+    }
+    if (m_total > m_limit)
+        trimLocked();
+}
+
+void ThumbnailCache::remove(const QByteArray &key)
+{
+    QFile::remove(entryPath(key));
+}
+
+void ThumbnailCache::trimLocked()
+{
+    struct Item {
+        QString path;
+        qint64 used;
+        qint64 size;
+    };
+    std::vector<Item> items;
+    qint64 total = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QDirIterator it(m_folder, QDir::Files | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const qint64 used = info.lastModified().toMSecsSinceEpoch();
+        if (info.fileName().startsWith(TemporaryPrefix)) {
+            // Left by a process that ended while writing it.
+            if (now - used > 3600 * 1000)
+                QFile::remove(info.filePath());
+            continue;
+        }
+        items.push_back({info.filePath(), used, info.size()});
+        total += info.size();
+    }
+    std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.used < b.used; });
+    // Down to nine tenths, so that the next stores do not trim at once again.
+    const qint64 target = m_limit / 10 * 9;
+    for (const Item &item : items) {
+        if (total <= target)
+            break;
+        if (QFile::remove(item.path))
+            total -= item.size;
+    }
+    m_total = total;
+}
+
+bool ThumbnailCache::clear()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_total = -1;
+    m_unwritable = false;
+    QDir folder(m_folder);
+    return !folder.exists() || folder.removeRecursively();
+}
+
+} // namespace pelandor

@@ -1,0 +1,81 @@
+// Pelandor's own cache of finished thumbnail cells, so that a folder seen
+// before is listed without decoding it again. Each entry is one file under
+// `$XDG_CACHE_HOME/pelandor/thumbnails/` (default `~/.cache/pelandor/...`)
+// holding the cell and the picture's width, height and colour depth. It is
+// keyed by the image file's absolute path, size and modification time, by
+// the decoding route (the built-in decoders, or the module's file name with
+// the module's own size and modification time) and by the cell's size in
+// pixels, so a changed file, a changed module or another cell size misses.
+//
+// Entries are written to a temporary file and renamed into place, so a crash
+// or a second running instance never leaves half an entry under its name;
+// an entry that is damaged all the same fails its checksum, is ignored and
+// is replaced by the next store. The cache stays below its size limit by
+// dropping the entries used longest ago (a hit counts as a use). A folder
+// that cannot be written makes every store a no-op: reading goes on
+// uncached. find and store may be called from several threads at once.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+namespace pelandor {
+
+class ThumbnailCache {
+public:
+    static constexpr qint64 DefaultLimit = qint64(512) << 20;
+
+    struct Entry {
+        QImage cell;
+        int width = 0;
+        int height = 0;
+        int16_t bitDepth = 0;
+    };
+
+    // folder: where the entries live (made when the first entry is stored).
+    explicit ThumbnailCache(QString folder, qint64 limit = DefaultLimit);
+
+    // $XDG_CACHE_HOME/pelandor/thumbnails, or ~/.cache/pelandor/thumbnails.
+    static QString defaultFolder();
+
+    // The route texts of the key: the built-in decoders, or a module file
+    // (its name, size and modification time; empty when it cannot be found).
+    static QString builtInRoute();
+    static QString moduleRoute(const QString &moduleFile);
+
+    // The key of an image file decoded by `route` into a cell of cellSize
+    // pixels; nothing when the file cannot be looked up or the route is empty.
+    static std::optional<QByteArray> keyOf(const QString &path, const QString &route, QSize cellSize);
+
+    // Whether a picture decoded by the built-in decoders is worth an entry:
+    // one of at most four cells' pixels decodes faster than its entry is read
+    // and written, so such pictures are decoded every time.
+    static bool worthKeeping(int width, int height);
+
+    std::optional<Entry> find(const QByteArray &key) const;
+    void store(const QByteArray &key, const Entry &entry);
+    void remove(const QByteArray &key);
+
+    // Removes every entry. False when something could not be removed.
+    bool clear();
+
+    QString folder() const { return m_folder; }
+
+private:
+    QString entryPath(const QByteArray &key) const;
+    // Drops the oldest entries until the folder is well below the limit.
+    void trimLocked();
+
+    QString m_folder;
+    qint64 m_limit;
+    std::mutex m_mutex;
+    qint64 m_total = -1; // bytes in the folder as far as this process knows; -1 before the first count
+    bool m_unwritable = false;
+};
+
+} // namespace pelandor

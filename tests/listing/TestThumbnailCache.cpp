@@ -1,0 +1,284 @@
+// The thumbnail cache under the reading pass: what makes an entry miss (the
+// file's size or time, the module), damaged entries, a folder that cannot be
+// written, failures that are never kept, the size bound, and two processes
+// filling one cache at once.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ImageFiles.h"
+#include "listing/FileListModel.h"
+#include "listing/ReadingPass.h"
+#include "listing/ThumbnailCache.h"
+#include "listing/ThumbnailList.h"
+#include "platform/MessageSink.h"
+#include "plugin/TSpi.h"
+
+using namespace pelandor;
+using namespace testfiles;
+
+namespace {
+
+class CollectingSink : public MessageSink {
+public:
+    void showMessage(const QString &text) override { messages << text; }
+    QStringList messages;
+};
+
+const QString Module = QStringLiteral("fake_plain.spi");
+
+ImageTypeList types()
+{
+    return {{QStringLiteral("*.BMP"), QString()},
+            {QStringLiteral("*.JPG"), QString()},
+            {QStringLiteral("*.fak"), Module},
+            {allImageFilesText(), QString()}};
+}
+
+int entryCount(const QString &folder)
+{
+    return int(QDir(folder).entryList({QStringLiteral("*.cell")}, QDir::Files).size());
+}
+
+} // namespace
+
+class TestThumbnailCache : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_images;
+    QString m_modules;
+    QString m_cache;
+    CollectingSink m_messages;
+
+    // One reading of the image folder through the cache; the model keeps it.
+    void read(FileListModel &model, ThumbnailCache &cache)
+    {
+        TSpi host(m_modules, m_messages);
+        model.clear();
+        model.thumbnails()->clear();
+        ReadingPass pass(model, host, false);
+        pass.setCache(&cache);
+        pass.run(m_images, types(), int(types().size()) - 1);
+    }
+    int rowOf(const FileListModel &model, const QString &name)
+    {
+        for (int row = 0; row < model.count(); ++row)
+            if (model.caption(row) == name)
+                return row;
+        return -1;
+    }
+    QRgb centre(const FileListModel &model, const QString &name)
+    {
+        return model.thumbnails()->cell(model.imageIndex(rowOf(model, name))).pixel(48, 48);
+    }
+
+private slots:
+    void init()
+    {
+        m_images = m_root.filePath(QStringLiteral("images"));
+        m_modules = m_root.filePath(QStringLiteral("modules"));
+        m_cache = m_root.filePath(QStringLiteral("cache"));
+        for (const QString &folder : {m_images, m_modules, m_cache})
+            QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_TEST_MODULE_DIR "/") + Module, m_modules + '/' + Module));
+        QVERIFY(writeBmpFile(m_images + QStringLiteral("/a.bmp"), solid(250, 200, qRgb(250, 0, 0))));
+        QVERIFY(writeJpegFile(m_images + QStringLiteral("/b.jpg"), solid(400, 200, qRgb(0, 0, 250))));
+        QVERIFY(writeText(m_images + QStringLiteral("/c.fak"), "FAKE rgb24"));
+        QVERIFY(writeText(m_images + QStringLiteral("/broken.jpg"), "\xFF\xD8 broken"));
+        QVERIFY(writeText(m_images + QStringLiteral("/broken.fak"), "FAKE fail"));
+        m_messages.messages.clear();
+    }
+
+    // Failures are never kept: their messages come again on every reading.
+    void failuresAreNotKept()
+    {
+        ThumbnailCache cache(m_cache);
+        FileListModel model;
+        read(model, cache);
+        const QStringList first = m_messages.messages;
+        QVERIFY(!first.isEmpty());
+        QCOMPARE(entryCount(m_cache), 3);
+        m_messages.messages.clear();
+        read(model, cache);
+        QCOMPARE(m_messages.messages, first);
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("broken.jpg")), 3), QStringLiteral("0 * 0"));
+    }
+
+    void changesMiss_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("same size, other time") << "time";
+        QTest::newRow("other size, same time") << "size";
+        QTest::newRow("module replaced") << "module";
+    }
+    void changesMiss()
+    {
+        QFETCH(QString, change);
+        ThumbnailCache cache(m_cache);
+        FileListModel model;
+        read(model, cache);
+        QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
+        const int before = entryCount(m_cache);
+        const QString a = m_images + QStringLiteral("/a.bmp");
+        const QDateTime time = QFileInfo(a).lastModified();
+        if (change == QLatin1String("time")) {
+            QVERIFY(writeBmpFile(a, solid(250, 200, qRgb(0, 250, 0))));
+            QFile file(a);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(time.addSecs(-100), QFileDevice::FileModificationTime));
+        } else if (change == QLatin1String("size")) {
+            QVERIFY(writeBmpFile(a, solid(251, 200, qRgb(0, 250, 0))));
+            QFile file(a);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+        } else {
+            // Another build of the module under the same name: its cells
+            // are made again (a second entry for c.fak).
+            QFile module(m_modules + '/' + Module);
+            QVERIFY(module.open(QIODevice::Append));
+            module.write("\0trailing", 9);
+            module.close();
+            read(model, cache);
+            QCOMPARE(entryCount(m_cache), before + 1);
+            return;
+        }
+        read(model, cache);
+        QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(0, 250, 0));
+        QCOMPARE(entryCount(m_cache), before + 1);
+    }
+
+    void damagedEntryIsReplaced_data()
+    {
+        QTest::addColumn<int>("cut"); // bytes cut off the end; 0: one byte changed
+        QTest::newRow("byte changed") << 0;
+        QTest::newRow("cut short") << 100;
+        QTest::newRow("empty") << -1;
+    }
+    void damagedEntryIsReplaced()
+    {
+        QFETCH(int, cut);
+        ThumbnailCache cache(m_cache);
+        FileListModel model;
+        read(model, cache);
+        const QStringList entries = QDir(m_cache).entryList({QStringLiteral("*.cell")}, QDir::Files);
+        QStringList damaged;
+        for (const QString &name : entries) {
+            QFile file(m_cache + '/' + name);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray good = file.readAll();
+            QByteArray bad = good;
+            if (cut == 0)
+                bad[bad.size() / 2] = char(bad[bad.size() / 2] ^ 0x40);
+            else
+                bad = cut < 0 ? QByteArray() : bad.left(bad.size() - cut);
+            QVERIFY(file.resize(0));
+            file.seek(0);
+            file.write(bad);
+            damaged << name;
+        }
+        read(model, cache);
+        QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
+        QVERIFY(qBlue(centre(model, QStringLiteral("b.jpg"))) > 200);
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("b.jpg")), 3), QStringLiteral("400 * 200"));
+        for (const QString &name : damaged) // replaced by whole entries
+            QVERIFY(QFileInfo(m_cache + '/' + name).size() > 96 * 96 * 3);
+    }
+
+    // A picture of a few cells' pixels decodes faster than its entry loads:
+    // it is not kept.
+    void smallPicturesAreNotKept()
+    {
+        QVERIFY(writeBmpFile(m_images + QStringLiteral("/tiny.bmp"), solid(60, 40, qRgb(1, 2, 3))));
+        ThumbnailCache cache(m_cache);
+        FileListModel model;
+        read(model, cache);
+        QCOMPARE(entryCount(m_cache), 3);
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("tiny.bmp")), 3), QStringLiteral("60 * 40"));
+    }
+
+    // A cache folder that cannot be made: the reading goes on uncached.
+    void unwritableFolder()
+    {
+        QVERIFY(writeText(m_root.filePath(QStringLiteral("file")), "x"));
+        ThumbnailCache cache(m_root.filePath(QStringLiteral("file/cache")));
+        FileListModel model;
+        read(model, cache);
+        read(model, cache);
+        QCOMPARE(model.count(), 5);
+        QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
+        QCOMPARE(model.subItem(rowOf(model, QStringLiteral("c.fak")), 4), QStringLiteral("1677万色"));
+    }
+
+    // Past its limit the cache drops the entries used longest ago.
+    void sizeBound()
+    {
+        const QImage cell = solid(96, 96, qRgb(1, 2, 3));
+        ThumbnailCache cache(m_cache, 10 * 96 * 96 * 3);
+        QList<QByteArray> keys;
+        for (int i = 0; i < 30; ++i) {
+            const QString path = m_images + QStringLiteral("/s%1.bmp").arg(i);
+            QVERIFY(writeText(path, "x"));
+            keys << *ThumbnailCache::keyOf(path, ThumbnailCache::builtInRoute(), QSize(96, 96));
+            cache.store(keys.last(), {cell, 1, 1, 24});
+            QTest::qWait(2); // distinct use times
+            QVERIFY(cache.find(keys.first())); // kept in use, so never dropped
+        }
+        qint64 total = 0;
+        for (const QFileInfo &info : QDir(m_cache).entryInfoList(QDir::Files | QDir::Hidden))
+            total += info.size();
+        QVERIFY(total <= 10 * 96 * 96 * 3);
+        QVERIFY(cache.find(keys.first()));
+        QVERIFY(cache.find(keys.last()));
+        QVERIFY(!cache.find(keys[1]));
+        QVERIFY(cache.clear());
+        QVERIFY(!cache.find(keys.last()));
+    }
+
+    // Two instances fill one cache at once: both list the folder as without a
+    // cache, and a third finds every entry whole.
+    void twoProcesses()
+    {
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(writeJpegFile(m_images + QStringLiteral("/p%1.jpg").arg(i),
+                                  solid(300 + i, 200, qRgb(i * 8, 90, 0))));
+        QProcessEnvironment uncachedEnv = QProcessEnvironment::systemEnvironment();
+        uncachedEnv.insert(QStringLiteral("XDG_CACHE_HOME"), m_root.filePath(QStringLiteral("file-not-folder")));
+        QVERIFY(writeText(m_root.filePath(QStringLiteral("file-not-folder")), "x"));
+        const QStringList args{QStringLiteral("--report"), m_images, QStringLiteral("--type"), QStringLiteral("*.JPG")};
+        auto runOne = [&](const QProcessEnvironment &env) {
+            auto *process = new QProcess(this);
+            process->setProcessEnvironment(env);
+            process->start(QStringLiteral(PELANDOR_EXE), args);
+            return process;
+        };
+        QProcess *plain = runOne(uncachedEnv);
+        QVERIFY(plain->waitForFinished(60000));
+        const QByteArray expected = plain->readAllStandardOutput();
+        QCOMPARE(expected.count('\n'), 32); // with b.jpg and broken.jpg
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), m_cache);
+        QProcess *first = runOne(env);
+        QProcess *second = runOne(env);
+        QVERIFY(first->waitForFinished(60000) && second->waitForFinished(60000));
+        QCOMPARE(first->readAllStandardOutput(), expected);
+        QCOMPARE(second->readAllStandardOutput(), expected);
+        const QString folder = m_cache + QStringLiteral("/pelandor/thumbnails");
+        QCOMPARE(entryCount(folder), 31);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 31); // no half-written files left
+        ThumbnailCache cache(folder);
+        for (int i = 0; i < 30; ++i) {
+            const QString path = m_images + QStringLiteral("/p%1.jpg").arg(i);
+            QVERIFY(cache.find(*ThumbnailCache::keyOf(path, ThumbnailCache::builtInRoute(), QSize(96, 96))));
+        }
+        QProcess *third = runOne(env);
+        QVERIFY(third->waitForFinished(60000));
+        QCOMPARE(third->readAllStandardOutput(), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestThumbnailCache)
+#include "TestThumbnailCache.moc"
