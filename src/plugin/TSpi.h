@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 #include "decode/PictureSource.h"
 #include "pelandor/spi_plugin.h"
@@ -15,6 +16,7 @@ namespace pelandor {
 
 class Bitmap;
 class MessageSink;
+class ModuleBackend;
 
 class TSpi : public QObject, public PictureSource {
     Q_OBJECT
@@ -39,7 +41,7 @@ public:
     // be loaded leaves the host unloaded; nothing is reported here.
     void LoadSpi(const QString &fileName);
     void FreeSpi();
-    bool isLoaded() const { return m_module != nullptr; }
+    bool isLoaded() const;
     QString moduleFolder() const { return m_folder; }
     // Where modules are looked for, in order: the module folder, then the
     // user's own (a user cannot write into an installed program's folder).
@@ -72,11 +74,7 @@ private:
 
     QString m_folder;
     MessageSink &m_messages;
-    void *m_module = nullptr;
-    SpiGetPluginInfoFn m_getPluginInfo = nullptr;
-    SpiIsSupportedFn m_isSupported = nullptr;
-    SpiGetPictureInfoFn m_getPictureInfo = nullptr;
-    SpiGetPictureFn m_getPicture = nullptr;
+    std::unique_ptr<ModuleBackend> m_backend; // set while a module is loaded
 };
 
 } // namespace pelandor
