@@ -1,0 +1,296 @@
+// Host side of the module host helper. The helper is started with
+// posix_spawn (it sets its own parent-death signal and checks that its parent
+// is still this process), gets its end of a socket pair as descriptor 3 and
+// /dev/null as standard output, and no other descriptor of ours.
+#include "plugin/HelperProcessModuleBackend.h"
+
+#include "plugin/ModuleHostProtocol.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+extern char **environ;
+
+namespace pelandor {
+
+using namespace modulehost;
+
+namespace {
+
+// How long a helper whose socket was closed may take to exit by itself.
+constexpr int64_t ExitGraceMs = 2000;
+
+// Copies `size` bytes at `offset` of the mapping into a new malloc() block
+// (zero-filled to its usable size); nullptr when out of memory.
+void *copyBlock(const char *map, uint64_t offset, uint64_t size)
+{
+    void *block = std::calloc(1, size ? size_t(size) : 1);
+    if (block && size)
+        std::memcpy(block, map + offset, size_t(size));
+    return block;
+}
+
+} // namespace
+
+HelperProcessModuleBackend::HelperProcessModuleBackend(std::string helperPath, int callTimeoutMs)
+    : m_helperPath(std::move(helperPath))
+    , m_timeoutMs(callTimeoutMs)
+{
+}
+
+HelperProcessModuleBackend::~HelperProcessModuleBackend()
+{
+    unload();
+}
+
+bool HelperProcessModuleBackend::load(const std::string &path)
+{
+    unload();
+    if (path.empty() || path.front() != '/')
+        return false;
+    m_modulePath = path;
+    if (!start(nowMs() + m_timeoutMs)) {
+        m_modulePath.clear();
+        return false;
+    }
+    return true;
+}
+
+void HelperProcessModuleBackend::unload()
+{
+    stop(false);
+    m_modulePath.clear();
+}
+
+bool HelperProcessModuleBackend::start(int64_t deadline)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], HelperSocketFd);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, HelperSocketFd + 1);
+    const std::string parent = std::to_string(::getpid());
+    char *argv[] = {m_helperPath.data(), const_cast<char *>(parent.c_str()), m_modulePath.data(), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, m_helperPath.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (spawned != 0) {
+        ::close(pair[0]);
+        return false;
+    }
+    m_pid = pid;
+    m_socket = pair[0];
+    ::fcntl(m_socket, F_SETFL, ::fcntl(m_socket, F_GETFL) | O_NONBLOCK);
+
+    std::string body;
+    int fd = -1;
+    int32_t loaded = 0;
+    if (receiveMessage(m_socket, body, &fd, deadline)) {
+        Reader in(body);
+        Op op{};
+        if (!in.op(op) || op != Op::Ready || !in.get(loaded))
+            loaded = 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (loaded != 1) {
+        stop(true);
+        return false;
+    }
+    return true;
+}
+
+void HelperProcessModuleBackend::stop(bool kill)
+{
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
+    if (m_pid <= 0)
+        return;
+    if (kill)
+        ::kill(m_pid, SIGKILL);
+    // Without its socket the helper exits at once; one that does not is killed.
+    const int64_t deadline = nowMs() + ExitGraceMs;
+    int status = 0;
+    for (long pauseNs = 50000;; pauseNs = std::min(pauseNs * 2, 20000000L)) {
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid || (done < 0 && errno != EINTR))
+            break;
+        if (nowMs() >= deadline) {
+            ::kill(m_pid, SIGKILL);
+            while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        const timespec pause{0, pauseNs};
+        ::nanosleep(&pause, nullptr);
+    }
+    m_pid = -1;
+}
+
+bool HelperProcessModuleBackend::call(const std::string &request, int fd, std::string &reply, int *replyFd)
+{
+    *replyFd = -1;
+    if (!isLoaded())
+        return false;
+    const int64_t deadline = nowMs() + m_timeoutMs;
+    if (m_pid <= 0 && !start(deadline))
+        return false;
+    Op sent{};
+    Op answered{};
+    if (sendMessage(m_socket, request, fd, deadline) && receiveMessage(m_socket, reply, replyFd, deadline)) {
+        sent = Op(uint8_t(request.front()));
+        answered = Op(uint8_t(reply.front()));
+        if (sent == answered)
+            return true;
+    }
+    if (*replyFd >= 0)
+        ::close(*replyFd);
+    *replyFd = -1;
+    stop(true);
+    return false;
+}
+
+int32_t HelperProcessModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, int32_t length)
+{
+    const int32_t announced = std::min(length, MaxInfoLength);
+    const size_t carried = announced > 0 ? size_t(announced) : 0;
+    Writer out(Op::GetPluginInfo);
+    out.put(infoNo);
+    out.put(announced);
+    out.put(uint8_t(buffer ? 1 : 0));
+    if (buffer)
+        out.putBytes(buffer, carried);
+    std::string reply;
+    int fd = -1;
+    if (!call(out.body(), -1, reply, &fd))
+        return -1;
+    Reader in(reply);
+    Op op{};
+    int32_t result = -1;
+    if (!in.op(op) || !in.get(result))
+        return -1;
+    if (buffer && !in.getBytes(buffer, carried))
+        return -1;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::isSupported(const char *path, uint32_t data)
+{
+    Writer out(Op::IsSupported);
+    out.putText(path);
+    // A number that is no open descriptor of ours goes over as none.
+    const int fd = ::fcntl(int(data), F_GETFD) >= 0 ? int(data) : -1;
+    std::string reply;
+    int replyFd = -1;
+    if (!call(out.body(), fd, reply, &replyFd))
+        return 0;
+    Reader in(reply);
+    Op op{};
+    int32_t result = 0;
+    if (!in.op(op) || !in.get(result))
+        return 0;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::getPictureInfo(const char *source, int32_t offset, uint32_t flag,
+                                                   PictureInfo *info)
+{
+    Writer out(Op::GetPictureInfo);
+    out.put(offset);
+    out.put(flag);
+    out.putText(source);
+    std::string reply;
+    int fd = -1;
+    if (!call(out.body(), -1, reply, &fd))
+        return ModuleFailedResult;
+    Reader in(reply);
+    Op op{};
+    int32_t result = ModuleFailedResult;
+    PictureInfo answered{};
+    if (!in.op(op) || !in.get(result) || !in.getBytes(&answered, sizeof answered))
+        return ModuleFailedResult;
+    if (info)
+        *info = answered;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag,
+                                               SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                                               SpiProgressCallback progress, int32_t callbackData)
+{
+    // A callback of this process cannot be called from the helper.
+    if (progress)
+        return ModuleFailedResult;
+    Writer out(Op::GetPicture);
+    out.put(offset);
+    out.put(flag);
+    out.put(callbackData);
+    out.putText(source);
+    std::string reply;
+    int fd = -1;
+    if (!call(out.body(), -1, reply, &fd))
+        return ModuleFailedResult;
+    Reader in(reply);
+    Op op{};
+    int32_t result = ModuleFailedResult;
+    uint8_t stored = 0;
+    uint64_t infoSize = 0;
+    uint64_t bitsSize = 0;
+    const bool read = in.op(op) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
+        && infoSize <= MaxBlock && bitsSize <= MaxBlock;
+    if (!read || !stored || fd < 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return read ? result : ModuleFailedResult;
+    }
+    const uint64_t total = infoSize + bitsSize;
+    // Only a sealed memfd at least this long is read: one that could shrink
+    // while it is copied would fault.
+    struct stat st {};
+    const int seals = ::fcntl(fd, F_GET_SEALS);
+    if (total && (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(fd, &st) != 0 || uint64_t(st.st_size) < total)) {
+        ::close(fd);
+        return ModuleFailedResult;
+    }
+    const char *map = nullptr;
+    if (total) {
+        void *mapped = ::mmap(nullptr, size_t(total), PROT_READ, MAP_SHARED, fd, 0);
+        map = mapped == MAP_FAILED ? nullptr : static_cast<const char *>(mapped);
+    }
+    ::close(fd);
+    if (total && !map)
+        return ModuleFailedResult;
+    void *infoBlock = (stored & InfoStored) ? copyBlock(map, 0, infoSize) : nullptr;
+    void *bitsBlock = (stored & BitsStored) ? copyBlock(map, infoSize, bitsSize) : nullptr;
+    if (map)
+        ::munmap(const_cast<char *>(map), size_t(total));
+    if (stored & SameBlock)
+        bitsBlock = infoBlock;
+    if (infoBlock && bitmapInfo)
+        *bitmapInfo = infoBlock;
+    else if (infoBlock != bitsBlock)
+        std::free(infoBlock);
+    if (bitsBlock && bitmapBits)
+        *bitmapBits = bitsBlock;
+    else if (bitsBlock && bitsBlock != infoBlock)
+        std::free(bitsBlock);
+    return result;
+}
+
+} // namespace pelandor
