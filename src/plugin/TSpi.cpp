@@ -5,6 +5,7 @@
 // host read foreign memory.
 #include "plugin/TSpi.h"
 
+#include "plugin/HelperProcessModuleBackend.h"
 #include "plugin/InProcessModuleBackend.h"
 
 #include "decode/Bitmap.h"
@@ -71,6 +72,7 @@ TSpi::TSpi(const QString &moduleFolder, MessageSink &messages, QObject *parent)
     : QObject(parent)
     , m_folder(QDir(moduleFolder).absolutePath())
     , m_messages(messages)
+    , m_backendFactory(&TSpi::defaultBackend)
 {
 }
 
@@ -112,9 +114,29 @@ void TSpi::LoadSpi(const QString &fileName)
     }
     if (found.isEmpty())
         return;
-    auto backend = std::make_unique<InProcessModuleBackend>();
-    if (backend->load(QFile::encodeName(found).toStdString()))
+    std::unique_ptr<ModuleBackend> backend = m_backendFactory(found);
+    if (backend && backend->load(QFile::encodeName(found).toStdString()))
         m_backend = std::move(backend);
+}
+
+void TSpi::setBackendFactory(BackendFactory factory)
+{
+    FreeSpi();
+    m_backendFactory = std::move(factory);
+}
+
+QString TSpi::moduleHostPath()
+{
+    const QString configured = qEnvironmentVariable("PELANDOR_MODULE_HOST");
+    if (!configured.isEmpty())
+        return configured;
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QStringLiteral("/pelandor-module-host");
+}
+
+std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
+{
+    Q_UNUSED(modulePath);
+    return std::make_unique<HelperProcessModuleBackend>(QFile::encodeName(moduleHostPath()).toStdString());
 }
 
 void TSpi::FreeSpi()

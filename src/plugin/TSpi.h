@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "decode/PictureSource.h"
@@ -50,6 +51,15 @@ public:
     // $XDG_DATA_HOME/pelandor/plugins (by default ~/.local/share/pelandor/plugins).
     static QString userModuleFolder();
 
+    // Makes the backend that loads the module at an absolute path. By default
+    // every module runs in a helper process (pelandor-module-host).
+    using BackendFactory = std::function<std::unique_ptr<ModuleBackend>(const QString &modulePath)>;
+    void setBackendFactory(BackendFactory factory);
+    static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
+    // The helper beside this program's executable, or $PELANDOR_MODULE_HOST
+    // when set (the tests' executables live elsewhere).
+    static QString moduleHostPath();
+
     // Pass-through calls. With no module loaded each shows its own message and
     // returns -1. A loaded module that lacks the export is not called: the
     // result is then -1, except for IsSupported, which answers 0 ("does not
@@ -74,6 +84,7 @@ private:
 
     QString m_folder;
     MessageSink &m_messages;
+    BackendFactory m_backendFactory;
     std::unique_ptr<ModuleBackend> m_backend; // set while a module is loaded
 };
 
