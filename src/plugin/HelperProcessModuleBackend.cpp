@@ -7,6 +7,7 @@
 #include "plugin/ModuleHostProtocol.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -31,13 +32,18 @@ namespace {
 // How long a helper whose socket was closed may take to exit by itself.
 constexpr int64_t ExitGraceMs = 2000;
 
-// Copies `size` bytes at `offset` of the mapping into a new malloc() block
-// (zero-filled to its usable size); nullptr when out of memory.
+// Copies `size` bytes at `offset` of the mapping into a new malloc() block,
+// zero-filling the allocator's slack behind them; nullptr when out of memory.
 void *copyBlock(const char *map, uint64_t offset, uint64_t size)
 {
-    void *block = std::calloc(1, size ? size_t(size) : 1);
-    if (block && size)
+    void *block = std::malloc(size ? size_t(size) : 1);
+    if (!block)
+        return nullptr;
+    if (size)
         std::memcpy(block, map + offset, size_t(size));
+    const size_t usable = malloc_usable_size(block);
+    if (usable > size)
+        std::memset(static_cast<char *>(block) + size, 0, usable - size_t(size));
     return block;
 }
 
@@ -115,8 +121,36 @@ bool HelperProcessModuleBackend::start(int64_t deadline)
     return true;
 }
 
+void HelperProcessModuleBackend::releaseArea()
+{
+    if (m_areaMap)
+        ::munmap(m_areaMap, m_areaMapped);
+    if (m_areaFd >= 0)
+        ::close(m_areaFd);
+    m_areaMap = nullptr;
+    m_areaMapped = 0;
+    m_areaFd = -1;
+}
+
+bool HelperProcessModuleBackend::mapArea(uint64_t total)
+{
+    if (total <= m_areaMapped)
+        return true;
+    struct stat st {};
+    const int seals = m_areaFd >= 0 ? ::fcntl(m_areaFd, F_GET_SEALS) : -1;
+    if (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(m_areaFd, &st) != 0 || uint64_t(st.st_size) < total)
+        return false;
+    if (m_areaMap)
+        ::munmap(m_areaMap, m_areaMapped);
+    void *map = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, m_areaFd, 0);
+    m_areaMap = map == MAP_FAILED ? nullptr : static_cast<char *>(map);
+    m_areaMapped = m_areaMap ? size_t(st.st_size) : 0;
+    return m_areaMap != nullptr;
+}
+
 void HelperProcessModuleBackend::stop(bool kill)
 {
+    releaseArea();
     if (m_socket >= 0)
         ::close(m_socket);
     m_socket = -1;
@@ -254,32 +288,17 @@ int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offse
     uint64_t bitsSize = 0;
     const bool read = in.op(op) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
         && infoSize <= MaxBlock && bitsSize <= MaxBlock;
-    if (!read || !stored || fd < 0) {
-        if (fd >= 0)
-            ::close(fd);
+    if (fd >= 0) {
+        releaseArea();
+        m_areaFd = fd;
+    }
+    if (!read || !stored)
         return read ? result : ModuleFailedResult;
-    }
-    const uint64_t total = infoSize + bitsSize;
-    // Only a sealed memfd at least this long is read: one that could shrink
-    // while it is copied would fault.
-    struct stat st {};
-    const int seals = ::fcntl(fd, F_GET_SEALS);
-    if (total && (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(fd, &st) != 0 || uint64_t(st.st_size) < total)) {
-        ::close(fd);
+    // The area can only grow, so what is mapped stays readable while copying.
+    if (!mapArea(infoSize + bitsSize))
         return ModuleFailedResult;
-    }
-    const char *map = nullptr;
-    if (total) {
-        void *mapped = ::mmap(nullptr, size_t(total), PROT_READ, MAP_SHARED, fd, 0);
-        map = mapped == MAP_FAILED ? nullptr : static_cast<const char *>(mapped);
-    }
-    ::close(fd);
-    if (total && !map)
-        return ModuleFailedResult;
-    void *infoBlock = (stored & InfoStored) ? copyBlock(map, 0, infoSize) : nullptr;
-    void *bitsBlock = (stored & BitsStored) ? copyBlock(map, infoSize, bitsSize) : nullptr;
-    if (map)
-        ::munmap(const_cast<char *>(map), size_t(total));
+    void *infoBlock = (stored & InfoStored) ? copyBlock(m_areaMap, 0, infoSize) : nullptr;
+    void *bitsBlock = (stored & BitsStored) ? copyBlock(m_areaMap, infoSize, bitsSize) : nullptr;
     if (stored & SameBlock)
         bitsBlock = infoBlock;
     if (infoBlock && bitmapInfo)

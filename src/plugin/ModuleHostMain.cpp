@@ -15,6 +15,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -84,39 +85,40 @@ void serveGetPictureInfo(InProcessModuleBackend &module, Reader &in)
     reply(out);
 }
 
-// A memfd holding the two blocks back to back; -1 when it cannot be made.
-int shareBlocks(const void *info, size_t infoSize, const void *bits, size_t bitsSize)
+// The area shared with the host: a memfd that can grow but never shrink, so
+// the host may read all of it at any time without a fault.
+struct SharedArea {
+    int fd = -1;
+    char *map = nullptr;
+    size_t size = 0;
+};
+
+// Makes the area hold at least `total` bytes; `fresh` is set when the host
+// has not seen its descriptor yet. False when it cannot be made.
+bool reserve(SharedArea &area, size_t total, bool &fresh)
 {
-    const int fd = ::memfd_create("pelandor-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd < 0)
-        return -1;
-    const size_t total = infoSize + bitsSize;
-    if (total == 0)
-        return fd;
-    // Sealed once written, so that nothing in this process (a thread the
-    // module left running) can shrink it under the host's reading.
-    if (::ftruncate(fd, off_t(total)) != 0) {
-        ::close(fd);
-        return -1;
+    fresh = false;
+    if (area.fd < 0) {
+        area.fd = ::memfd_create("pelandor-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (area.fd < 0 || ::fcntl(area.fd, F_ADD_SEALS, F_SEAL_SHRINK) != 0)
+            return false;
+        fresh = true;
     }
-    void *map = ::mmap(nullptr, total, PROT_WRITE, MAP_SHARED, fd, 0);
-    if (map == MAP_FAILED) {
-        ::close(fd);
-        return -1;
-    }
-    if (infoSize)
-        std::memcpy(map, info, infoSize);
-    if (bitsSize)
-        std::memcpy(static_cast<char *>(map) + infoSize, bits, bitsSize);
-    ::munmap(map, total);
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    if (total <= area.size)
+        return true;
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t size = (std::max(total, area.size * 2) + page - 1) / page * page;
+    if (::ftruncate(area.fd, off_t(size)) != 0)
+        return false;
+    if (area.map)
+        ::munmap(area.map, area.size);
+    void *map = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, area.fd, 0);
+    area.map = map == MAP_FAILED ? nullptr : static_cast<char *>(map);
+    area.size = area.map ? size : 0;
+    return area.map != nullptr;
 }
 
-void serveGetPicture(InProcessModuleBackend &module, Reader &in)
+void serveGetPicture(InProcessModuleBackend &module, SharedArea &area, Reader &in)
 {
     int32_t offset = 0;
     uint32_t flag = 0;
@@ -152,9 +154,16 @@ void serveGetPicture(InProcessModuleBackend &module, Reader &in)
         bitsSize = 0;
     int fd = -1;
     if (stored) {
-        fd = shareBlocks(info, infoSize, bits, bitsSize);
-        if (fd < 0)
+        bool fresh = false;
+        if (reserve(area, infoSize + bitsSize, fresh)) {
+            if (infoSize)
+                std::memcpy(area.map, info, infoSize);
+            if (bitsSize)
+                std::memcpy(area.map + infoSize, bits, bitsSize);
+            fd = fresh ? area.fd : -1;
+        } else {
             stored = 0;
+        }
     }
     std::free(info);
     if (bits != info)
@@ -166,8 +175,6 @@ void serveGetPicture(InProcessModuleBackend &module, Reader &in)
     out.put(uint64_t(stored ? infoSize : 0));
     out.put(uint64_t(stored ? bitsSize : 0));
     reply(out, fd);
-    if (fd >= 0)
-        ::close(fd);
 }
 
 } // namespace
@@ -183,6 +190,7 @@ int main(int argc, char **argv)
     ::signal(SIGPIPE, SIG_IGN);
 
     InProcessModuleBackend module;
+    SharedArea area;
     const bool loaded = module.load(argv[2]);
     Writer ready(Op::Ready);
     ready.put(int32_t(loaded ? 1 : 0));
@@ -210,7 +218,7 @@ int main(int argc, char **argv)
             serveGetPictureInfo(module, in);
             break;
         case Op::GetPicture:
-            serveGetPicture(module, in);
+            serveGetPicture(module, area, in);
             break;
         default:
             quit();

@@ -16,9 +16,12 @@
 //   GetPicture     host -> helper  i32 offset, u32 flag, i32 callbackData, path
 //                  reply           i32 result, u8 stored (bit 0 info, bit 1
 //                                  bits, bit 2 both handles are one block),
-//                                  u64 infoSize, u64 bitsSize; a memfd beside
-//                                  it holds the info block, then the bits
+//                                  u64 infoSize, u64 bitsSize; the shared
+//                                  area holds the info block, then the bits
 //                                  block, when either is stored
+// The shared area is one memfd per helper, sealed against shrinking, that
+// only grows; it travels beside the first GetPicture reply that uses it.
+// Keeping it saves mapping and faulting in fresh pages for every picture.
 // A path is a u32 length and its bytes. Plain C++ with no Qt: the helper
 // links it too.
 #pragma once
