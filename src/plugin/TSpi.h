@@ -52,13 +52,17 @@ public:
     static QString userModuleFolder();
 
     // Makes the backend that loads the module at an absolute path. By default
-    // every module runs in a helper process (pelandor-module-host).
+    // the shipped modules are loaded into this process and every other one
+    // runs in a helper process (pelandor-module-host).
     using BackendFactory = std::function<std::unique_ptr<ModuleBackend>(const QString &modulePath)>;
     void setBackendFactory(BackendFactory factory);
     static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
     // The helper beside this program's executable, or $PELANDOR_MODULE_HOST
     // when set (the tests' executables live elsewhere).
     static QString moduleHostPath();
+    // Whether `modulePath` is one of the modules shipped with the program, in
+    // the folder of this program's executable.
+    static bool isShippedModule(const QString &modulePath);
 
     // Pass-through calls. With no module loaded each shows its own message and
     // returns -1. A loaded module that lacks the export is not called: the

@@ -168,6 +168,17 @@ private slots:
         QCOMPARE(result, 0);
     }
 
+    void shippedNameElsewhereStillRunsInTheHelper()
+    {
+        // Only the program's own folder holds the modules that stay in process.
+        QVERIFY(installModule(m_dir.path(), QStringLiteral("plain"), QStringLiteral("png.spi")));
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(QStringLiteral("png.spi"));
+        QVERIFY(host.isLoaded());
+        QCOMPARE(moduleHostChildren().size(), 1);
+    }
+
     void helperEndsWithTheHost()
     {
         RecordingSink sink;
