@@ -63,6 +63,7 @@ HelperProcessModuleBackend::~HelperProcessModuleBackend()
 bool HelperProcessModuleBackend::load(const std::string &path)
 {
     unload();
+    m_timedOutPath.clear();
     if (path.empty() || path.front() != '/')
         return false;
     m_modulePath = path;
@@ -177,11 +178,18 @@ void HelperProcessModuleBackend::stop(bool kill)
     m_pid = -1;
 }
 
-bool HelperProcessModuleBackend::call(const std::string &request, int fd, std::string &reply, int *replyFd)
+bool HelperProcessModuleBackend::call(const char *path, const std::string &request, int fd, std::string &reply,
+                                      int *replyFd)
 {
     *replyFd = -1;
     if (!isLoaded())
         return false;
+    const std::string file = path ? path : "";
+    if (!m_timedOutPath.empty()) {
+        if (file == m_timedOutPath)
+            return false;
+        m_timedOutPath.clear();
+    }
     const int64_t deadline = nowMs() + m_timeoutMs;
     if (m_pid <= 0 && !start(deadline))
         return false;
@@ -196,6 +204,8 @@ bool HelperProcessModuleBackend::call(const std::string &request, int fd, std::s
     if (*replyFd >= 0)
         ::close(*replyFd);
     *replyFd = -1;
+    if (nowMs() >= deadline)
+        m_timedOutPath = file;
     stop(true);
     return false;
 }
@@ -212,7 +222,7 @@ int32_t HelperProcessModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, 
         out.putBytes(buffer, carried);
     std::string reply;
     int fd = -1;
-    if (!call(out.body(), -1, reply, &fd))
+    if (!call(nullptr, out.body(), -1, reply, &fd))
         return -1;
     Reader in(reply);
     Op op{};
@@ -232,7 +242,7 @@ int32_t HelperProcessModuleBackend::isSupported(const char *path, uint32_t data)
     const int fd = ::fcntl(int(data), F_GETFD) >= 0 ? int(data) : -1;
     std::string reply;
     int replyFd = -1;
-    if (!call(out.body(), fd, reply, &replyFd))
+    if (!call(path, out.body(), fd, reply, &replyFd))
         return 0;
     Reader in(reply);
     Op op{};
@@ -251,7 +261,7 @@ int32_t HelperProcessModuleBackend::getPictureInfo(const char *source, int32_t o
     out.putText(source);
     std::string reply;
     int fd = -1;
-    if (!call(out.body(), -1, reply, &fd))
+    if (!call(source, out.body(), -1, reply, &fd))
         return ModuleFailedResult;
     Reader in(reply);
     Op op{};
@@ -278,7 +288,7 @@ int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offse
     out.putText(source);
     std::string reply;
     int fd = -1;
-    if (!call(out.body(), -1, reply, &fd))
+    if (!call(source, out.body(), -1, reply, &fd))
         return ModuleFailedResult;
     Reader in(reply);
     Op op{};

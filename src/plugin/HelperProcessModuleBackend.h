@@ -1,7 +1,10 @@
 // A module run in a helper process of ours (pelandor-module-host), one helper
 // per loaded module. Each call has a time limit; a helper that crashes, exits
 // or does not answer in time fails that call as a module failure and is
-// started again for the next call. The helper dies with this process.
+// started again for the next call. The helper dies with this process. Once a
+// call about a file has run out of time, further calls about the same file
+// fail at once (until a call about another file), so that one file that makes
+// the module hang costs one time limit, not one per call.
 #pragma once
 
 #include <sys/types.h>
@@ -38,10 +41,10 @@ private:
     bool start(int64_t deadline);
     // Ends the helper: closes its socket, waits a moment, then kills it.
     void stop(bool kill);
-    // Sends `request` (with `fd` beside it, -1: none) and receives the reply,
-    // starting the helper first when none runs. On any failure the helper is
-    // killed and false returned.
-    bool call(const std::string &request, int fd, std::string &reply, int *replyFd);
+    // Sends `request` about the file `path` (with `fd` beside it, -1: none)
+    // and receives the reply, starting the helper first when none runs. On
+    // any failure the helper is killed and false returned.
+    bool call(const char *path, const std::string &request, int fd, std::string &reply, int *replyFd);
     // Maps at least `total` bytes of the helper's shared area; false when
     // the area is not a memfd sealed against shrinking that long.
     bool mapArea(uint64_t total);
@@ -50,6 +53,7 @@ private:
     std::string m_helperPath;
     int m_timeoutMs;
     std::string m_modulePath;
+    std::string m_timedOutPath; // the file of the call that last ran out of time
     pid_t m_pid = -1;
     int m_socket = -1;
     // The helper's shared area for pictures, kept while the helper runs.

@@ -137,6 +137,11 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
         return 2;
     if (strcmp(keyword, "crashinfo") == 0)
         raise(SIGSEGV);
+    if (strcmp(keyword, "hang") == 0) {
+        volatile int forever = 1;
+        while (forever) {
+        }
+    }
     memset(info, 0, sizeof *info);
     info->width = 3;
     info->height = 2;

@@ -1,6 +1,9 @@
 // Modules run in the module host helper: a module that crashes, exits, never
 // returns or prints fails only the call it was in, the next call works, the
-// type list leaves such a module out, and no helper is left behind.
+// type list leaves such a module out, and no helper is left behind. Run
+// through CTest, which tells the tests where the helper is
+// ($PELANDOR_MODULE_HOST).
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -121,6 +124,27 @@ private slots:
         QVERIFY(host.GetPictureInfo(bad.constData(), 0, SPI_INPUT_FILE, &info) != 0);
         QCOMPARE(host.GetPictureInfo(good.constData(), 0, SPI_INPUT_FILE, &info), 0);
         QCOMPARE(info.width, 3);
+    }
+
+    void hangingFileCostsOneTimeLimit()
+    {
+        // The loader asks about a file up to five times; a module that hangs
+        // on it must not cost the time limit each time.
+        const QString hanging = writeFile(QStringLiteral("hang.fak"), "FAKE hang");
+        const QByteArray local = QFile::encodeName(hanging);
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        useShortTimeLimit(host);
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        QElapsedTimer timer;
+        timer.start();
+        Bitmap target;
+        QVERIFY(host.GetBitmap(target, hanging) != 0);
+        PictureInfo info{};
+        QVERIFY(host.GetPictureInfo(local.constData(), 0, SPI_INPUT_FILE, &info) != 0);
+        QVERIFY2(timer.elapsed() < 2 * TestTimeLimitMs, qPrintable(QString::number(timer.elapsed())));
+        // Another file is asked again.
+        QCOMPARE(host.GetBitmap(target, m_dir.filePath(QStringLiteral("good.fak"))), 0);
     }
 
     void failingInfoTextLeavesModuleOut_data()
