@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -193,14 +194,10 @@ bool HelperProcessModuleBackend::call(const char *path, const std::string &reque
     const int64_t deadline = nowMs() + m_timeoutMs;
     if (m_pid <= 0 && !start(deadline))
         return false;
-    Op sent{};
-    Op answered{};
-    if (sendMessage(m_socket, request, fd, deadline) && receiveMessage(m_socket, reply, replyFd, deadline)) {
-        sent = Op(uint8_t(request.front()));
-        answered = Op(uint8_t(reply.front()));
-        if (sent == answered)
-            return true;
-    }
+    // A reply is the answer to its request when it names the same call.
+    if (sendMessage(m_socket, request, fd, deadline) && receiveMessage(m_socket, reply, replyFd, deadline)
+        && reply.front() == request.front())
+        return true;
     if (*replyFd >= 0)
         ::close(*replyFd);
     *replyFd = -1;
