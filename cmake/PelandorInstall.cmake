@@ -6,7 +6,7 @@
 
 set(PELANDOR_INSTALL_PROGRAM_DIR lib/pelandor)
 
-install(TARGETS pelandor RUNTIME DESTINATION ${PELANDOR_INSTALL_PROGRAM_DIR})
+install(TARGETS pelandor pelandor-module-host RUNTIME DESTINATION ${PELANDOR_INSTALL_PROGRAM_DIR})
 install(CODE "
     set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
     file(MAKE_DIRECTORY \"\${bin_dir}\")

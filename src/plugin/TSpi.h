@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "decode/PictureSource.h"
 #include "pelandor/spi_plugin.h"
@@ -15,6 +17,7 @@ namespace pelandor {
 
 class Bitmap;
 class MessageSink;
+class ModuleBackend;
 
 class TSpi : public QObject, public PictureSource {
     Q_OBJECT
@@ -38,7 +41,7 @@ public:
     // be loaded leaves the host unloaded; nothing is reported here.
     void LoadSpi(const QString &fileName);
     void FreeSpi();
-    bool isLoaded() const { return m_module != nullptr; }
+    bool isLoaded() const;
     QString moduleFolder() const { return m_folder; }
     // Where modules are looked for, in order: the module folder, then the
     // user's own (a user cannot write into an installed program's folder).
@@ -46,6 +49,19 @@ public:
 
     // $XDG_DATA_HOME/pelandor/plugins (by default ~/.local/share/pelandor/plugins).
     static QString userModuleFolder();
+
+    // Makes the backend that loads the module at an absolute path. By default
+    // the shipped modules are loaded into this process and every other one
+    // runs in a helper process (pelandor-module-host).
+    using BackendFactory = std::function<std::unique_ptr<ModuleBackend>(const QString &modulePath)>;
+    void setBackendFactory(BackendFactory factory);
+    static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
+    // The helper beside this program's executable, or $PELANDOR_MODULE_HOST
+    // when set (the tests' executables live elsewhere).
+    static QString moduleHostPath();
+    // Whether `modulePath` is one of the modules shipped with the program, in
+    // the folder of this program's executable.
+    static bool isShippedModule(const QString &modulePath);
 
     // Pass-through calls. With no module loaded each shows its own message and
     // returns -1. A loaded module that lacks the export is not called: the
@@ -72,11 +88,8 @@ private:
 
     QString m_folder;
     MessageSink &m_messages;
-    void *m_module = nullptr;
-    SpiGetPluginInfoFn m_getPluginInfo = nullptr;
-    SpiIsSupportedFn m_isSupported = nullptr;
-    SpiGetPictureInfoFn m_getPictureInfo = nullptr;
-    SpiGetPictureFn m_getPicture = nullptr;
+    BackendFactory m_backendFactory;
+    std::unique_ptr<ModuleBackend> m_backend; // set while a module is loaded
 };
 
 } // namespace pelandor

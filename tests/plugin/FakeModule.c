@@ -2,11 +2,15 @@
  * Import module for the plug-in host tests. One source, built once per
  * variant: the variant (FAKE_<NAME>, set by the build) chooses the texts the
  * module announces and the exports it has. The picture it hands back is
- * chosen by the file: "FAKE <keyword>" at the offset asked for.
+ * chosen by the file: "FAKE <keyword>" at the offset asked for. Some
+ * keywords make the module misbehave the way a broken module does: crash,
+ * exit, never return, print on standard output.
  */
 #include "pelandor/spi_plugin.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -60,6 +64,13 @@ static int32_t copy_text(const char *text, char *buffer, int32_t length)
 
 int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 {
+#if defined(FAKE_CRASH_INFO)
+    if (infoNumber == 2)
+        raise(SIGSEGV);
+#elif defined(FAKE_EXIT_INFO)
+    if (infoNumber == 2)
+        exit(0);
+#endif
     if (infoNumber == 0)
         return copy_text(KIND_TEXT, buffer, bufferLength);
     if (infoNumber != 2)
@@ -110,10 +121,12 @@ static int read_keyword(const char *path, int32_t offset, char *keyword, size_t 
 
 int32_t IsSupported(const char *path, uint32_t data)
 {
-    char head[5];
+    char head[32] = {0};
     (void)path;
-    if (read((int)data, head, 5) != 5)
+    if (read((int)data, head, sizeof head - 1) < 5)
         return 0;
+    if (strstr(head, "crashsupported"))
+        raise(SIGSEGV);
     return memcmp(head, Magic, 5) == 0;
 }
 
@@ -122,6 +135,13 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     char keyword[32];
     if (flag != SPI_INPUT_FILE || !read_keyword(source, offset, keyword, sizeof keyword))
         return 2;
+    if (strcmp(keyword, "crashinfo") == 0)
+        raise(SIGSEGV);
+    if (strcmp(keyword, "hang") == 0) {
+        volatile int forever = 1;
+        while (forever) {
+        }
+    }
     memset(info, 0, sizeof *info);
     info->width = 3;
     info->height = 2;
@@ -256,6 +276,26 @@ static int32_t make_named(const char *keyword, int32_t offset, SpiHandle *info, 
     }
     if (strcmp(keyword, "fail") == 0)
         return offset == 0 ? 5 : 6;
+    if (strcmp(keyword, "crash") == 0)
+        raise(SIGSEGV);
+    if (strcmp(keyword, "exit") == 0)
+        exit(0);
+    if (strcmp(keyword, "hang") == 0) {
+        volatile int forever = 1;
+        while (forever) {
+        }
+    }
+    if (strcmp(keyword, "print") == 0) {
+        printf("module output\n");
+        fflush(stdout);
+        return make_picture(24, 0, NULL, 0, Colours, info, bits);
+    }
+    if (strcmp(keyword, "notmalloc") == 0) {
+        static unsigned char notFromMalloc[64];
+        *info = notFromMalloc;
+        *bits = calloc(1, 64);
+        return 0;
+    }
     if (strcmp(keyword, "failstore") == 0) {
         /* Reports failure yet leaves blocks behind. */
         make_picture(24, 0, NULL, 0, Colours, info, bits);

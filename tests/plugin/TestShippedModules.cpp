@@ -62,6 +62,8 @@ private slots:
         for (const auto &[built, name] : BuiltModules)
             QVERIFY(QFile::copy(built, m_dir.filePath(name)));
         m_host = new TSpi(m_dir.path(), m_sink, this);
+        // In the program's own process, as the program loads them.
+        m_host->setBackendFactory([](const QString &) { return std::make_unique<InProcessModuleBackend>(); });
         m_entries = TypeListBuilder::build(*m_host, m_dir.path()).entries;
     }
 

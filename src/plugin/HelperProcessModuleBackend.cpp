@@ -1,0 +1,322 @@
+// Host side of the module host helper. The helper is started with
+// posix_spawn (it sets its own parent-death signal and checks that its parent
+// is still this process), gets its end of a socket pair as descriptor 3 and
+// /dev/null as standard output, and no other descriptor of ours.
+#include "plugin/HelperProcessModuleBackend.h"
+
+#include "plugin/ModuleHostProtocol.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+extern char **environ;
+
+namespace pelandor {
+
+using namespace modulehost;
+
+namespace {
+
+// How long a helper whose socket was closed may take to exit by itself.
+constexpr int64_t ExitGraceMs = 2000;
+
+// Copies `size` bytes at `offset` of the mapping into a new malloc() block,
+// zero-filling the allocator's slack behind them; nullptr when out of memory.
+void *copyBlock(const char *map, uint64_t offset, uint64_t size)
+{
+    void *block = std::malloc(size ? size_t(size) : 1);
+    if (!block)
+        return nullptr;
+    if (size)
+        std::memcpy(block, map + offset, size_t(size));
+    const size_t usable = malloc_usable_size(block);
+    if (usable > size)
+        std::memset(static_cast<char *>(block) + size, 0, usable - size_t(size));
+    return block;
+}
+
+} // namespace
+
+HelperProcessModuleBackend::HelperProcessModuleBackend(std::string helperPath, int callTimeoutMs)
+    : m_helperPath(std::move(helperPath))
+    , m_timeoutMs(callTimeoutMs)
+{
+}
+
+HelperProcessModuleBackend::~HelperProcessModuleBackend()
+{
+    unload();
+}
+
+bool HelperProcessModuleBackend::load(const std::string &path)
+{
+    unload();
+    m_timedOutPath.clear();
+    if (path.empty() || path.front() != '/')
+        return false;
+    m_modulePath = path;
+    if (!start(nowMs() + m_timeoutMs)) {
+        m_modulePath.clear();
+        return false;
+    }
+    return true;
+}
+
+void HelperProcessModuleBackend::unload()
+{
+    stop(false);
+    m_modulePath.clear();
+}
+
+bool HelperProcessModuleBackend::start(int64_t deadline)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], HelperSocketFd);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, HelperSocketFd + 1);
+    const std::string parent = std::to_string(::getpid());
+    char *argv[] = {m_helperPath.data(), const_cast<char *>(parent.c_str()), m_modulePath.data(), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, m_helperPath.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (spawned != 0) {
+        ::close(pair[0]);
+        return false;
+    }
+    m_pid = pid;
+    m_socket = pair[0];
+    ::fcntl(m_socket, F_SETFL, ::fcntl(m_socket, F_GETFL) | O_NONBLOCK);
+
+    std::string body;
+    int fd = -1;
+    int32_t loaded = 0;
+    if (receiveMessage(m_socket, body, &fd, deadline)) {
+        Reader in(body);
+        Op op{};
+        if (!in.op(op) || op != Op::Ready || !in.get(loaded))
+            loaded = 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (loaded != 1) {
+        stop(true);
+        return false;
+    }
+    return true;
+}
+
+void HelperProcessModuleBackend::releaseArea()
+{
+    if (m_areaMap)
+        ::munmap(m_areaMap, m_areaMapped);
+    if (m_areaFd >= 0)
+        ::close(m_areaFd);
+    m_areaMap = nullptr;
+    m_areaMapped = 0;
+    m_areaFd = -1;
+}
+
+bool HelperProcessModuleBackend::mapArea(uint64_t total)
+{
+    if (total <= m_areaMapped)
+        return true;
+    struct stat st {};
+    const int seals = m_areaFd >= 0 ? ::fcntl(m_areaFd, F_GET_SEALS) : -1;
+    if (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(m_areaFd, &st) != 0 || uint64_t(st.st_size) < total)
+        return false;
+    if (m_areaMap)
+        ::munmap(m_areaMap, m_areaMapped);
+    void *map = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, m_areaFd, 0);
+    m_areaMap = map == MAP_FAILED ? nullptr : static_cast<char *>(map);
+    m_areaMapped = m_areaMap ? size_t(st.st_size) : 0;
+    return m_areaMap != nullptr;
+}
+
+void HelperProcessModuleBackend::stop(bool kill)
+{
+    releaseArea();
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
+    if (m_pid <= 0)
+        return;
+    if (kill)
+        ::kill(m_pid, SIGKILL);
+    // Without its socket the helper exits at once; one that does not is killed.
+    const int64_t deadline = nowMs() + ExitGraceMs;
+    int status = 0;
+    for (long pauseNs = 50000;; pauseNs = std::min(pauseNs * 2, 20000000L)) {
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid || (done < 0 && errno != EINTR))
+            break;
+        if (nowMs() >= deadline) {
+            ::kill(m_pid, SIGKILL);
+            while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        const timespec pause{0, pauseNs};
+        ::nanosleep(&pause, nullptr);
+    }
+    m_pid = -1;
+}
+
+bool HelperProcessModuleBackend::call(const char *path, const std::string &request, int fd, std::string &reply,
+                                      int *replyFd)
+{
+    *replyFd = -1;
+    if (!isLoaded())
+        return false;
+    const std::string file = path ? path : "";
+    if (!m_timedOutPath.empty()) {
+        if (file == m_timedOutPath)
+            return false;
+        m_timedOutPath.clear();
+    }
+    const int64_t deadline = nowMs() + m_timeoutMs;
+    if (m_pid <= 0 && !start(deadline))
+        return false;
+    // A reply is the answer to its request when it names the same call.
+    if (sendMessage(m_socket, request, fd, deadline) && receiveMessage(m_socket, reply, replyFd, deadline)
+        && reply.front() == request.front())
+        return true;
+    if (*replyFd >= 0)
+        ::close(*replyFd);
+    *replyFd = -1;
+    if (nowMs() >= deadline)
+        m_timedOutPath = file;
+    stop(true);
+    return false;
+}
+
+int32_t HelperProcessModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, int32_t length)
+{
+    const int32_t announced = std::min(length, MaxInfoLength);
+    const size_t carried = announced > 0 ? size_t(announced) : 0;
+    Writer out(Op::GetPluginInfo);
+    out.put(infoNo);
+    out.put(announced);
+    out.put(uint8_t(buffer ? 1 : 0));
+    if (buffer)
+        out.putBytes(buffer, carried);
+    std::string reply;
+    int fd = -1;
+    if (!call(nullptr, out.body(), -1, reply, &fd))
+        return -1;
+    Reader in(reply);
+    Op op{};
+    int32_t result = -1;
+    if (!in.op(op) || !in.get(result))
+        return -1;
+    if (buffer && !in.getBytes(buffer, carried))
+        return -1;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::isSupported(const char *path, uint32_t data)
+{
+    Writer out(Op::IsSupported);
+    out.putText(path);
+    // A number that is no open descriptor of ours goes over as none.
+    const int fd = ::fcntl(int(data), F_GETFD) >= 0 ? int(data) : -1;
+    std::string reply;
+    int replyFd = -1;
+    if (!call(path, out.body(), fd, reply, &replyFd))
+        return 0;
+    Reader in(reply);
+    Op op{};
+    int32_t result = 0;
+    if (!in.op(op) || !in.get(result))
+        return 0;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::getPictureInfo(const char *source, int32_t offset, uint32_t flag,
+                                                   PictureInfo *info)
+{
+    Writer out(Op::GetPictureInfo);
+    out.put(offset);
+    out.put(flag);
+    out.putText(source);
+    std::string reply;
+    int fd = -1;
+    if (!call(source, out.body(), -1, reply, &fd))
+        return ModuleFailedResult;
+    Reader in(reply);
+    Op op{};
+    int32_t result = ModuleFailedResult;
+    PictureInfo answered{};
+    if (!in.op(op) || !in.get(result) || !in.getBytes(&answered, sizeof answered))
+        return ModuleFailedResult;
+    if (info)
+        *info = answered;
+    return result;
+}
+
+int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag,
+                                               SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
+                                               SpiProgressCallback progress, int32_t callbackData)
+{
+    // A callback of this process cannot be called from the helper.
+    if (progress)
+        return ModuleFailedResult;
+    Writer out(Op::GetPicture);
+    out.put(offset);
+    out.put(flag);
+    out.put(callbackData);
+    out.putText(source);
+    std::string reply;
+    int fd = -1;
+    if (!call(source, out.body(), -1, reply, &fd))
+        return ModuleFailedResult;
+    Reader in(reply);
+    Op op{};
+    int32_t result = ModuleFailedResult;
+    uint8_t stored = 0;
+    uint64_t infoSize = 0;
+    uint64_t bitsSize = 0;
+    const bool read = in.op(op) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
+        && infoSize <= MaxBlock && bitsSize <= MaxBlock;
+    if (fd >= 0) {
+        releaseArea();
+        m_areaFd = fd;
+    }
+    if (!read || !stored)
+        return read ? result : ModuleFailedResult;
+    // The area can only grow, so what is mapped stays readable while copying.
+    if (!mapArea(infoSize + bitsSize))
+        return ModuleFailedResult;
+    void *infoBlock = (stored & InfoStored) ? copyBlock(m_areaMap, 0, infoSize) : nullptr;
+    void *bitsBlock = (stored & BitsStored) ? copyBlock(m_areaMap, infoSize, bitsSize) : nullptr;
+    if (stored & SameBlock)
+        bitsBlock = infoBlock;
+    if (infoBlock && bitmapInfo)
+        *bitmapInfo = infoBlock;
+    else if (infoBlock != bitsBlock)
+        std::free(infoBlock);
+    if (bitsBlock && bitmapBits)
+        *bitmapBits = bitsBlock;
+    else if (bitsBlock && bitsBlock != infoBlock)
+        std::free(bitsBlock);
+    return result;
+}
+
+} // namespace pelandor

@@ -1,0 +1,217 @@
+// Modules run in the module host helper: a module that crashes, exits, never
+// returns or prints fails only the call it was in, the next call works, the
+// type list leaves such a module out, and no helper is left behind. Run
+// through CTest, which tells the tests where the helper is
+// ($PELANDOR_MODULE_HOST).
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "TestModules.h"
+#include "decode/Bitmap.h"
+#include "plugin/HelperProcessModuleBackend.h"
+#include "plugin/TSpi.h"
+#include "plugin/TypeListBuilder.h"
+
+using namespace pelandor;
+
+namespace {
+
+// Short enough for the test, long enough for a loaded machine.
+constexpr int TestTimeLimitMs = 1500;
+
+void useShortTimeLimit(TSpi &host)
+{
+    host.setBackendFactory([](const QString &) {
+        return std::make_unique<HelperProcessModuleBackend>(QFile::encodeName(TSpi::moduleHostPath()).toStdString(),
+                                                            TestTimeLimitMs);
+    });
+}
+
+// Runs `call` with this process's standard output going to a file; returns
+// what was written there.
+template<typename Call>
+QByteArray capturedStdout(Call call)
+{
+    QTemporaryFile capture;
+    if (!capture.open())
+        return "no capture file";
+    fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(capture.handle(), STDOUT_FILENO);
+    call();
+    fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
+} // namespace
+
+class TestModuleIsolation : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return QString();
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(installModule(m_dir.path(), QStringLiteral("plain"), QStringLiteral("plain.spi")));
+        QVERIFY(installModule(m_dir.path(), QStringLiteral("crash_info"), QStringLiteral("crashinfo.spi")));
+        QVERIFY(installModule(m_dir.path(), QStringLiteral("exit_info"), QStringLiteral("exitinfo.spi")));
+        QVERIFY(!writeFile(QStringLiteral("good.fak"), "FAKE rgb24").isEmpty());
+    }
+
+    void cleanup() { QCOMPARE(moduleHostChildren(), QList<int>()); }
+
+    void failingPictureCallIsAModuleFailure_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("crash in IsSupported") << QByteArray("FAKE crashsupported") << "Error:IsSupported";
+        QTest::newRow("crash in GetPicture") << QByteArray("FAKE crash") << "Error:GetPicture";
+        QTest::newRow("exit in GetPicture") << QByteArray("FAKE exit") << "Error:GetPicture";
+        QTest::newRow("endless GetPicture") << QByteArray("FAKE hang") << "Error:GetPicture";
+        QTest::newRow("handle not from malloc") << QByteArray("FAKE notmalloc") << "Error:GetPicture";
+        QTest::newRow("null handles") << QByteArray("FAKE nullhandles") << "Error:GetPicture";
+        QTest::newRow("absurd size") << QByteArray("FAKE absurd") << "Error:GetPicture";
+    }
+
+    void failingPictureCallIsAModuleFailure()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        const QString bad = writeFile(QStringLiteral("bad.fak"), content);
+        RecordingSink sink;
+        {
+            TSpi host(m_dir.path(), sink);
+            useShortTimeLimit(host);
+            host.LoadSpi(QStringLiteral("plain.spi"));
+            QVERIFY(host.isLoaded());
+            Bitmap target;
+            QVERIFY(host.GetBitmap(target, bad) != 0);
+            QCOMPARE(sink.messages, QStringList{message});
+            // The helper is started again for the next file.
+            QCOMPARE(host.GetBitmap(target, m_dir.filePath(QStringLiteral("good.fak"))), 0);
+            QCOMPARE(target.image().size(), QSize(3, 2));
+        }
+        QCOMPARE(sink.messages.size(), 1);
+    }
+
+    void crashInGetPictureInfoFailsThatCall()
+    {
+        const QByteArray bad = QFile::encodeName(writeFile(QStringLiteral("info.fak"), "FAKE crashinfo"));
+        const QByteArray good = QFile::encodeName(m_dir.filePath(QStringLiteral("good.fak")));
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        PictureInfo info{};
+        QVERIFY(host.GetPictureInfo(bad.constData(), 0, SPI_INPUT_FILE, &info) != 0);
+        QCOMPARE(host.GetPictureInfo(good.constData(), 0, SPI_INPUT_FILE, &info), 0);
+        QCOMPARE(info.width, 3);
+    }
+
+    void hangingFileCostsOneTimeLimit()
+    {
+        // The loader asks about a file up to five times; a module that hangs
+        // on it must not cost the time limit each time.
+        const QString hanging = writeFile(QStringLiteral("hang.fak"), "FAKE hang");
+        const QByteArray local = QFile::encodeName(hanging);
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        useShortTimeLimit(host);
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        QElapsedTimer timer;
+        timer.start();
+        Bitmap target;
+        QVERIFY(host.GetBitmap(target, hanging) != 0);
+        PictureInfo info{};
+        QVERIFY(host.GetPictureInfo(local.constData(), 0, SPI_INPUT_FILE, &info) != 0);
+        QVERIFY2(timer.elapsed() < 2 * TestTimeLimitMs, qPrintable(QString::number(timer.elapsed())));
+        // Another file is asked again.
+        QCOMPARE(host.GetBitmap(target, m_dir.filePath(QStringLiteral("good.fak"))), 0);
+    }
+
+    void failingInfoTextLeavesModuleOut_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::newRow("crash") << "crashinfo.spi";
+        QTest::newRow("exit") << "exitinfo.spi";
+    }
+
+    void failingInfoTextLeavesModuleOut()
+    {
+        QFETCH(QString, module);
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(module);
+        char buffer[64] = {};
+        QCOMPARE(host.GetPluginInfo(2, buffer, sizeof buffer), -1);
+        QCOMPARE(host.GetPluginInfo(0, buffer, sizeof buffer), 4);
+        QCOMPARE(QByteArray(buffer), QByteArray("00IN"));
+    }
+
+    void typeListKeepsTheGoodModules()
+    {
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        const TypeListBuilder::Result result = TypeListBuilder::build(host, m_dir.path());
+        QStringList modules;
+        for (const ImageTypeEntry &entry : result.entries)
+            modules.append(entry.pluginName);
+        QVERIFY(modules.contains(QStringLiteral("plain.spi")));
+        QVERIFY(!modules.contains(QStringLiteral("crashinfo.spi")));
+        QVERIFY(!modules.contains(QStringLiteral("exitinfo.spi")));
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    void moduleOutputNeverReachesOurs()
+    {
+        const QString printing = writeFile(QStringLiteral("print.fak"), "FAKE print");
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        Bitmap target;
+        int result = -1;
+        QCOMPARE(capturedStdout([&] { result = host.GetBitmap(target, printing); }), QByteArray());
+        QCOMPARE(result, 0);
+    }
+
+    void shippedNameElsewhereStillRunsInTheHelper()
+    {
+        // Only the program's own folder holds the modules that stay in process.
+        QVERIFY(installModule(m_dir.path(), QStringLiteral("plain"), QStringLiteral("png.spi")));
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(QStringLiteral("png.spi"));
+        QVERIFY(host.isLoaded());
+        QCOMPARE(moduleHostChildren().size(), 1);
+    }
+
+    void helperEndsWithTheHost()
+    {
+        RecordingSink sink;
+        auto host = std::make_unique<TSpi>(m_dir.path(), sink);
+        host->LoadSpi(QStringLiteral("plain.spi"));
+        QCOMPARE(moduleHostChildren().size(), 1);
+        host.reset();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModuleIsolation)
+#include "TestModuleIsolation.moc"
