@@ -20,4 +20,4 @@ if [ -z "$folder" ]; then
   bash "$corpus" "$folder"
 fi
 "$build/bench/bench_thumbnail_speed" "$build/bench/plain_thumbnail_loop" "$build/bin/pelandor" "$folder" "$passes" \
-  "$build/bench/bench_window_reading"
+  "$build/bin/bench_window_reading"

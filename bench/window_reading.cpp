@@ -26,7 +26,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    TMainWindow window(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin"));
+    TMainWindow window(QCoreApplication::applicationDirPath());
     const QString volume = QFileInfo(folder).absolutePath();
     window.DriveComboEx1->SetDrive(volume);
     {
