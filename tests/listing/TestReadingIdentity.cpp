@@ -21,26 +21,12 @@
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 
+#include "FakeModuleReading.h"
+
 using namespace pelandor;
 using namespace testfiles;
 
 namespace {
-
-class CollectingSink : public MessageSink {
-public:
-    void showMessage(const QString &text) override { messages << text; }
-    QStringList messages;
-};
-
-const QString FakeModule = QStringLiteral("fake_plain.spi");
-
-ImageTypeList types()
-{
-    return {{QStringLiteral("*.BMP"), QString()},
-            {QStringLiteral("*.JPG"), QString()},
-            {QStringLiteral("*.fak"), FakeModule},
-            {allImageFilesText(), QString()}};
-}
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -165,7 +151,7 @@ private slots:
             ReadingPass pass(model, host, false);
             if (cached)
                 pass.setCache(&cache);
-            QVERIFY(pass.run(m_folder, types(), int(types().size()) - 1));
+            QVERIFY(pass.run(m_folder, fakeModuleTypes(), int(fakeModuleTypes().size()) - 1));
         }
         if (cached) // every file but the three that fail and the small one
             QCOMPARE(QDir(cacheFolder.path()).entryList(QDir::Files).size(), 8);

@@ -16,26 +16,12 @@
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 
+#include "FakeModuleReading.h"
+
 using namespace pelandor;
 using namespace testfiles;
 
 namespace {
-
-class CollectingSink : public MessageSink {
-public:
-    void showMessage(const QString &text) override { messages << text; }
-    QStringList messages;
-};
-
-const QString Module = QStringLiteral("fake_plain.spi");
-
-ImageTypeList types()
-{
-    return {{QStringLiteral("*.BMP"), QString()},
-            {QStringLiteral("*.JPG"), QString()},
-            {QStringLiteral("*.fak"), Module},
-            {allImageFilesText(), QString()}};
-}
 
 int entryCount(const QString &folder)
 {
@@ -61,7 +47,7 @@ class TestThumbnailCache : public QObject {
         model.thumbnails()->clear();
         ReadingPass pass(model, host, false);
         pass.setCache(&cache);
-        pass.run(m_images, types(), int(types().size()) - 1);
+        pass.run(m_images, fakeModuleTypes(), int(fakeModuleTypes().size()) - 1);
     }
     int rowOf(const FileListModel &model, const QString &name)
     {
@@ -83,7 +69,7 @@ private slots:
         m_cache = m_root.filePath(QStringLiteral("cache"));
         for (const QString &folder : {m_images, m_modules, m_cache})
             QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
-        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_TEST_MODULE_DIR "/") + Module, m_modules + '/' + Module));
+        QVERIFY(QFile::copy(QStringLiteral(PELANDOR_TEST_MODULE_DIR "/") + FakeModule, m_modules + '/' + FakeModule));
         QVERIFY(writeBmpFile(m_images + QStringLiteral("/a.bmp"), solid(250, 200, qRgb(250, 0, 0))));
         QVERIFY(writeJpegFile(m_images + QStringLiteral("/b.jpg"), solid(400, 200, qRgb(0, 0, 250))));
         QVERIFY(writeText(m_images + QStringLiteral("/c.fak"), "FAKE rgb24"));
@@ -137,7 +123,7 @@ private slots:
         } else {
             // Another build of the module under the same name: its cells
             // are made again (a second entry for c.fak).
-            QFile module(m_modules + '/' + Module);
+            QFile module(m_modules + '/' + FakeModule);
             QVERIFY(module.open(QIODevice::Append));
             module.write("\0trailing", 9);
             module.close();
