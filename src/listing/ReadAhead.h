@@ -6,8 +6,11 @@
 // meanwhile. Every file is decoded once, into the thread's own reused
 // picture, and handed over as its finished cell and columns, so the memory
 // stays bounded: two full-size pictures (one per thread) and at most
-// MaxAhead + 1 cells. Nothing here touches a plug-in host: a file that needs
-// one comes back as needsModule, for the loop to decode on its own thread.
+// MaxAhead + 1 cells. Cells are small, so the worker may run far ahead: while
+// the loop is held up by one large picture, the worker goes on with the
+// smaller ones after it instead of waiting. Nothing here touches a plug-in
+// host: a file that needs one comes back as needsModule, for the loop to
+// decode on its own thread.
 // Destroying the object stops the worker (after the file it is decoding)
 // and drops whatever was decoded ahead.
 #pragma once
@@ -27,7 +30,7 @@ namespace pelandor {
 
 class ReadAhead {
 public:
-    static constexpr int MaxAhead = 4;
+    static constexpr int MaxAhead = 16;
 
     struct Result {
         QImage cell;
