@@ -3,7 +3,7 @@
 # prints the executions reached and the findings.
 #   scripts/fuzz.sh TARGET SECONDS     e.g. scripts/fuzz.sh module_png 300
 # Targets: bmp jpeg module_dib module_png module_gif module_tiff module_webp
-# module_avif module_heif module_jxl. The fuzzers are built with clang into
+# module_avif module_heif module_jxl settings. The fuzzers are built with clang into
 # build-fuzz/; the corpus grows in build-fuzz/corpus/TARGET, seeded from the
 # test pictures and the regression files; inputs that crash, leak, time out
 # or run out of memory land in build-fuzz/findings/TARGET/.
@@ -33,6 +33,7 @@ case $target in
     bmp) seeds=(tests/decode/data/*.bmp tests/decode/data/regressions/*.bmp) ;;
     jpeg) seeds=(tests/decode/data/*.jpg tests/decode/data/regressions/*.jpg) ;;
     module_dib) seeds=(fuzz/seeds/module_dib/*) ;;
+    settings) seeds=(fuzz/seeds/settings/*) ;;
     module_heif) seeds=(tests/plugin/data/*.heic tests/plugin/data/regressions/*.heic) ;;
     module_*)
         ext=${target#module_}
