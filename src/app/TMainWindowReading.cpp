@@ -16,6 +16,7 @@
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
 #include "listing/ReadingPass.h"
+#include "platform/NativeName.h"
 #include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
@@ -99,7 +100,12 @@ void TMainWindow::FolderTree1Change()
             return !m_reading.cancelRequested;
         });
         ListChangeDetached detached(*this);
-        pass.run(FolderTree1->GetFolderPath(), TypeEntries(), ComboBox1->currentIndex());
+        const QString folder = FolderTree1->GetFolderPath();
+        pass.run(folder, TypeEntries(), ComboBox1->currentIndex());
+        // An empty list must not look like an empty folder.
+        if (!pass.folderError().isEmpty())
+            Messages().showMessage(QStringLiteral("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
+                                       .arg(NativeName::display(folder), pass.folderError()));
     }
 
     // The key whose button is down; every sort reads the direction from the menu.

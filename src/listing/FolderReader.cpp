@@ -1,6 +1,5 @@
 #include "listing/FolderReader.h"
 
-#include <QDirIterator>
 #include <QPersistentModelIndex>
 #include <memory>
 #include <optional>
@@ -8,6 +7,7 @@
 #include "decode/ImageLoader.h"
 #include "platform/FileNames.h"
 #include "listing/FileListModel.h"
+#include "listing/FolderFiles.h"
 #include "listing/ItemTexts.h"
 #include "listing/ReadAhead.h"
 #include "listing/ThumbnailCache.h"
@@ -90,20 +90,18 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
     if (folderPath.isEmpty())
         return true;
     const QString patternExtension = FileNames::extensionOf(pattern);
-    // Files and links to files; hidden (dot) names, folders, devices, sockets
-    // and dangling links are left out. The iterator keeps the directory order.
-    QDirIterator entries(folderPath, QDir::Files | QDir::NoDotAndDotDot);
+    QList<FolderFiles::Entry> files;
+    if (!FolderFiles::list(folderPath, &files, &m_listError))
+        return true;
     QStringList names;
     QStringList paths;
     QList<qint64> sizes;
-    while (entries.hasNext()) {
-        entries.next();
-        const QString name = entries.fileName();
-        if (FileNames::imageExtensionOf(name) != patternExtension)
+    for (const FolderFiles::Entry &file : std::as_const(files)) {
+        if (FileNames::imageExtensionOf(file.name) != patternExtension)
             continue;
-        names << name;
-        paths << FileNames::joinPath(folderPath, name);
-        sizes << entries.fileInfo().size();
+        names << file.name;
+        paths << FileNames::joinPath(folderPath, file.name);
+        sizes << file.size;
     }
     std::unique_ptr<ReadAhead> ahead;
     if (IsBuiltInPattern(pattern)) {

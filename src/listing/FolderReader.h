@@ -43,8 +43,10 @@ public:
 
     // Appends the matching files of folderPath in the order the directory
     // lists them. Returns false when stopped by the file-done handler. A
-    // folder that cannot be read adds nothing.
+    // folder that cannot be read adds nothing and leaves its reason in
+    // listError().
     bool read(const QString &folderPath, const QString &pattern);
+    const QString &listError() const { return m_listError; }
 
     // Whether a file belongs to a pattern: the file's image extension (JPEG
     // and JPE counted as JPG, see FileNames) equals the pattern's extension
@@ -65,6 +67,7 @@ private:
     std::function<bool()> m_fileDone;
     ThumbnailCache *m_cache = nullptr;
     QString m_route;
+    QString m_listError;
     // Reused from file to file, like the record the loader fills.
     Bitmap m_decoded;
     PictureInfo m_record{};

@@ -1,8 +1,11 @@
 #include "listing/ItemTexts.h"
 
-#include <QFileInfo>
+#include <QDateTime>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <sys/stat.h>
+
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -58,10 +61,11 @@ QString fileDateTextOf(const QDateTime &modified)
 
 QString FileDateText(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat info {};
+    if (::stat(NativeName::encode(path).constData(), &info) != 0)
         return QString();
-    return fileDateTextOf(info.lastModified());
+    return fileDateTextOf(QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000
+                                                         + info.st_mtim.tv_nsec / 1000000));
 }
 
 QString imageSizeText(int width, int height)

@@ -46,6 +46,7 @@ ReadingPass::ReadingPass(FileListModel &model, TSpi &host, bool jpegPluginFound)
 
 bool ReadingPass::run(const QString &folder, const ImageTypeList &entries, int selected)
 {
+    m_folderError.clear();
     const int n = int(entries.size());
     if (selected < 0 || selected >= n)
         return true;
@@ -54,6 +55,8 @@ bool ReadingPass::run(const QString &folder, const ImageTypeList &entries, int s
     for (int i = 0; i < n - 1; ++i) {
         if (!readEntry(folder, entries[i]))
             return false;
+        if (!m_folderError.isEmpty())
+            break;
     }
     return true;
 }
@@ -79,7 +82,9 @@ bool ReadingPass::readEntry(const QString &folder, const ImageTypeEntry &entry)
         reader.setCache(m_cache, routeOf(entry));
     reader.setPlaceholderAdded(m_placeholderAdded);
     reader.setFileDone(m_fileDone);
-    return reader.read(folder, entry.text);
+    const bool goOn = reader.read(folder, entry.text);
+    m_folderError = reader.listError();
+    return goOn;
 }
 
 } // namespace pelandor

@@ -34,6 +34,9 @@ public:
     // Reads folder for entries[selected]. Returns false when stopped by the
     // file-done handler; a selection out of range reads nothing.
     bool run(const QString &folder, const ImageTypeList &entries, int selected);
+    // After run: the system's reason when the folder could not be read
+    // (nothing was listed then); empty otherwise.
+    const QString &folderError() const { return m_folderError; }
 
 private:
     bool readEntry(const QString &folder, const ImageTypeEntry &entry);
@@ -46,6 +49,7 @@ private:
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
     ThumbnailCache *m_cache = nullptr;
+    QString m_folderError;
 };
 
 } // namespace pelandor

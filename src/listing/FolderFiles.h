@@ -1,0 +1,23 @@
+// The files a folder offers for listing, in the order the system gives them:
+// regular files and links to regular files. Hidden (dot) names, folders,
+// devices, FIFOs, sockets and dangling links are left out. Names are read as
+// bytes and kept through NativeName, so a name that is not valid UTF-8 is
+// listed too and can be opened again.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace pelandor {
+
+class FolderFiles {
+public:
+    struct Entry {
+        QString name;
+        qint64 size = 0;
+    };
+    // False, with the system's reason, when the folder cannot be read.
+    static bool list(const QString &folderPath, QList<Entry> *entries, QString *reason);
+};
+
+} // namespace pelandor
