@@ -21,6 +21,7 @@
 #include "listing/FileListView.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -107,7 +108,7 @@ bool TMainWindow::ShellFileOperation(int operation, const QString &destination, 
     FileOperationRequest request;
     request.operation = operation;
     request.sources = FileCommandRules::encodePaths(sources);
-    request.destination = QFile::encodeName(destination);
+    request.destination = NativeName::encode(destination);
     request.flags = flags;
     request.progressTitle = progressTitle;
     return m_fileServices.run(this, Messages(), request);

@@ -2,6 +2,7 @@
 // size query, one read: no mapping, so a file that shrinks while it is read
 // gives a short read instead of a fault.
 #include "decode/ImageFile.h"
+#include "platform/NativeName.h"
 
 #include <QFile>
 
@@ -59,7 +60,7 @@ ImageFileData readImageFile(const QString &path, QByteArrayView signature)
     // Opening a FIFO or a device without O_NONBLOCK could wait for ever, also
     // when one was renamed over the file a moment ago; only regular files are
     // read, and reading those never waits on the flag.
-    const QByteArray local = QFile::encodeName(path);
+    const QByteArray local = NativeName::encode(path);
     const FileDescriptor file(::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))

@@ -22,6 +22,7 @@
 #include <jerror.h>
 
 #include "pelandor/spi_plugin.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -245,7 +246,7 @@ JpegResult decodeJpegFile(const QString &path, Bitmap &out)
 {
     // Non-blocking, so that a pipe or device named like an image never
     // blocks the open; only regular files are read.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(NativeName::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return JpegResult::Failed;
     struct FdCloser {

@@ -7,6 +7,7 @@
 
 #include "fileops/FileOperationRequest.h"
 #include "fileops/FileOperationTexts.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -59,8 +60,15 @@ QMimeData *DropRules::mimeData(const QStringList &paths)
 {
     auto *data = new QMimeData;
     QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(QUrl::fromLocalFile(path));
+    for (const QString &path : paths) {
+        // A name that is not UTF-8 travels as its percent-encoded bytes, so
+        // the program taking the drop finds the very file.
+        const QByteArray bytes = NativeName::encode(path);
+        if (bytes == path.toUtf8())
+            urls.append(QUrl::fromLocalFile(path));
+        else
+            urls.append(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
+    }
     data->setUrls(urls);
     data->setData(OwnFormat, ownMark());
     return data;

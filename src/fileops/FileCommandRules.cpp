@@ -7,6 +7,7 @@
 
 #include "fileops/FileOperationRequest.h"
 #include "fileops/FileSystemOps.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -22,7 +23,7 @@ qsizetype FileCommandRules::MakeSelectedFileList(
     for (const QString &caption : selectedCaptions) {
         const QString path = fullPath(folderPath, caption);
         list.append(path);
-        total += QFile::encodeName(path).size() + 1;
+        total += NativeName::encode(path).size() + 1;
     }
     return total;
 }
@@ -32,7 +33,7 @@ QList<QByteArray> FileCommandRules::encodePaths(const QStringList &paths)
     QList<QByteArray> encoded;
     encoded.reserve(paths.size());
     for (const QString &path : paths)
-        encoded.append(QFile::encodeName(path));
+        encoded.append(NativeName::encode(path));
     return encoded;
 }
 
@@ -45,7 +46,7 @@ QList<int> FileCommandRules::entriesGone(const QStringList &paths, FileSystemOps
     QList<int> gone;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         struct stat info {};
-        if (ops.lstat(QFile::encodeName(paths.at(i)), &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        if (ops.lstat(NativeName::encode(paths.at(i)), &info) != 0 && (errno == ENOENT || errno == ENOTDIR))
             gone.append(int(i));
     }
     return gone;

@@ -23,7 +23,7 @@ public:
     // sees them) plus one for the terminating NUL.
     static qsizetype MakeSelectedFileList(
         const QString &folderPath, const QStringList &selectedCaptions, QStringList &list);
-    // The paths as the engine takes them (QFile::encodeName).
+    // The paths as the engine takes them (NativeName::encode).
     static QList<QByteArray> encodePaths(const QStringList &paths);
 
     // The key that starts the delete command when released in the list.

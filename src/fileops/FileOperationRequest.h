@@ -20,7 +20,7 @@ constexpr quint16 FOF_ALLOWUNDO = 0x0040;
 
 struct FileOperationRequest {
     int operation = FO_COPY;
-    // Full paths of the files, raw bytes (QFile::encodeName).
+    // Full paths of the files, raw bytes (NativeName::encode).
     QList<QByteArray> sources;
     // The destination folder; empty for delete.
     QByteArray destination;

@@ -9,6 +9,7 @@
 
 #include "fileops/FileSystemOps.h"
 #include "fileops/RawPath.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -21,7 +22,7 @@ QByteArray FreedesktopTrash::homeTrashPath()
 {
     QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     if (!dataHome.startsWith('/'))
-        dataHome = RawPath::join(QFile::encodeName(QDir::homePath()), ".local/share");
+        dataHome = RawPath::join(NativeName::encode(QDir::homePath()), ".local/share");
     return RawPath::join(RawPath::absolute(dataHome), "Trash");
 }
 

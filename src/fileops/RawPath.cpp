@@ -1,4 +1,5 @@
 #include "fileops/RawPath.h"
+#include "platform/NativeName.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,7 +47,7 @@ QByteArray RawPath::parent(const QByteArray &path)
 
 QByteArray RawPath::absolute(const QByteArray &path)
 {
-    QByteArray full = path.startsWith('/') ? path : join(QFile::encodeName(QDir::currentPath()), path);
+    QByteArray full = path.startsWith('/') ? path : join(NativeName::encode(QDir::currentPath()), path);
     QByteArray result;
     for (const QByteArray &part : full.split('/')) {
         if (part.isEmpty() || part == ".")
@@ -59,7 +60,7 @@ QByteArray RawPath::absolute(const QByteArray &path)
 
 QString RawPath::display(const QByteArray &path)
 {
-    return QFile::decodeName(path);
+    return NativeName::display(NativeName::decode(path));
 }
 
 } // namespace pelandor

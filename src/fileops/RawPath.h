@@ -1,7 +1,7 @@
 // File paths as the raw bytes the system uses. A file name that is not valid
 // UTF-8 cannot be carried through a QString and back, so the file-operation
-// code splits and joins paths on their bytes; QFile::encodeName and
-// decodeName convert at the edges (decodeName only for display).
+// code splits and joins paths on their bytes; NativeName converts at the
+// edges without losing a byte.
 #pragma once
 
 #include <QByteArray>

@@ -1,4 +1,5 @@
 #include "listing/ThumbnailCache.h"
+#include "platform/NativeName.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -98,7 +99,7 @@ QString ThumbnailCache::builtInRoute()
 QString ThumbnailCache::moduleRoute(const QString &moduleFile)
 {
     struct stat info;
-    if (moduleFile.isEmpty() || ::stat(QFile::encodeName(moduleFile).constData(), &info) != 0)
+    if (moduleFile.isEmpty() || ::stat(NativeName::encode(moduleFile).constData(), &info) != 0)
         return QString();
     return QStringLiteral("module %1 %2 %3")
         .arg(QFileInfo(moduleFile).fileName())
@@ -111,7 +112,7 @@ std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QStri
     if (route.isEmpty())
         return std::nullopt;
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    const QByteArray bytes = QFile::encodeName(absolute);
+    const QByteArray bytes = NativeName::encode(absolute);
     struct stat info;
     if (::stat(bytes.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
@@ -136,7 +137,7 @@ QString ThumbnailCache::entryPath(const QByteArray &key) const
 
 std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key) const
 {
-    const int fd = ::open(QFile::encodeName(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(NativeName::encode(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct Closer {
@@ -226,7 +227,7 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     static std::atomic<unsigned> counter{0};
     const QString temporary = m_folder + QLatin1Char('/') + TemporaryPrefix
         + QStringLiteral("%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
-    const QByteArray temporaryName = QFile::encodeName(temporary);
+    const QByteArray temporaryName = NativeName::encode(temporary);
     const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -236,7 +237,7 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     const bool written = writeAll(fd, data.constData(), size_t(data.size()));
     const bool closed = ::close(fd) == 0;
     if (!written || !closed
-        || ::rename(temporaryName.constData(), QFile::encodeName(entryPath(key)).constData()) != 0) {
+        || ::rename(temporaryName.constData(), NativeName::encode(entryPath(key)).constData()) != 0) {
         ::unlink(temporaryName.constData());
         return;
     }

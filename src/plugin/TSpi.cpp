@@ -15,6 +15,7 @@
 #include "decode/Bitmap.h"
 #include "plugin/ModulePicture.h"
 #include "platform/MessageSink.h"
+#include "platform/NativeName.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,7 +120,7 @@ void TSpi::LoadSpi(const QString &fileName)
     if (found.isEmpty())
         return;
     std::unique_ptr<ModuleBackend> backend = m_backendFactory(found);
-    if (backend && backend->load(QFile::encodeName(found).toStdString()))
+    if (backend && backend->load(NativeName::encode(found).toStdString()))
         m_backend = std::move(backend);
 }
 
@@ -155,7 +156,7 @@ std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
     // a folder of PNG files. Every other module runs in the helper.
     if (isShippedModule(modulePath))
         return std::make_unique<InProcessModuleBackend>();
-    return std::make_unique<HelperProcessModuleBackend>(QFile::encodeName(moduleHostPath()).toStdString());
+    return std::make_unique<HelperProcessModuleBackend>(NativeName::encode(moduleHostPath()).toStdString());
 }
 
 void TSpi::FreeSpi()
@@ -225,7 +226,7 @@ int TSpi::GetBitmap(Bitmap &target, const QString &path)
     if (!isLoaded())
         return notLoaded("IsSpported");
 
-    const QByteArray local = QFile::encodeName(path);
+    const QByteArray local = NativeName::encode(path);
     const int fd = openForModule(local);
     if (fd < 0) {
         // A file that cannot be opened is one the module cannot decode; it is

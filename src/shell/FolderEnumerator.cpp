@@ -1,4 +1,5 @@
 #include "shell/FolderEnumerator.h"
+#include "platform/NativeName.h"
 
 #include <QFile>
 
@@ -93,7 +94,7 @@ bool FolderEnumerator::subfolders(const QString &folderPath, QList<Subfolder> &o
     out.clear();
     if (folderPath.isEmpty())
         return false;
-    DirStream dir(openFolder(AT_FDCWD, QFile::encodeName(folderPath).constData()));
+    DirStream dir(openFolder(AT_FDCWD, NativeName::encode(folderPath).constData()));
     if (!dir.get())
         return false;
     const int fd = dirfd(dir.get());
@@ -103,7 +104,7 @@ bool FolderEnumerator::subfolders(const QString &folderPath, QList<Subfolder> &o
             errno = 0;
             continue;
         }
-        out.append(Subfolder{QFile::decodeName(entry->d_name), hasSubfoldersAt(fd, entry->d_name)});
+        out.append(Subfolder{NativeName::decode(entry->d_name), hasSubfoldersAt(fd, entry->d_name)});
         errno = 0;
     }
     if (errno != 0) {
@@ -119,7 +120,7 @@ bool FolderEnumerator::hasSubfolders(const QString &folderPath)
 {
     if (folderPath.isEmpty())
         return false;
-    return hasSubfoldersAt(AT_FDCWD, QFile::encodeName(folderPath).constData());
+    return hasSubfoldersAt(AT_FDCWD, NativeName::encode(folderPath).constData());
 }
 
 } // namespace pelandor
