@@ -9,6 +9,7 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ItemComparison.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -93,7 +94,7 @@ void TMainWindow::ListView1Change(int row)
     const FileListModel *model = ListView1->model();
     if (row < 0 || row >= model->count())
         return;
-    SetStatusPanel(0, model->caption(row));
+    SetStatusPanel(0, NativeName::display(model->caption(row)));
     SetStatusPanel(1, model->subItem(row, 0));
     SetStatusPanel(2, model->subItem(row, 1) + QStringLiteral("Byte"));
     SetStatusPanel(3, model->subItem(row, 2));

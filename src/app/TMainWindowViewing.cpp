@@ -17,6 +17,7 @@
 #include "viewer/SingleImageDecoder.h"
 #include "viewer/TViewWindow.h"
 #include "viewer/ThumbnailRefresher.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -38,7 +39,7 @@ void TMainWindow::OpenViewers(const QStringList &paths)
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
         viewer->setMessageSink(&Messages());
         viewer->setPicture(decoder.decode(path));
-        viewer->setWindowTitle(path);
+        viewer->setWindowTitle(NativeName::display(path));
         viewer->show();
         // The viewer paints before the next file is decoded.
         QCoreApplication::processEvents();

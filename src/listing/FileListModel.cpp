@@ -6,6 +6,7 @@
 
 #include "listing/ItemComparison.h"
 #include "listing/ThumbnailList.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -69,7 +70,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         if (index.column() == NameColumn)
-            return item.caption;
+            return NativeName::display(item.caption);
         return item.subItems[size_t(index.column() - 1)];
     case Qt::TextAlignmentRole:
         return int(columnAlignment(index.column()));

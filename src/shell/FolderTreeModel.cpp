@@ -6,6 +6,7 @@
 
 #include "platform/VolumeList.h"
 #include "shell/FolderEnumerator.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -139,10 +140,11 @@ QVariant FolderTreeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return node->text;
+        return NativeName::display(node->text);
     case Qt::DecorationRole:
         return node->parent ? m_folderIcon : m_volumeIcon;
     case Qt::ToolTipRole:
+        return NativeName::display(node->path);
     case PathRole:
         return node->path;
     default:
