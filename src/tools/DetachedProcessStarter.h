@@ -1,5 +1,7 @@
-// The process starter of the program: QProcess::startDetached, directly,
-// never through a shell.
+// The process starter of the program: the program is executed directly,
+// never through a shell, in a process of its own that the program does not
+// wait for. Arguments go out as their exact bytes (NativeName), so a file
+// whose name is not UTF-8 reaches the tool as the same file.
 #pragma once
 
 #include "tools/ProcessStarter.h"

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "tools/DetachedProcessStarter.h"
+#include "platform/NativeName.h"
 #include "RecordingStarter.h"
 #include "tools/ProcessStarter.h"
 #include "tools/ToolLauncher.h"
@@ -16,7 +17,9 @@ using namespace pelandor;
 namespace {
 
 const QStringList kFiles = {QStringLiteral("/pics/a.jpg"), QStringLiteral("/pics/my pics/b c.jpg"),
-                            QStringLiteral("/pics/it's $(touch x); rm -rf ~ & \"q\" *.jpg")};
+                            QStringLiteral("/pics/it's $(touch x); rm -rf ~ & \"q\" *.jpg"),
+                            // Shift-JIS bytes: must reach the tool unchanged.
+                            pelandor::NativeName::decode(QByteArray("/pics/\x82\xa0\x83J.jpg"))};
 
 } // namespace
 
@@ -30,8 +33,8 @@ private slots:
         starter.refused = {kFiles[1]};
         starter.refusal = QStringLiteral("Permission denied. \n");
         const QList<ToolLauncher::Failure> failures = ToolLauncher(starter).launch("/opt/my tool/run", kFiles);
-        QCOMPARE(starter.starts.size(), 3);
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(starter.starts.size(), kFiles.size());
+        for (int i = 0; i < kFiles.size(); ++i) {
             QCOMPARE(starter.starts[i].program, QStringLiteral("/opt/my tool/run"));
             QCOMPARE(starter.starts[i].arguments, QStringList{kFiles[i]});
         }
@@ -57,7 +60,7 @@ private slots:
         DetachedProcessStarter starter;
         QVERIFY(ToolLauncher(starter).launch(tool, kFiles).isEmpty());
         const QStringList logs = {QStringLiteral("record args.*.log")};
-        QTRY_COMPARE_WITH_TIMEOUT(QDir(toolDir).entryList(logs, QDir::Files).size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(toolDir).entryList(logs, QDir::Files).size(), kFiles.size(), 10000);
         QStringList received;
         for (const QString &log : QDir(toolDir).entryList(logs, QDir::Files)) {
             QFile record(toolDir + QLatin1Char('/') + log);
@@ -65,7 +68,7 @@ private slots:
             QList<QByteArray> args = record.readAll().split('\0');
             QCOMPARE(args.takeLast(), QByteArray()); // after the last terminator
             QCOMPARE(args.size(), 1);
-            received.append(QString::fromUtf8(args[0]));
+            received.append(pelandor::NativeName::decode(args[0]));
         }
         received.sort();
         QStringList expected = kFiles;
@@ -86,8 +89,8 @@ private slots:
         QFETCH(QString, program);
         DetachedProcessStarter starter;
         const QList<ToolLauncher::Failure> failures = ToolLauncher(starter).launch(program, kFiles);
-        QCOMPARE(failures.size(), 3);
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(failures.size(), kFiles.size());
+        for (int i = 0; i < kFiles.size(); ++i) {
             QCOMPARE(failures[i].filePath, kFiles[i]);
             QVERIFY(!failures[i].errorText.isEmpty());
             QVERIFY2(!failures[i].errorText.endsWith(QLatin1Char('.')), qPrintable(failures[i].errorText));
