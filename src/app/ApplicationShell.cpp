@@ -18,6 +18,7 @@
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -27,7 +28,7 @@ QStringList argumentsOf(int argc, char **argv)
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << NativeName::decode(argv[i]); // file names keep their exact bytes
     return args;
 }
 

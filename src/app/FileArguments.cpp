@@ -2,9 +2,11 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <sys/stat.h>
 
 #include "decode/ImageLoader.h"
 #include "listing/FileListModel.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -12,12 +14,15 @@ FileArguments FileArguments::resolve(const QStringList &paths, const ImageTypeLi
 {
     FileArguments result;
     for (const QString &path : paths) {
+        // The name's own bytes are asked for: a name that is not UTF-8 is
+        // found too (QFileInfo would look for another name).
         const QFileInfo info(path);
-        if (!info.exists()) {
+        struct stat status {};
+        if (::stat(NativeName::encode(path).constData(), &status) != 0) {
             result.missing.append(path);
             continue;
         }
-        if (info.isDir()) {
+        if (S_ISDIR(status.st_mode)) {
             // A folder counts only when it comes first; files after it are
             // not in it, and files before it have chosen their folder.
             if (result.folder.isEmpty()) {
