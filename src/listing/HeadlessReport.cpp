@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
@@ -18,6 +21,7 @@
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
+#include "platform/NativeName.h"
 
 namespace pelandor {
 
@@ -46,9 +50,9 @@ private:
 
 int sortKeyOf(const QString &name)
 {
-    static const QStringList names = {QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("size"),
-                                      QStringLiteral("date")};
-    return int(names.indexOf(name)) + 1; // 0 when unknown
+    static const QStringList names = {QStringLiteral("none"), QStringLiteral("name"), QStringLiteral("type"),
+                                      QStringLiteral("size"), QStringLiteral("date")};
+    return int(names.indexOf(name)); // -1 when unknown
 }
 
 } // namespace
@@ -89,8 +93,8 @@ std::optional<HeadlessReport::Options> HeadlessReport::parse(const QStringList &
             options.type = *v;
         } else if (arg == QLatin1String("--sort") || arg.startsWith(QLatin1String("--sort="))) {
             const std::optional<QString> v = value(QStringLiteral("--sort"));
-            if (!v || sortKeyOf(*v) == 0)
-                return fail(QStringLiteral("--sort needs one of name, type, size, date"));
+            if (!v || sortKeyOf(*v) < 0)
+                return fail(QStringLiteral("--sort needs one of name, type, size, date, none"));
             options.sortKey = sortKeyOf(*v);
             sortGiven = true;
         } else if (arg == QLatin1String("--descending")) {
@@ -108,7 +112,7 @@ std::optional<HeadlessReport::Options> HeadlessReport::parse(const QStringList &
     if (options.command == Command::Report) {
         if (positional.size() != 1)
             return fail(QStringLiteral("usage: pelandor --report FOLDER [--type PATTERN] "
-                                       "[--sort name|type|size|date] [--descending]"));
+                                       "[--sort name|type|size|date|none] [--descending]"));
         options.folder = positional[0];
     } else {
         if (sortGiven)
@@ -125,7 +129,8 @@ QString HeadlessReport::escaped(const QString &text)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         switch (c.unicode()) {
         case '\\':
             out += QLatin1String("\\\\");
@@ -140,7 +145,12 @@ QString HeadlessReport::escaped(const QString &text)
             out += QLatin1String("\\r");
             break;
         default:
-            out += c;
+            // A byte of a name that is not UTF-8: its value, so the line
+            // still tells which file it is.
+            if (const int byte = NativeName::escapedByte(text, i); byte >= 0)
+                out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+            else
+                out += c;
         }
     }
     return out;
@@ -155,7 +165,7 @@ QString HeadlessReport::reportLine(const FileListModel &model, int row)
 }
 
 bool HeadlessReport::list(const Options &options, const QString &moduleFolder, FileListModel &model,
-                          MessageSink &messages, QString *error)
+                          MessageSink &messages, const std::function<void(int row)> &fileDone, QString *error)
 {
     const QFileInfo folderInfo(options.folder);
     if (options.folder.isEmpty() || !folderInfo.isDir()) {
@@ -187,7 +197,19 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
     ThumbnailCache cache(ThumbnailCache::defaultFolder());
     ReadingPass pass(model, host, types.jpegPluginFound);
     pass.setCache(&cache);
+    if (fileDone) {
+        // Nothing sorts the list during a headless reading: the finished
+        // file is the last row.
+        pass.setFileDone([&model, &fileDone] {
+            fileDone(model.count() - 1);
+            return true;
+        });
+    }
     pass.run(folder, types.entries, selected);
+    if (!pass.folderError().isEmpty()) {
+        *error = QStringLiteral("cannot read the folder: %1: %2").arg(NativeName::display(folder), pass.folderError());
+        return false;
+    }
     model.sortItems(options.descending ? -options.sortKey : options.sortKey);
     return true;
 }
@@ -198,12 +220,25 @@ int HeadlessReport::runReport(const Options &options, const QString &moduleFolde
     StreamMessageSink messages(err);
     FileListModel model;
     QString error;
-    if (!list(options, moduleFolder, model, messages, &error)) {
+    // In directory order every line goes out as soon as its file is read, so
+    // whatever happens later in the folder, the lines before it are out.
+    const bool streamed = options.sortKey == 0;
+    std::function<void(int)> printLine;
+    if (streamed) {
+        printLine = [&out, &model](int row) {
+            out << reportLine(model, row) << '\n';
+            out.flush();
+        };
+    }
+    if (!list(options, moduleFolder, model, messages, printLine, &error)) {
+        out.flush();
         err << "pelandor: " << error << Qt::endl;
         return BadUsageStatus;
     }
-    for (int row = 0; row < model.count(); ++row)
-        out << reportLine(model, row) << '\n';
+    if (!streamed) {
+        for (int row = 0; row < model.count(); ++row)
+            out << reportLine(model, row) << '\n';
+    }
     out.flush();
     return 0;
 }
@@ -213,7 +248,7 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
     StreamMessageSink messages(err);
     FileListModel model;
     QString error;
-    if (!list(options, moduleFolder, model, messages, &error)) {
+    if (!list(options, moduleFolder, model, messages, {}, &error)) {
         err << "pelandor: " << error << Qt::endl;
         return BadUsageStatus;
     }
@@ -227,35 +262,43 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
         Bitmap cell;
         cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
         const QString path = FileNames::joinPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
+        const QByteArray target = NativeName::encode(path);
         // Saving replaces the file a link points to: never write outside the
         // output folder through a link that was already there.
-        if (QFileInfo(path).isSymLink()) {
-            err << "pelandor: not written, is a link: " << path << Qt::endl;
+        struct stat existing {};
+        if (::lstat(target.constData(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+            err << "pelandor: not written, is a link: " << NativeName::display(path) << Qt::endl;
             status = WriteFailedStatus;
             continue;
         }
         // Written beside its name and renamed over it, so no name ever holds
         // half a bitmap; not forced to disk, as the cells can always be made
         // again (that wait was most of the time of a run from the cache).
-        const QString temporary = FileNames::joinPath(outputFolder, QStringLiteral(".") + model.caption(row)
-                                                                        + QStringLiteral(".bmp.pelandor-part"));
+        const QByteArray temporary = NativeName::encode(FileNames::joinPath(
+            outputFolder, QStringLiteral(".") + model.caption(row) + QStringLiteral(".bmp.pelandor-part")));
         // A new file only: a link left under the temporary name is removed,
         // never followed.
-        QFile::remove(temporary);
-        QFile file(temporary);
+        ::unlink(temporary.constData());
+        QFile file;
         QString writeError;
-        bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && writeBmp(cell, file, &writeError);
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0)
+            writeError = QString::fromLocal8Bit(std::strerror(errno));
+        bool written = fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+            && writeBmp(cell, file, &writeError);
         if (written) {
             file.close();
             written = file.error() == QFileDevice::NoError
-                && std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
+                && std::rename(temporary.constData(), target.constData()) == 0;
             if (!written && writeError.isEmpty())
                 writeError = file.error() == QFileDevice::NoError ? QString::fromLocal8Bit(std::strerror(errno))
                                                                   : file.errorString();
+        } else if (fd >= 0 && !file.isOpen()) {
+            ::close(fd);
         }
         if (!written) {
-            QFile::remove(temporary);
-            err << "pelandor: cannot write " << path << ": "
+            ::unlink(temporary.constData());
+            err << "pelandor: cannot write " << NativeName::display(path) << ": "
                 << (writeError.isEmpty() ? file.errorString() : writeError) << Qt::endl;
             status = WriteFailedStatus;
         }

@@ -1,11 +1,13 @@
 // The command-line listings that need no window and no display:
-//   pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date] [--descending]
+//   pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date|none] [--descending]
 //     prints one line per list item in the final order: the six column texts
-//     separated by tabs;
+//     separated by tabs; with --sort none each line is printed as soon as its
+//     file is read, in directory order;
 //   pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]
 //     writes every listed file's thumbnail cell as OUTDIR/<file name>.bmp.
 // Both read the folder exactly as the window does (all image types unless
-// --type names an entry of the type list) and end with the window's sort.
+// --type names an entry of the type list) and end with the window's sort
+// (none for --sort none).
 // Exit status 2 with a one-line message for a bad command line, a FOLDER that
 // is no folder or cannot be read, or an unknown PATTERN; 1 when a bitmap
 // cannot be written (also where a link stands in its place: links in OUTDIR
@@ -14,6 +16,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "decode/ImageTypeEntry.h"
@@ -34,7 +37,7 @@ public:
         QString folder;
         QString outputFolder;
         std::optional<QString> type;
-        int sortKey = 1; // 1 name, 2 type, 3 size, 4 date
+        int sortKey = 1; // 1 name, 2 type, 3 size, 4 date; 0 directory order
         bool descending = false;
     };
 
@@ -57,14 +60,15 @@ public:
     // each escaped so that a line always has six columns.
     static QString reportLine(const FileListModel &model, int row);
     // A column text with backslash, tab, newline and carriage return written
-    // as \\, \t, \n and \r.
+    // as \\, \t, \n and \r, and each byte of a name that is not UTF-8 as
+    // \xNN.
     static QString escaped(const QString &text);
 
 private:
-    // Checks the folder and the type, reads and sorts; nothing with the
-    // reason in error.
+    // Checks the folder and the type, reads and sorts; false with the
+    // reason in error. fileDone (may be empty) hears of every finished row.
     static bool list(const Options &options, const QString &moduleFolder, FileListModel &model, MessageSink &messages,
-                     QString *error);
+                     const std::function<void(int row)> &fileDone, QString *error);
 };
 
 } // namespace pelandor
