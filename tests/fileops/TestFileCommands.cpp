@@ -7,12 +7,14 @@
 
 #include <memory>
 #include <QTest>
+#include <sys/stat.h>
 
 #include "FileOpsFixture.h"
 #include "fileops/DropRules.h"
 #include "fileops/FileCommandRules.h"
 #include "fileops/FileOperationEngine.h"
 #include "fileops/FileOperationRequest.h"
+#include "platform/NativeName.h"
 
 using namespace pelandor;
 using namespace fileops_test;
@@ -67,7 +69,8 @@ private slots:
     }
 
     // A move that fails at its second file: the first file has left, so its
-    // entry leaves the list; the others stay.
+    // entry leaves the list; the others stay. The first and last names are
+    // not UTF-8: they are moved and found by their exact bytes.
     void entriesAfterAbortedMove()
     {
         QTemporaryDir temp;
@@ -75,12 +78,14 @@ private slots:
         const QString destination = temp.path() + "/destination";
         QVERIFY(QDir().mkpath(source) && QDir().mkpath(destination));
         QStringList paths;
-        FileCommandRules::MakeSelectedFileList(source, {"a.jpg", "b.jpg", "c.jpg"}, paths);
+        const QString shiftJis = NativeName::decode(QByteArray("\x82\xa0\x83J.jpg"));
+        const QString latin1 = NativeName::decode(QByteArray("caf\xe9.jpg"));
+        FileCommandRules::MakeSelectedFileList(source, {shiftJis, "b.jpg", latin1}, paths);
         for (const QString &path : std::as_const(paths))
-            QVERIFY(!makeFile(QFile::encodeName(path), 100, 1).isEmpty());
+            QVERIFY(!makeFile(NativeName::encode(path), 100, 1).isEmpty());
 
         FaultyOps ops;
-        ops.unrenamable = QFile::encodeName(paths[1]);
+        ops.unrenamable = NativeName::encode(paths[1]);
         ScriptedQuestions questions;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages, nullptr, ops);
@@ -90,6 +95,8 @@ private slots:
         request.destination = QFile::encodeName(destination);
         QCOMPARE(engine.run(request), true);
         QCOMPARE(FileCommandRules::entriesGone(paths), QList<int>{0});
+        struct stat moved {};
+        QCOMPARE(::stat((QFile::encodeName(destination) + "/\x82\xa0\x83J.jpg").constData(), &moved), 0);
         // A copy leaves every source in place.
         request.operation = FO_COPY;
         request.sources.removeFirst();

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <cstdio>
+#include <sys/stat.h>
 
 #include "ImageFiles.h"
 #include "listing/FileListModel.h"
@@ -159,7 +161,9 @@ private slots:
         FileListModel model;
         FolderReader reader(model, nullptr, false);
         QVERIFY(reader.read(dir.path(), QStringLiteral("*.BMP")));
+        QVERIFY(reader.listError().isEmpty());
         QVERIFY(reader.read(dir.filePath(QStringLiteral("missing")), QStringLiteral("*.BMP")));
+        QVERIFY(!reader.listError().isEmpty()); // said, not shown as an empty folder
         QVERIFY(reader.read(QString(), QStringLiteral("*.BMP")));
         QCOMPARE(model.count(), 0);
     }
@@ -310,6 +314,38 @@ private slots:
         const QStringList columns = lines[0].split(QLatin1Char('\t'));
         QCOMPARE(columns.size(), 6);
         QCOMPARE(columns[0], QStringLiteral("a\\tb\\nc\\\\d.bmp"));
+    }
+
+    // A name in Shift-JIS bytes is listed, decoded, reported with its bytes
+    // as \xNN (in directory order, line by line, with --sort none) and its
+    // thumbnail written under the same bytes.
+    void namesThatAreNotUtf8()
+    {
+        QTemporaryDir dir;
+        const QByteArray raw = "\x82\xa0\x83J.bmp";
+        const QString staged = dir.filePath(QStringLiteral("staged.bmp"));
+        QVERIFY(writeBmpFile(staged, solid(50, 30, qRgb(0, 0, 200))));
+        QCOMPARE(::rename(QFile::encodeName(staged).constData(), (QFile::encodeName(dir.path()) + '/' + raw).constData()),
+                 0);
+        QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("plain.bmp")), solid(8, 8, 0)));
+
+        QString error;
+        const auto options = HeadlessReport::parse({"--report", dir.path(), "--sort", "none"}, &error);
+        QVERIFY2(options, qPrintable(error));
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        QCOMPARE(HeadlessReport::runReport(*options, m_modules.path(), outStream, errStream), 0);
+        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QStringList row = lines.filter(QStringLiteral("\\x82\\xa0\\x83J.bmp\t"));
+        QCOMPARE(row.size(), 1);
+        QCOMPARE(row[0].split(QLatin1Char('\t')).value(4), QStringLiteral("50 * 30"));
+
+        const QString outFolder = dir.filePath(QStringLiteral("out"));
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), outFolder}, m_modules.path()), 0);
+        struct stat info {};
+        QCOMPARE(::stat((QFile::encodeName(outFolder) + '/' + raw + ".bmp").constData(), &info), 0);
+        QVERIFY(info.st_size > 96 * 96 * 3);
     }
 
     // A link already in the output folder is not written through.
