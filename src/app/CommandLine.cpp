@@ -87,7 +87,7 @@ QString CommandLine::usageText()
 {
     return QStringLiteral(
         "Usage: pelandor [FOLDER | FILE...]\n"
-        "       pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date] [--descending]\n"
+        "       pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date|none] [--descending]\n"
         "       pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]\n"
         "       pelandor --list-types | --clear-cache | --help | --version\n"
         "\n"
