@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs one libFuzzer target for SECONDS seconds at the lowest priority and
-# prints the executions reached and the findings.
-#   scripts/fuzz.sh TARGET SECONDS     e.g. scripts/fuzz.sh module_png 300
+# Runs one libFuzzer target for SECONDS seconds (or until RUNS executions,
+# when given) at the lowest priority and prints the executions reached and
+# the findings.
+#   scripts/fuzz.sh TARGET SECONDS [RUNS]   e.g. scripts/fuzz.sh module_png 300
+#                                            or  scripts/fuzz.sh bmp 3600 10000000
 # Targets: bmp jpeg module_dib module_png module_gif module_tiff module_webp
 # module_avif module_heif module_jxl settings. The fuzzers are built with clang into
 # build-fuzz/; the corpus grows in build-fuzz/corpus/TARGET, seeded from the
@@ -9,12 +11,14 @@
 # or run out of memory land in build-fuzz/findings/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ $# -ne 2 ]; then
-    echo "usage: $0 TARGET SECONDS" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 TARGET SECONDS [RUNS]" >&2
     exit 2
 fi
 target=$1
 seconds=$2
+runs=()
+[ $# -eq 3 ] && runs=(-runs="$3")
 tree=build-fuzz
 
 if [ ! -f "$tree/CMakeCache.txt" ]; then
@@ -57,7 +61,7 @@ log=$tree/fuzz-$target.log
 set +e
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     nice -n 19 "$tree/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" "$corpus" >"$log" 2>&1
+    -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/" "${runs[@]}" "${dict[@]}" "$corpus" >"$log" 2>&1
 status=$?
 set -e
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
