@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
@@ -21,6 +22,7 @@
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
 #include "platform/VolumeList.h"
+#include "plugin/TSpi.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
 
@@ -100,6 +102,11 @@ void TMainWindow::FolderTree1Change()
             return !m_reading.cancelRequested;
         });
         ListChangeDetached detached(*this);
+        // A module in a helper process may take up to its time limit for a
+        // file: the window keeps painting and taking clicks meanwhile (the
+        // guard refuses whatever would change the list).
+        Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
+        const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
         const QString folder = FolderTree1->GetFolderPath();
         pass.run(folder, TypeEntries(), ComboBox1->currentIndex());
         // An empty list must not look like an empty folder.

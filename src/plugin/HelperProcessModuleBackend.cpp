@@ -108,7 +108,7 @@ bool HelperProcessModuleBackend::start(int64_t deadline)
     std::string body;
     int fd = -1;
     int32_t loaded = 0;
-    if (receiveMessage(m_socket, body, &fd, deadline)) {
+    if (receiveMessage(m_socket, body, &fd, deadline, m_whileWaiting)) {
         Reader in(body);
         Op op{};
         if (!in.op(op) || op != Op::Ready || !in.get(loaded))
@@ -195,7 +195,8 @@ bool HelperProcessModuleBackend::call(const char *path, const std::string &reque
     if (m_pid <= 0 && !start(deadline))
         return false;
     // A reply is the answer to its request when it names the same call.
-    if (sendMessage(m_socket, request, fd, deadline) && receiveMessage(m_socket, reply, replyFd, deadline)
+    if (sendMessage(m_socket, request, fd, deadline, m_whileWaiting)
+        && receiveMessage(m_socket, reply, replyFd, deadline, m_whileWaiting)
         && reply.front() == request.front())
         return true;
     if (*replyFd >= 0)

@@ -32,6 +32,8 @@ public:
     int32_t getPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo,
                        SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData) override;
 
+    void setWhileWaiting(std::function<void()> hook) override { m_whileWaiting = std::move(hook); }
+
     // The running helper's process id, -1 when none runs.
     pid_t helperPid() const { return m_pid; }
 
@@ -52,6 +54,7 @@ private:
 
     std::string m_helperPath;
     int m_timeoutMs;
+    std::function<void()> m_whileWaiting;
     std::string m_modulePath;
     std::string m_timedOutPath; // the file of the call that last ran out of time
     pid_t m_pid = -1;

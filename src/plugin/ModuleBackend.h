@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "pelandor/spi_plugin.h"
@@ -34,6 +35,11 @@ public:
     virtual int32_t getPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info) = 0;
     virtual int32_t getPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo,
                                SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData) = 0;
+
+    // Called now and then while a call waits for a module that runs
+    // elsewhere (a window keeps painting there); a module loaded into this
+    // process runs on the caller's thread, so nothing can be called then.
+    virtual void setWhileWaiting(std::function<void()> hook) { (void)hook; }
 
 protected:
     ModuleBackend() = default;

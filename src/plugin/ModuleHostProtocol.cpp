@@ -13,8 +13,9 @@ namespace pelandor::modulehost {
 
 namespace {
 
-// Waits until `socket` is ready for `events` or the deadline passes.
-bool waitFor(int socket, short events, int64_t deadline)
+// Waits until `socket` is ready for `events` or the deadline passes, calling
+// whileWaiting between short waits when there is one.
+bool waitFor(int socket, short events, int64_t deadline, const WaitHook &whileWaiting)
 {
     for (;;) {
         int timeout = -1;
@@ -24,12 +25,16 @@ bool waitFor(int socket, short events, int64_t deadline)
                 return false;
             timeout = int(left);
         }
+        if (whileWaiting && (timeout < 0 || timeout > WaitHookIntervalMs))
+            timeout = WaitHookIntervalMs;
         pollfd p{socket, events, 0};
         const int n = ::poll(&p, 1, timeout);
         if (n > 0)
             return true;
         if (n < 0 && errno != EINTR)
             return false;
+        if (n == 0 && whileWaiting)
+            whileWaiting();
     }
 }
 
@@ -49,7 +54,7 @@ void closeReceived(msghdr &message)
 
 // Reads `size` bytes; the first descriptor that comes with them goes to
 // `*fd` when that is -1, any other is closed.
-bool receiveBytes(int socket, char *out, size_t size, int *fd, int64_t deadline)
+bool receiveBytes(int socket, char *out, size_t size, int *fd, int64_t deadline, const WaitHook &whileWaiting)
 {
     size_t done = 0;
     while (done < size) {
@@ -64,7 +69,7 @@ bool receiveBytes(int socket, char *out, size_t size, int *fd, int64_t deadline)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(socket, POLLIN, deadline))
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(socket, POLLIN, deadline, whileWaiting))
                 continue;
             return false;
         }
@@ -91,7 +96,7 @@ int64_t nowMs()
     return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
-bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline)
+bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline, const WaitHook &whileWaiting)
 {
     if (body.size() > MaxMessage)
         return false;
@@ -120,7 +125,7 @@ bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(socket, POLLOUT, deadline))
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(socket, POLLOUT, deadline, whileWaiting))
                 continue;
             return false;
         }
@@ -130,15 +135,15 @@ bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline)
     return true;
 }
 
-bool receiveMessage(int socket, std::string &body, int *fd, int64_t deadline)
+bool receiveMessage(int socket, std::string &body, int *fd, int64_t deadline, const WaitHook &whileWaiting)
 {
     *fd = -1;
     uint32_t size = 0;
-    bool ok = receiveBytes(socket, reinterpret_cast<char *>(&size), sizeof size, fd, deadline) && size >= 1
+    bool ok = receiveBytes(socket, reinterpret_cast<char *>(&size), sizeof size, fd, deadline, whileWaiting) && size >= 1
         && size <= MaxMessage;
     if (ok) {
         body.resize(size);
-        ok = receiveBytes(socket, body.data(), size, fd, deadline);
+        ok = receiveBytes(socket, body.data(), size, fd, deadline, whileWaiting);
     }
     if (!ok && *fd >= 0) {
         ::close(*fd);

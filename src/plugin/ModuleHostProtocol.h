@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <cstring>
 #include <string>
 
@@ -122,11 +123,16 @@ private:
 // Milliseconds on the monotonic clock.
 int64_t nowMs();
 
+// Called about every WaitHookIntervalMs while a send or receive waits for the
+// other side, so that a caller with a window can keep it painting.
+using WaitHook = std::function<void()>;
+constexpr int WaitHookIntervalMs = 50;
+
 // Sends one message with `fd` beside it (-1: none). With a deadline (a nowMs()
 // value, -1 for none) on a non-blocking socket, gives up when it passes.
-bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline);
+bool sendMessage(int socket, const std::string &body, int fd, int64_t deadline, const WaitHook &whileWaiting = {});
 // Receives one message; a descriptor that came beside it is stored in `*fd`
 // (-1 when none came), which the caller closes.
-bool receiveMessage(int socket, std::string &body, int *fd, int64_t deadline);
+bool receiveMessage(int socket, std::string &body, int *fd, int64_t deadline, const WaitHook &whileWaiting = {});
 
 } // namespace pelandor::modulehost

@@ -120,8 +120,18 @@ void TSpi::LoadSpi(const QString &fileName)
     if (found.isEmpty())
         return;
     std::unique_ptr<ModuleBackend> backend = m_backendFactory(found);
-    if (backend && backend->load(NativeName::encode(found).toStdString()))
+    if (!backend)
+        return;
+    backend->setWhileWaiting(m_whileWaiting);
+    if (backend->load(NativeName::encode(found).toStdString()))
         m_backend = std::move(backend);
+}
+
+void TSpi::setWhileWaiting(std::function<void()> hook)
+{
+    m_whileWaiting = std::move(hook);
+    if (m_backend)
+        m_backend->setWhileWaiting(m_whileWaiting);
 }
 
 void TSpi::setBackendFactory(BackendFactory factory)

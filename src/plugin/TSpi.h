@@ -56,6 +56,10 @@ public:
     using BackendFactory = std::function<std::unique_ptr<ModuleBackend>(const QString &modulePath)>;
     void setBackendFactory(BackendFactory factory);
     static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
+    // Called about every 50 ms while a call waits for a module running in a
+    // helper process (the window pumps its events there, so a module that
+    // takes seconds does not freeze it); empty: none. Kept across loads.
+    void setWhileWaiting(std::function<void()> hook);
     // The helper beside this program's executable, or $PELANDOR_MODULE_HOST
     // when set (the tests' executables live elsewhere).
     static QString moduleHostPath();
@@ -90,6 +94,7 @@ private:
     MessageSink &m_messages;
     BackendFactory m_backendFactory;
     std::unique_ptr<ModuleBackend> m_backend; // set while a module is loaded
+    std::function<void()> m_whileWaiting;
 };
 
 } // namespace pelandor

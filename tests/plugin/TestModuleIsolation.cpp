@@ -147,6 +147,22 @@ private slots:
         QCOMPARE(host.GetBitmap(target, m_dir.filePath(QStringLiteral("good.fak"))), 0);
     }
 
+    // While a call waits for a hanging module, the caller's hook runs every
+    // few tens of milliseconds (the window paints there).
+    void waitingCallsTheHook()
+    {
+        const QString hanging = writeFile(QStringLiteral("hang.fak"), "FAKE hang");
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        useShortTimeLimit(host);
+        int calls = 0;
+        host.setWhileWaiting([&calls] { ++calls; });
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        Bitmap target;
+        QVERIFY(host.GetBitmap(target, hanging) != 0);
+        QVERIFY2(calls >= TestTimeLimitMs / 100, qPrintable(QString::number(calls)));
+    }
+
     void failingInfoTextLeavesModuleOut_data()
     {
         QTest::addColumn<QString>("module");
