@@ -30,9 +30,10 @@
  * none 8; PackBits 128 bytes from 2, 512; deflate 1032 bytes a byte, 8256;
  * LZW (12-bit codes for strings of at most about 4000 bytes) and JPEG (a
  * block of 64 pixels in about two bits) below 16384; zstd (a run-length
- * block of 128 KiB in 4 bytes) and LZMA, and any other compression, 2^18.
- * The fax and JBIG codings need at least a bit per row whatever its width,
- * so for them the rows are bounded instead. Returns 0 for those. */
+ * block of 128 KiB in 4 bytes), LZMA, the fax and JBIG codings and any other
+ * compression, 2^18. A fax row that repeats the row above costs one bit
+ * whatever its width, so those codings bound nothing but the product; 2^18
+ * still takes a blank 600-dpi page of G4 (about 40,000 pixels a byte). */
 static uint64_t max_pixels_per_byte(uint16_t compression)
 {
     switch (compression) {
@@ -46,12 +47,6 @@ static uint64_t max_pixels_per_byte(uint16_t compression)
     case COMPRESSION_JPEG:
     case COMPRESSION_OJPEG:
         return 16384u;
-    case COMPRESSION_CCITTRLE:
-    case COMPRESSION_CCITTRLEW:
-    case COMPRESSION_CCITTFAX3:
-    case COMPRESSION_CCITTFAX4:
-    case COMPRESSION_JBIG:
-        return 0u;
     default:
         return 1u << 18;
     }
@@ -64,8 +59,6 @@ static int too_dense(TIFF *tiff, uint32_t width, uint32_t height, uint64_t bytes
     uint64_t perByte;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     perByte = max_pixels_per_byte(compression);
-    if (perByte == 0)
-        return module_too_dense(1u, height, bytes, 8u);
     return module_too_dense(width, height, bytes, perByte);
 }
 
