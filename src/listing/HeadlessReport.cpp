@@ -48,6 +48,17 @@ private:
     QTextStream &m_err;
 };
 
+// mkdir -p by the path's own bytes (QDir would create a folder of another
+// name for a path that is not UTF-8).
+bool makeFolders(const QByteArray &path)
+{
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0777);
+    ::mkdir(path.constData(), 0777);
+    struct stat status {};
+    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 int sortKeyOf(const QString &name)
 {
     static const QStringList names = {QStringLiteral("none"), QStringLiteral("name"), QStringLiteral("type"),
@@ -167,14 +178,17 @@ QString HeadlessReport::reportLine(const FileListModel &model, int row)
 bool HeadlessReport::list(const Options &options, const QString &moduleFolder, FileListModel &model,
                           MessageSink &messages, const std::function<void(int row)> &fileDone, QString *error)
 {
-    const QFileInfo folderInfo(options.folder);
-    if (options.folder.isEmpty() || !folderInfo.isDir()) {
-        *error = QStringLiteral("not a folder: %1").arg(options.folder);
+    // Asked by the folder's own bytes: a name that is not UTF-8 is found too.
+    const QByteArray folderBytes = NativeName::encode(options.folder);
+    struct stat folderStatus {};
+    if (options.folder.isEmpty() || ::stat(folderBytes.constData(), &folderStatus) != 0
+        || !S_ISDIR(folderStatus.st_mode)) {
+        *error = QStringLiteral("not a folder: %1").arg(NativeName::display(options.folder));
         return false;
     }
-    const QString folder = QDir::cleanPath(folderInfo.absoluteFilePath());
-    if (!folderInfo.isReadable() || !folderInfo.isExecutable()) {
-        *error = QStringLiteral("cannot read the folder: %1").arg(folder);
+    const QString folder = QDir::cleanPath(QFileInfo(options.folder).absoluteFilePath());
+    if (::access(folderBytes.constData(), R_OK | X_OK) != 0) {
+        *error = QStringLiteral("cannot read the folder: %1").arg(NativeName::display(folder));
         return false;
     }
 
@@ -253,8 +267,8 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
         return BadUsageStatus;
     }
     const QString outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
-    if (!QDir().mkpath(outputFolder)) {
-        err << "pelandor: cannot create the folder " << outputFolder << Qt::endl;
+    if (!makeFolders(NativeName::encode(outputFolder))) {
+        err << "pelandor: cannot create the folder " << NativeName::display(outputFolder) << Qt::endl;
         return WriteFailedStatus;
     }
     int status = 0;
