@@ -190,6 +190,8 @@ private:
                 if (!RegistryTree::isValidKeyName(name))
                     return fail(QStringLiteral("ｷｰの名前が正しくありません"));
             }
+            if (!RegistryTree::isValidKeyPath(rest))
+                return fail(QStringLiteral("ｷｰの階層が深すぎます"));
         } else {
             return fail(QStringLiteral("ｷｰが %1 の下にありません").arg(root));
         }

@@ -1,5 +1,7 @@
 #include "tools/RegistryTree.h"
 
+#include <algorithm>
+
 namespace pelandor {
 
 namespace {
@@ -27,7 +29,14 @@ bool hasLineBreakOrNul(const QString &text)
 
 bool RegistryTree::isValidKeyName(const QString &name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('\\')) && !hasLineBreakOrNul(name);
+    return !name.isEmpty() && name.size() <= MaxKeyNameLength && !name.contains(QLatin1Char('\\'))
+        && !hasLineBreakOrNul(name);
+}
+
+bool RegistryTree::isValidKeyPath(const QString &path)
+{
+    const QStringList names = split(path);
+    return names.size() <= MaxDepth && std::all_of(names.cbegin(), names.cend(), isValidKeyName);
 }
 
 bool RegistryTree::isValidValueName(const QString &name)
@@ -58,11 +67,9 @@ RegistryTree::Key *RegistryTree::find(const QString &path)
 
 bool RegistryTree::createKey(const QString &path)
 {
+    if (!isValidKeyPath(path))
+        return false;
     const QStringList names = split(path);
-    for (const QString &name : names) {
-        if (!isValidKeyName(name))
-            return false;
-    }
     Key *key = &m_root;
     for (const QString &name : names) {
         Key *child = childOf(*key, name);

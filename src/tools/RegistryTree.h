@@ -24,13 +24,22 @@ public:
         QList<Key> subkeys;
     };
 
-    // True when `name` can be a key name (not empty, no "\" and no line break).
+    // The registry's own limits: a key path of at most 512 levels, a key
+    // name of at most 255 characters. Deeper trees would also run the
+    // recursive copy, comparison and writing of keys out of stack.
+    static constexpr int MaxDepth = 512;
+    static constexpr int MaxKeyNameLength = 255;
+
+    // True when `name` can be a key name (not empty, no "\", no line break,
+    // at most MaxKeyNameLength characters).
     static bool isValidKeyName(const QString &name);
+    // True when `path` names a key within MaxDepth levels by valid names.
+    static bool isValidKeyPath(const QString &path);
     // True when `name` can be a value name (no line break, no NUL).
     static bool isValidValueName(const QString &name);
 
     // Opens the key at `path`, creating it and its missing parents. Returns
-    // false (and creates nothing) when a name in the path is not valid.
+    // false (and creates nothing) when the path is not valid.
     bool createKey(const QString &path);
     bool keyExists(const QString &path) const;
     std::optional<RegistryValue> value(const QString &keyPath, const QString &name) const;

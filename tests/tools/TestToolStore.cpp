@@ -10,6 +10,7 @@
 
 #include "ToolTestSupport.h"
 #include "platform/PelandorError.h"
+#include "tools/RegistryTree.h"
 #include "tools/SettingsStore.h"
 #include "tools/ToolList.h"
 #include "tools/ToolStore.h"
@@ -218,6 +219,10 @@ private slots:
         QTest::newRow("outside the user's hive") << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n") << 3;
         QTest::newRow("cut hex list") << kHead + "\"Name\"=hex(2):41,\\" << 4;
         QTest::newRow("bad dword") << kHead + "\"Count\"=dword:123456789\n" << 4;
+        // Deeper than the registry allows: a key 200,000 levels deep ran the
+        // program out of stack.
+        QTest::newRow("key 513 levels deep")
+            << "REGEDIT4\n\n[HKEY_CURRENT_USER" + QByteArray("\\k").repeated(RegistryTree::MaxDepth + 1) + "]\n" << 3;
     }
     void unreadableFileIsKeptAside()
     {
