@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,12 @@ bool DetachedProcessStarter::startDetached(const QString &program, const QString
         ::setsid();
         const pid_t tool = ::fork();
         if (tool == 0) {
+            // The tool starts with the signal state of a fresh process, not
+            // with whatever this program ignores or blocks.
+            ::signal(SIGPIPE, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
             ::execv(file.constData(), argv.data());
             const int error = errno;
             [[maybe_unused]] const ssize_t n = ::write(report[1], &error, sizeof error);
