@@ -24,10 +24,12 @@ public:
         QList<Key> subkeys;
     };
 
-    // The registry's own limits: a key path of at most 512 levels, a key
-    // name of at most 255 characters. Deeper trees would also run the
-    // recursive copy, comparison and writing of keys out of stack.
-    static constexpr int MaxDepth = 512;
+    // Keys at most 64 levels deep (the program's own go five deep) with names
+    // of at most 255 characters (the registry's limit). Writing repeats each
+    // key's whole path, so the text grows with the square of the depth, and
+    // copying, comparing and writing keys recurse: a damaged file must not
+    // make either unbounded.
+    static constexpr int MaxDepth = 64;
     static constexpr int MaxKeyNameLength = 255;
 
     // True when `name` can be a key name (not empty, no "\", no line break,

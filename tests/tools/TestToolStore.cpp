@@ -221,7 +221,7 @@ private slots:
         QTest::newRow("bad dword") << kHead + "\"Count\"=dword:123456789\n" << 4;
         // Deeper than the registry allows: a key 200,000 levels deep ran the
         // program out of stack.
-        QTest::newRow("key 513 levels deep")
+        QTest::newRow("key too deep")
             << "REGEDIT4\n\n[HKEY_CURRENT_USER" + QByteArray("\\k").repeated(RegistryTree::MaxDepth + 1) + "]\n" << 3;
     }
     void unreadableFileIsKeptAside()
