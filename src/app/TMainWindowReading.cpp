@@ -185,7 +185,7 @@ void TMainWindow::OpenPaths(const QStringList &paths)
 {
     const FileArguments args = FileArguments::resolve(paths, TypeEntries());
     for (const QString &path : args.missing)
-        Messages().showMessage(QStringLiteral("'%1' が見つかりません").arg(path));
+        Messages().showMessage(QStringLiteral("'%1' が見つかりません").arg(NativeName::display(path)));
     if (args.folder.isEmpty())
         return;
     if (args.folderGiven) {
