@@ -210,66 +210,60 @@ bool HelperProcessModuleBackend::call(const char *path, const std::string &reque
 
 int32_t HelperProcessModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, int32_t length)
 {
-    const int32_t announced = std::min(length, MaxInfoLength);
-    const size_t carried = announced > 0 ? size_t(announced) : 0;
-    Writer out(Op::GetPluginInfo);
-    out.put(infoNo);
-    out.put(announced);
-    out.put(uint8_t(buffer ? 1 : 0));
+    PluginInfoRequest request;
+    request.infoNo = infoNo;
+    request.length = std::min(length, MaxInfoLength);
+    request.hasBuffer = buffer != nullptr;
     if (buffer)
-        out.putBytes(buffer, carried);
+        request.buffer.assign(buffer, request.carried());
     std::string reply;
     int fd = -1;
-    if (!call(nullptr, out.body(), -1, reply, &fd))
+    if (!call(nullptr, request.encode(), -1, reply, &fd))
         return -1;
     Reader in(reply);
-    Op op{};
-    int32_t result = -1;
-    if (!in.op(op) || !in.get(result))
+    PluginInfoAnswer answer;
+    if (!answer.decode(in, request.carried()))
         return -1;
-    if (buffer && !in.getBytes(buffer, carried))
-        return -1;
-    return result;
+    if (buffer)
+        std::memcpy(buffer, answer.buffer.data(), answer.buffer.size());
+    return answer.result;
 }
 
 int32_t HelperProcessModuleBackend::isSupported(const char *path, uint32_t data)
 {
-    Writer out(Op::IsSupported);
-    out.putText(path);
+    FileRequest request;
+    request.path = path ? path : "";
     // A number that is no open descriptor of ours goes over as none.
     const int fd = ::fcntl(int(data), F_GETFD) >= 0 ? int(data) : -1;
+    const off_t position = fd >= 0 ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    request.position = position > 0 ? int64_t(position) : 0;
     std::string reply;
     int replyFd = -1;
-    if (!call(path, out.body(), fd, reply, &replyFd))
+    if (!call(path, request.encode(), fd, reply, &replyFd))
         return 0;
     Reader in(reply);
-    Op op{};
-    int32_t result = 0;
-    if (!in.op(op) || !in.get(result))
-        return 0;
-    return result;
+    ResultAnswer answer;
+    return answer.decode(in, Op::IsSupported) ? answer.result : 0;
 }
 
 int32_t HelperProcessModuleBackend::getPictureInfo(const char *source, int32_t offset, uint32_t flag,
                                                    PictureInfo *info)
 {
-    Writer out(Op::GetPictureInfo);
-    out.put(offset);
-    out.put(flag);
-    out.putText(source);
+    PictureInfoRequest request;
+    request.offset = offset;
+    request.flag = flag;
+    request.path = source ? source : "";
     std::string reply;
     int fd = -1;
-    if (!call(source, out.body(), -1, reply, &fd))
+    if (!call(source, request.encode(), -1, reply, &fd))
         return ModuleFailedResult;
     Reader in(reply);
-    Op op{};
-    int32_t result = ModuleFailedResult;
-    PictureInfo answered{};
-    if (!in.op(op) || !in.get(result) || !in.getBytes(&answered, sizeof answered))
+    PictureInfoAnswer answer;
+    if (!answer.decode(in))
         return ModuleFailedResult;
     if (info)
-        *info = answered;
-    return result;
+        *info = answer.info;
+    return answer.result;
 }
 
 int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag,
@@ -279,23 +273,22 @@ int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offse
     // A callback of this process cannot be called from the helper.
     if (progress)
         return ModuleFailedResult;
-    Writer out(Op::GetPicture);
-    out.put(offset);
-    out.put(flag);
-    out.put(callbackData);
-    out.putText(source);
+    PictureRequest request;
+    request.offset = offset;
+    request.flag = flag;
+    request.callbackData = callbackData;
+    request.path = source ? source : "";
     std::string reply;
     int fd = -1;
-    if (!call(source, out.body(), -1, reply, &fd))
+    if (!call(source, request.encode(), -1, reply, &fd))
         return ModuleFailedResult;
     Reader in(reply);
-    Op op{};
-    int32_t result = ModuleFailedResult;
-    uint8_t stored = 0;
-    uint64_t infoSize = 0;
-    uint64_t bitsSize = 0;
-    const bool read = in.op(op) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
-        && infoSize <= MaxBlock && bitsSize <= MaxBlock;
+    PictureAnswer answer;
+    const bool read = answer.decode(in);
+    const int32_t result = answer.result;
+    const uint8_t stored = answer.stored;
+    const uint64_t infoSize = answer.infoSize;
+    const uint64_t bitsSize = answer.bitsSize;
     if (fd >= 0) {
         releaseArea();
         m_areaFd = fd;

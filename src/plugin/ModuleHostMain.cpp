@@ -35,54 +35,42 @@ constexpr size_t OverrunSlack = 4096;
     ::_exit(0);
 }
 
-void reply(const Writer &writer, int fd = -1)
+void reply(const std::string &body, int fd = -1)
 {
-    if (!sendMessage(Socket, writer.body(), fd, -1))
+    if (!sendMessage(Socket, body, fd, -1))
         quit();
 }
 
 void serveGetPluginInfo(InProcessModuleBackend &module, Reader &in)
 {
-    int32_t infoNo = 0;
-    int32_t length = 0;
-    uint8_t hasBuffer = 0;
-    if (!in.get(infoNo) || !in.get(length) || !in.get(hasBuffer))
+    PluginInfoRequest request;
+    if (!request.decode(in))
         quit();
-    const size_t carried = length > 0 ? size_t(length) : 0;
-    std::vector<char> buffer(carried + OverrunSlack, '\0');
-    if (hasBuffer && !in.getBytes(buffer.data(), carried))
-        quit();
-    const int32_t result = module.getPluginInfo(infoNo, hasBuffer ? buffer.data() : nullptr, length);
-    Writer out(Op::GetPluginInfo);
-    out.put(result);
-    out.putBytes(buffer.data(), carried);
-    reply(out);
+    std::vector<char> buffer(request.carried() + OverrunSlack, '\0');
+    std::copy(request.buffer.begin(), request.buffer.end(), buffer.begin());
+    PluginInfoAnswer answer;
+    answer.result = module.getPluginInfo(request.infoNo, request.hasBuffer ? buffer.data() : nullptr, request.length);
+    answer.buffer.assign(buffer.data(), request.carried());
+    reply(answer.encode());
 }
 
 void serveIsSupported(InProcessModuleBackend &module, Reader &in, int fd)
 {
-    std::string path;
-    if (!in.getText(path))
+    // The descriptor came beside the request, already at its position.
+    FileRequest request;
+    if (!request.decode(in))
         quit();
-    const int32_t result = module.isSupported(path.c_str(), uint32_t(fd));
-    Writer out(Op::IsSupported);
-    out.put(result);
-    reply(out);
+    reply(ResultAnswer{module.isSupported(request.path.c_str(), uint32_t(fd))}.encode(Op::IsSupported));
 }
 
 void serveGetPictureInfo(InProcessModuleBackend &module, Reader &in)
 {
-    int32_t offset = 0;
-    uint32_t flag = 0;
-    std::string path;
-    if (!in.get(offset) || !in.get(flag) || !in.getText(path))
+    PictureInfoRequest request;
+    if (!request.decode(in))
         quit();
-    PictureInfo info{};
-    const int32_t result = module.getPictureInfo(path.c_str(), offset, flag, &info);
-    Writer out(Op::GetPictureInfo);
-    out.put(result);
-    out.putBytes(&info, sizeof info);
-    reply(out);
+    PictureInfoAnswer answer;
+    answer.result = module.getPictureInfo(request.path.c_str(), request.offset, request.flag, &answer.info);
+    reply(answer.encode());
 }
 
 // The area shared with the host: a memfd that can grow but never shrink, so
@@ -120,16 +108,14 @@ bool reserve(SharedArea &area, size_t total, bool &fresh)
 
 void serveGetPicture(InProcessModuleBackend &module, SharedArea &area, Reader &in)
 {
-    int32_t offset = 0;
-    uint32_t flag = 0;
-    int32_t callbackData = 0;
-    std::string path;
-    if (!in.get(offset) || !in.get(flag) || !in.get(callbackData) || !in.getText(path))
+    PictureRequest request;
+    if (!request.decode(in))
         quit();
     SpiHandle info = nullptr;
     SpiHandle bits = nullptr;
     // A progress callback cannot cross processes; the host never passes one.
-    const int32_t result = module.getPicture(path.c_str(), offset, flag, &info, &bits, nullptr, callbackData);
+    const int32_t result = module.getPicture(request.path.c_str(), request.offset, request.flag, &info, &bits, nullptr,
+                                             request.callbackData);
 
     // A handle that is not a malloc() block makes malloc_usable_size fail
     // here, in this process, which the host sees as a failed call.
@@ -169,12 +155,12 @@ void serveGetPicture(InProcessModuleBackend &module, SharedArea &area, Reader &i
     if (bits != info)
         std::free(bits);
 
-    Writer out(Op::GetPicture);
-    out.put(result);
-    out.put(stored);
-    out.put(uint64_t(stored ? infoSize : 0));
-    out.put(uint64_t(stored ? bitsSize : 0));
-    reply(out, fd);
+    PictureAnswer answer;
+    answer.result = result;
+    answer.stored = stored;
+    answer.infoSize = stored ? infoSize : 0;
+    answer.bitsSize = stored ? bitsSize : 0;
+    reply(answer.encode(), fd);
 }
 
 } // namespace
@@ -194,7 +180,7 @@ int main(int argc, char **argv)
     const bool loaded = module.load(argv[2]);
     Writer ready(Op::Ready);
     ready.put(int32_t(loaded ? 1 : 0));
-    reply(ready);
+    reply(ready.body());
     if (!loaded)
         quit();
 

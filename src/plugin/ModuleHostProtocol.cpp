@@ -1,12 +1,16 @@
 // Framing of the module host protocol: whole messages over a stream socket,
-// with at most one descriptor beside each, and a deadline for the host's side.
+// with at most one descriptor beside each, and plain bytes over pipes; with a
+// deadline for the program's side.
 #include "plugin/ModuleHostProtocol.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 namespace pelandor::modulehost {
@@ -150,6 +154,81 @@ bool receiveMessage(int socket, std::string &body, int *fd, int64_t deadline, co
         *fd = -1;
     }
     return ok;
+}
+
+bool readFully(int fd, void *out, size_t size, int64_t deadline, const WaitHook &whileWaiting)
+{
+    auto *at = static_cast<char *>(out);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, at, size);
+        if (n > 0) {
+            at += n;
+            size -= size_t(n);
+        } else if (n == 0) {
+            return false;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!waitFor(fd, POLLIN, deadline, whileWaiting))
+                return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Keeps SIGPIPE away from this thread while it writes into a pipe whose
+// reader may have died: the write fails with EPIPE instead, and a SIGPIPE it
+// raised is taken off the thread again. One that was already pending stays.
+class NoPipeSignal {
+public:
+    NoPipeSignal()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~NoPipeSignal()
+    {
+        if (!m_wasPending) {
+            const timespec none{0, 0};
+            while (sigtimedwait(&m_pipe, nullptr, &none) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    NoPipeSignal(const NoPipeSignal &) = delete;
+    NoPipeSignal &operator=(const NoPipeSignal &) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_old;
+    bool m_wasPending = false;
+};
+
+} // namespace
+
+bool writeFully(int fd, const void *data, size_t size, int64_t deadline, const WaitHook &whileWaiting)
+{
+    const NoPipeSignal noPipeSignal;
+    const auto *at = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, at, size);
+        if (n > 0) {
+            at += n;
+            size -= size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!waitFor(fd, POLLOUT, deadline, whileWaiting))
+                return false;
+        } else if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace pelandor::modulehost
