@@ -7,6 +7,11 @@
 set(PELANDOR_INSTALL_PROGRAM_DIR lib/pelandor)
 
 install(TARGETS pelandor pelandor-module-host RUNTIME DESTINATION ${PELANDOR_INSTALL_PROGRAM_DIR})
+# The Windows module hosts, where they were built (they run under Wine).
+foreach(machine IN LISTS PELANDOR_WINDOWS_MACHINES)
+    install(PROGRAMS ${PELANDOR_BIN_DIR}/pelandor-module-host-${machine}.exe
+        DESTINATION ${PELANDOR_INSTALL_PROGRAM_DIR})
+endforeach()
 install(CODE "
     set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
     file(MAKE_DIRECTORY \"\${bin_dir}\")
