@@ -11,6 +11,8 @@
 
 #include "plugin/HelperProcessModuleBackend.h"
 #include "plugin/InProcessModuleBackend.h"
+#include "plugin/WineModuleBackend.h"
+#include "plugin/WineModuleHost.h"
 
 #include "decode/Bitmap.h"
 #include "plugin/ModulePicture.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -103,20 +106,23 @@ QStringList TSpi::moduleFolders() const
     return folders;
 }
 
+QString TSpi::locate(const QString &fileName) const
+{
+    // A name with a folder part would reach outside the module folder.
+    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)))
+        return QString();
+    for (const QString &folder : moduleFolders()) {
+        const QString candidate = folder + QLatin1Char('/') + fileName;
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return QString();
+}
+
 void TSpi::LoadSpi(const QString &fileName)
 {
     FreeSpi();
-    // A name with a folder part would reach outside the module folder.
-    if (fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)))
-        return;
-    QString found;
-    for (const QString &folder : moduleFolders()) {
-        const QString candidate = folder + QLatin1Char('/') + fileName;
-        if (QFileInfo(candidate).isFile()) {
-            found = candidate;
-            break;
-        }
-    }
+    const QString found = locate(fileName);
     if (found.isEmpty())
         return;
     std::unique_ptr<ModuleBackend> backend = m_backendFactory(found);
@@ -160,13 +166,127 @@ bool TSpi::isShippedModule(const QString &modulePath)
         && module.canonicalPath() == QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
+namespace {
+
+QString absoluteEnvironmentPath(const char *name)
+{
+    const QString value = qEnvironmentVariable(name);
+    return QDir::isAbsolutePath(value) ? value : QString();
+}
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isFile() && info.isExecutable();
+}
+
+// Wine's loader for the machine type: $PELANDOR_WINE64 or $PELANDOR_WINE32
+// when set, else Debian's (wine64 on the path or in /usr/lib/wine; the
+// 32-bit loader of wine32 in /usr/lib/wine). Empty when there is none.
+QString wineLoader(WineModuleHost::Machine machine)
+{
+    const bool win64 = machine == WineModuleHost::Machine::Win64;
+    const char *variable = win64 ? "PELANDOR_WINE64" : "PELANDOR_WINE32";
+    if (qEnvironmentVariableIsSet(variable)) {
+        const QString configured = qEnvironmentVariable(variable);
+        return isExecutableFile(configured) ? configured : QString();
+    }
+    if (win64) {
+        const QString onPath = QStandardPaths::findExecutable(QStringLiteral("wine64"));
+        if (!onPath.isEmpty())
+            return onPath;
+        const QString debian = QStringLiteral("/usr/lib/wine/wine64");
+        return isExecutableFile(debian) ? debian : QString();
+    }
+    const QString debian = QStringLiteral("/usr/lib/wine/wine");
+    return isExecutableFile(debian) ? debian : QString();
+}
+
+// The Wine server that goes with `loader`: beside it, else on the path.
+QString wineServer(const QString &loader)
+{
+    const QString beside = QFileInfo(QFileInfo(loader).canonicalFilePath()).absolutePath() + QStringLiteral("/wineserver");
+    if (isExecutableFile(beside))
+        return beside;
+    return QStandardPaths::findExecutable(QStringLiteral("wineserver"));
+}
+
+QString windowsHostPath(WineModuleHost::Machine machine)
+{
+    const QString name = machine == WineModuleHost::Machine::Win64 ? QStringLiteral("pelandor-module-host-win64.exe")
+                                                                   : QStringLiteral("pelandor-module-host-win32.exe");
+    return QFileInfo(TSpi::moduleHostPath()).absolutePath() + QLatin1Char('/') + name;
+}
+
+WineModuleHost::Machine machineOf(const QString &modulePath)
+{
+    return WineModuleHost::machineOf(NativeName::encode(modulePath).toStdString());
+}
+
+} // namespace
+
+QString TSpi::moduleProblem(const QString &modulePath)
+{
+    const WineModuleHost::Machine machine = machineOf(modulePath);
+    const QString name = QFileInfo(modulePath).fileName();
+    switch (machine) {
+    case WineModuleHost::Machine::Native:
+        return QString();
+    case WineModuleHost::Machine::OtherWindows:
+        return QStringLiteral("pelandor: %1 is a Windows module for a processor other than x86-64 or i386; "
+                              "it is left out")
+            .arg(name);
+    case WineModuleHost::Machine::Win64:
+    case WineModuleHost::Machine::Win32:
+        break;
+    }
+    const bool win64 = machine == WineModuleHost::Machine::Win64;
+    if (wineLoader(machine).isEmpty()) {
+        return win64 ? QStringLiteral("pelandor: %1 is a 64-bit Windows module; install the package wine64 to use "
+                                      "it (it is left out)")
+                           .arg(name)
+                     : QStringLiteral("pelandor: %1 is a 32-bit Windows module; install the package wine32 to use "
+                                      "it, on a machine that runs 32-bit x86 code (it is left out)")
+                           .arg(name);
+    }
+    if (!QFileInfo(windowsHostPath(machine)).isFile()) {
+        return QStringLiteral("pelandor: %1 is a Windows module, but this build has no %2 (build Pelandor with the "
+                              "package mingw-w64 installed); it is left out")
+            .arg(name, QFileInfo(windowsHostPath(machine)).fileName());
+    }
+    return QString();
+}
+
 std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
 {
     // The shipped modules stay in this process: the helper costs about 7 % on
-    // a folder of PNG files. Every other module runs in the helper.
+    // a folder of PNG files. Every other module runs in the helper, or in
+    // the Windows module host when it is a Windows module.
     if (isShippedModule(modulePath))
         return std::make_unique<InProcessModuleBackend>();
-    return std::make_unique<HelperProcessModuleBackend>(NativeName::encode(moduleHostPath()).toStdString());
+    if (machineOf(modulePath) == WineModuleHost::Machine::Native)
+        return std::make_unique<HelperProcessModuleBackend>(NativeName::encode(moduleHostPath()).toStdString());
+    return windowsBackend(modulePath, WineModuleBackend::DefaultCallTimeoutMs);
+}
+
+std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, int callTimeoutMs)
+{
+    if (!moduleProblem(modulePath).isEmpty())
+        return nullptr;
+    const WineModuleHost::Machine machine = machineOf(modulePath);
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!QDir::isAbsolutePath(dataHome))
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    QString runtime = absoluteEnvironmentPath("XDG_RUNTIME_DIR");
+    if (!QFileInfo(runtime).isDir())
+        runtime = QStringLiteral("/tmp");
+    WineModuleHost::Setup setup;
+    setup.loader = NativeName::encode(wineLoader(machine)).toStdString();
+    setup.server = NativeName::encode(wineServer(wineLoader(machine))).toStdString();
+    setup.hostExe = NativeName::encode(windowsHostPath(machine)).toStdString();
+    setup.prefix = NativeName::encode(QDir::cleanPath(dataHome + QStringLiteral("/pelandor/wine"))).toStdString();
+    setup.aliasDir = NativeName::encode(runtime).toStdString();
+    return std::make_unique<WineModuleBackend>(WineModuleHost::instance(setup), callTimeoutMs);
 }
 
 void TSpi::FreeSpi()

@@ -49,13 +49,20 @@ public:
 
     // $XDG_DATA_HOME/pelandor/plugins (by default ~/.local/share/pelandor/plugins).
     static QString userModuleFolder();
+    // The module file LoadSpi takes for `fileName`, or empty when none.
+    QString locate(const QString &fileName) const;
 
     // Makes the backend that loads the module at an absolute path. By default
-    // the shipped modules are loaded into this process and every other one
-    // runs in a helper process (pelandor-module-host).
+    // the shipped modules are loaded into this process, a Windows module (a
+    // PE DLL) is served by the Windows module host of its machine type under
+    // Wine, and every other one runs in a helper process
+    // (pelandor-module-host).
     using BackendFactory = std::function<std::unique_ptr<ModuleBackend>(const QString &modulePath)>;
     void setBackendFactory(BackendFactory factory);
     static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
+    // The backend of a Windows module, with the given time limit per call;
+    // nullptr when moduleProblem() names one.
+    static std::unique_ptr<ModuleBackend> windowsBackend(const QString &modulePath, int callTimeoutMs);
     // Called about every 50 ms while a call waits for a module running in a
     // helper process (the window pumps its events there, so a module that
     // takes seconds does not freeze it); empty: none. Kept across loads.
@@ -66,6 +73,10 @@ public:
     // Whether `modulePath` is one of the modules shipped with the program, in
     // the folder of this program's executable.
     static bool isShippedModule(const QString &modulePath);
+    // Why the module at `modulePath` cannot be served here (a Windows module
+    // without Wine or without a Windows module host), as one line for
+    // standard error; empty when it can.
+    static QString moduleProblem(const QString &modulePath);
 
     // Pass-through calls. With no module loaded each shows its own message and
     // returns -1. A loaded module that lacks the export is not called: the

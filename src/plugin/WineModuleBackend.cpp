@@ -1,0 +1,195 @@
+// A Windows module's calls through the Windows module host. The host opens
+// files itself, so IsSupported sends the position the open descriptor stands
+// at instead of the descriptor. The picture's blocks follow the GetPicture
+// answer on the pipe and are read straight into blocks of this process,
+// which the caller checks exactly like those of any other module.
+#include "plugin/WineModuleBackend.h"
+
+#include "plugin/WineModuleHost.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace pelandor {
+
+using namespace modulehost;
+
+WineModuleBackend::WineModuleBackend(std::shared_ptr<WineModuleHost> host, int callTimeoutMs)
+    : m_host(std::move(host))
+    , m_timeoutMs(callTimeoutMs)
+{
+}
+
+WineModuleBackend::~WineModuleBackend()
+{
+    unload();
+}
+
+bool WineModuleBackend::load(const std::string &path)
+{
+    unload();
+    m_timedOutPath.clear();
+    if (path.empty() || path.front() != '/')
+        return false;
+    m_module = m_host->addModule(path, nowMs() + m_timeoutMs, m_whileWaiting);
+    return m_module != 0;
+}
+
+void WineModuleBackend::unload()
+{
+    if (m_module)
+        m_host->removeModule(m_module);
+    m_module = 0;
+}
+
+bool WineModuleBackend::call(const std::string &path, const std::string &request, std::string &answer,
+                             int64_t &deadline)
+{
+    if (!isLoaded())
+        return false;
+    if (!m_timedOutPath.empty()) {
+        if (path == m_timedOutPath)
+            return false;
+        m_timedOutPath.clear();
+    }
+    deadline = nowMs() + m_timeoutMs;
+    if (m_host->call(m_module, request, answer, deadline, m_whileWaiting))
+        return true;
+    if (nowMs() >= deadline)
+        m_timedOutPath = path;
+    return false;
+}
+
+int32_t WineModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, int32_t length)
+{
+    PluginInfoRequest request;
+    request.infoNo = infoNo;
+    request.length = std::min(length, MaxInfoLength);
+    request.hasBuffer = buffer != nullptr;
+    if (buffer)
+        request.buffer.assign(buffer, request.carried());
+    std::string reply;
+    int64_t deadline = 0;
+    if (!call(std::string(), request.encode(), reply, deadline))
+        return -1;
+    Reader in(reply);
+    PluginInfoAnswer answer;
+    if (!answer.decode(in, request.carried()))
+        return -1;
+    if (buffer)
+        std::memcpy(buffer, answer.buffer.data(), answer.buffer.size());
+    return answer.result;
+}
+
+int32_t WineModuleBackend::isSupported(const char *path, uint32_t data)
+{
+    FileRequest request;
+    request.path = path ? path : "";
+    // The host opens the file itself and moves to where our descriptor stands.
+    const off_t position = ::lseek(int(data), 0, SEEK_CUR);
+    request.position = position > 0 ? int64_t(position) : 0;
+    request.path = m_host->spell(request.path, "file");
+    std::string reply;
+    int64_t deadline = 0;
+    if (!call(path ? path : "", request.encode(), reply, deadline))
+        return 0;
+    Reader in(reply);
+    ResultAnswer answer;
+    return answer.decode(in, Op::IsSupported) ? answer.result : 0;
+}
+
+int32_t WineModuleBackend::getPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
+{
+    PictureInfoRequest request;
+    request.offset = offset;
+    request.flag = flag;
+    request.path = m_host->spell(source ? source : "", "file");
+    std::string reply;
+    int64_t deadline = 0;
+    if (!call(source ? source : "", request.encode(), reply, deadline))
+        return ModuleFailedResult;
+    Reader in(reply);
+    PictureInfoAnswer answer;
+    if (!answer.decode(in))
+        return ModuleFailedResult;
+    if (info)
+        *info = answer.info;
+    return answer.result;
+}
+
+namespace {
+
+// A malloc() block of `size` bytes with the allocator's slack behind them
+// zero-filled, as the blocks of modules in this process are measured with
+// malloc_usable_size; nullptr when out of memory.
+void *newBlock(uint64_t size)
+{
+    void *block = std::malloc(size ? size_t(size) : 1);
+    if (!block)
+        return nullptr;
+    const size_t usable = malloc_usable_size(block);
+    if (usable > size)
+        std::memset(static_cast<char *>(block) + size, 0, usable - size_t(size));
+    return block;
+}
+
+} // namespace
+
+int32_t WineModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo,
+                                      SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData)
+{
+    // A callback of this process cannot be called from the host.
+    if (progress)
+        return ModuleFailedResult;
+    PictureRequest request;
+    request.offset = offset;
+    request.flag = flag;
+    request.callbackData = callbackData;
+    request.path = m_host->spell(source ? source : "", "file");
+    std::string reply;
+    int64_t deadline = 0;
+    if (!call(source ? source : "", request.encode(), reply, deadline))
+        return ModuleFailedResult;
+    Reader in(reply);
+    PictureAnswer answer;
+    if (!answer.decode(in)) {
+        m_host->fail();
+        return ModuleFailedResult;
+    }
+    const uint64_t infoSize = (answer.stored & InfoStored) ? answer.infoSize : 0;
+    const uint64_t bitsSize = (answer.stored & BitsStored) ? answer.bitsSize : 0;
+    if (infoSize != answer.infoSize || bitsSize != answer.bitsSize) {
+        m_host->fail();
+        return ModuleFailedResult;
+    }
+    void *infoBlock = (answer.stored & InfoStored) ? newBlock(infoSize) : nullptr;
+    void *bitsBlock = (answer.stored & BitsStored) ? newBlock(bitsSize) : nullptr;
+    const bool complete = (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored))
+        && m_host->readBlock(infoBlock, size_t(infoSize), deadline, m_whileWaiting)
+        && m_host->readBlock(bitsBlock, size_t(bitsSize), deadline, m_whileWaiting);
+    if (!complete) {
+        // What is left of the blocks on the pipe cannot be skipped reliably.
+        m_host->fail();
+        std::free(infoBlock);
+        std::free(bitsBlock);
+        return ModuleFailedResult;
+    }
+    if (answer.stored & SameBlock)
+        bitsBlock = infoBlock;
+    if (infoBlock && bitmapInfo)
+        *bitmapInfo = infoBlock;
+    else if (infoBlock != bitsBlock)
+        std::free(infoBlock);
+    if (bitsBlock && bitmapBits)
+        *bitmapBits = bitsBlock;
+    else if (bitsBlock && bitsBlock != infoBlock)
+        std::free(bitsBlock);
+    return answer.result;
+}
+
+} // namespace pelandor
