@@ -5,12 +5,14 @@
 #include "plugin/TypeListBuilder.h"
 
 #include "platform/TextCollator.h"
+#include "plugin/ModuleInfoCache.h"
 #include "plugin/TSpi.h"
 
 #include <QDir>
 #include <QDirIterator>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -64,6 +66,12 @@ std::optional<QString> TypeListBuilder::pluginInfo(TSpi &host, int infoNo)
 
 TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder)
 {
+    ModuleInfoCache cache;
+    return build(host, folder, cache);
+}
+
+TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder, ModuleInfoCache &cache)
+{
     Result result;
     const QString builtIn; // the built-in decoders have no module name
     result.entries = {
@@ -83,12 +91,31 @@ TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder
                 modules.append(name);
         }
     }
+    bool loadedAny = false;
     for (const QString &name : modules) {
-        host.LoadSpi(name);
-        const std::optional<QString> kind = pluginInfo(host, 0);
+        const QString path = host.locate(name);
+        const QString problem = TSpi::moduleProblem(path);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+            continue;
+        }
+        std::optional<ModuleInfoCache::Texts> texts = cache.find(path);
+        if (!texts) {
+            host.LoadSpi(name);
+            loadedAny = true;
+            texts = ModuleInfoCache::Texts{pluginInfo(host, 0), std::nullopt};
+            if (texts->kind && *texts->kind == QLatin1String("00IN"))
+                texts->patterns = pluginInfo(host, 2);
+            // Only complete answers are kept: a count of -1 may be a module
+            // that failed this once (a crash, a time limit).
+            const bool complete = texts->kind && (*texts->kind != QLatin1String("00IN") || texts->patterns);
+            if (host.isLoaded() && complete)
+                cache.store(path, *texts);
+        }
+        const std::optional<QString> &kind = texts->kind;
         if (!kind || *kind != QLatin1String("00IN"))
             continue;
-        const std::optional<QString> patterns = pluginInfo(host, 2);
+        const std::optional<QString> &patterns = texts->patterns;
         if (!patterns)
             continue;
         const QString upper = upperAsciiLetters(*patterns);
@@ -104,8 +131,9 @@ TypeListBuilder::Result TypeListBuilder::build(TSpi &host, const QString &folder
         for (const QString &piece : pieces)
             result.entries.append({piece, name});
     }
-    if (!modules.isEmpty())
+    if (loadedAny)
         host.FreeSpi();
+    cache.save();
 
     const TextCollator collator;
     std::stable_sort(result.entries.begin(), result.entries.end(),

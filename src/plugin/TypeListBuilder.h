@@ -11,6 +11,7 @@
 
 namespace pelandor {
 
+class ModuleInfoCache;
 class TSpi;
 
 class TypeListBuilder {
@@ -24,9 +25,14 @@ public:
     // InfoBufferSize - 1 characters of a text are used.
     static constexpr int InfoBufferSize = 128;
 
-    // Loads every module of `folder` through `host` in turn (the host must load
-    // from the same folder) and leaves no module loaded.
+    // Takes every module of `folder` and the host's other folders in turn
+    // (the host must load from the same folder): its texts come from the
+    // module information cache when it has not changed, else it is loaded
+    // through `host` and asked. Leaves no module loaded. A module that cannot
+    // be served here (a Windows module without Wine) is left out with a line
+    // on standard error, and no message.
     static Result build(TSpi &host, const QString &folder);
+    static Result build(TSpi &host, const QString &folder, ModuleInfoCache &cache);
 
     // The module files of `folder`: names ending in ".spi" in any letter case,
     // regular files or links to them, no hidden (dot) names, in the order the
