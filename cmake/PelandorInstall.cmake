@@ -46,4 +46,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # database and the font are not linked libraries and are declared by hand.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, shared-mime-info, fonts-ipafont-gothic")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Windows import modules run under Wine.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine64")
 include(CPack)

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what Pelandor needs to build, run and test on Debian 12.
+# Installs what Pelandor needs to build, run and test on Debian 12 (Wine and
+# MinGW-w64 for Windows import modules: the Windows module host is built with
+# MinGW-w64 and runs under wine64).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -12,6 +14,7 @@ packages=(
     libavif-dev libavif15 libheif-dev libheif1 libjxl-dev libjxl0.7
     shared-mime-info fonts-ipafont-gothic
     dpkg-dev desktop-file-utils appstream
+    wine64 mingw-w64
 )
 missing=()
 for p in "${packages[@]}"; do
