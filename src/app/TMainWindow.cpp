@@ -379,7 +379,11 @@ void TMainWindow::bindHandlers()
 
 void TMainWindow::BuildTypeList()
 {
+    // A new or changed module is loaded and asked; a Windows module's first
+    // start makes the Wine prefix, which takes many seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const TypeListBuilder::Result result = TypeListBuilder::build(*Spi1, m_pluginFolder);
+    QApplication::restoreOverrideCursor();
     m_jpegPluginFound = result.jpegPluginFound;
     ComboBox1->clear();
     for (const ImageTypeEntry &entry : result.entries)
