@@ -33,21 +33,6 @@ namespace {
 // How long a helper whose socket was closed may take to exit by itself.
 constexpr int64_t ExitGraceMs = 2000;
 
-// Copies `size` bytes at `offset` of the mapping into a new malloc() block,
-// zero-filling the allocator's slack behind them; nullptr when out of memory.
-void *copyBlock(const char *map, uint64_t offset, uint64_t size)
-{
-    void *block = std::malloc(size ? size_t(size) : 1);
-    if (!block)
-        return nullptr;
-    if (size)
-        std::memcpy(block, map + offset, size_t(size));
-    const size_t usable = malloc_usable_size(block);
-    if (usable > size)
-        std::memset(static_cast<char *>(block) + size, 0, usable - size_t(size));
-    return block;
-}
-
 } // namespace
 
 HelperProcessModuleBackend::HelperProcessModuleBackend(std::string helperPath, int callTimeoutMs)
@@ -123,36 +108,9 @@ bool HelperProcessModuleBackend::start(int64_t deadline)
     return true;
 }
 
-void HelperProcessModuleBackend::releaseArea()
-{
-    if (m_areaMap)
-        ::munmap(m_areaMap, m_areaMapped);
-    if (m_areaFd >= 0)
-        ::close(m_areaFd);
-    m_areaMap = nullptr;
-    m_areaMapped = 0;
-    m_areaFd = -1;
-}
-
-bool HelperProcessModuleBackend::mapArea(uint64_t total)
-{
-    if (total <= m_areaMapped)
-        return true;
-    struct stat st {};
-    const int seals = m_areaFd >= 0 ? ::fcntl(m_areaFd, F_GET_SEALS) : -1;
-    if (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(m_areaFd, &st) != 0 || uint64_t(st.st_size) < total)
-        return false;
-    if (m_areaMap)
-        ::munmap(m_areaMap, m_areaMapped);
-    void *map = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_SHARED, m_areaFd, 0);
-    m_areaMap = map == MAP_FAILED ? nullptr : static_cast<char *>(map);
-    m_areaMapped = m_areaMap ? size_t(st.st_size) : 0;
-    return m_areaMap != nullptr;
-}
-
 void HelperProcessModuleBackend::stop(bool kill)
 {
-    releaseArea();
+    m_area.reset();
     if (m_socket >= 0)
         ::close(m_socket);
     m_socket = -1;
@@ -289,17 +247,20 @@ int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offse
     const uint8_t stored = answer.stored;
     const uint64_t infoSize = answer.infoSize;
     const uint64_t bitsSize = answer.bitsSize;
-    if (fd >= 0) {
-        releaseArea();
-        m_areaFd = fd;
-    }
+    if (fd >= 0)
+        m_area.reset(fd);
     if (!read || !stored)
         return read ? result : ModuleFailedResult;
-    // The area can only grow, so what is mapped stays readable while copying.
-    if (!mapArea(infoSize + bitsSize))
+    void *infoBlock = (stored & InfoStored) ? m_area.copyBlock(0, infoSize) : nullptr;
+    void *bitsBlock = (stored & BitsStored) ? m_area.copyBlock(infoSize, bitsSize) : nullptr;
+    if ((!infoBlock && (stored & InfoStored)) || (!bitsBlock && (stored & BitsStored))) {
+        // An area that cannot be read is a failed helper: the next call
+        // starts a new one with a new area.
+        std::free(infoBlock);
+        std::free(bitsBlock);
+        stop(true);
         return ModuleFailedResult;
-    void *infoBlock = (stored & InfoStored) ? copyBlock(m_areaMap, 0, infoSize) : nullptr;
-    void *bitsBlock = (stored & BitsStored) ? copyBlock(m_areaMap, infoSize, bitsSize) : nullptr;
+    }
     if (stored & SameBlock)
         bitsBlock = infoBlock;
     if (infoBlock && bitmapInfo)

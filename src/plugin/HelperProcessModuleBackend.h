@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include "plugin/ModuleBackend.h"
+#include "plugin/PictureArea.h"
 
 namespace pelandor {
 
@@ -47,10 +48,6 @@ private:
     // and receives the reply, starting the helper first when none runs. On
     // any failure the helper is killed and false returned.
     bool call(const char *path, const std::string &request, int fd, std::string &reply, int *replyFd);
-    // Maps at least `total` bytes of the helper's shared area; false when
-    // the area is not a memfd sealed against shrinking that long.
-    bool mapArea(uint64_t total);
-    void releaseArea();
 
     std::string m_helperPath;
     int m_timeoutMs;
@@ -60,9 +57,7 @@ private:
     pid_t m_pid = -1;
     int m_socket = -1;
     // The helper's shared area for pictures, kept while the helper runs.
-    int m_areaFd = -1;
-    char *m_areaMap = nullptr;
-    size_t m_areaMapped = 0;
+    PictureArea m_area;
 };
 
 } // namespace pelandor
