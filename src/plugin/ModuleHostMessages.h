@@ -21,7 +21,8 @@
 //                  answer           i32 result, u8 stored (bit 0 info, bit 1
 //                                   bits, bit 2 both handles are one block),
 //                                   u64 infoSize, u64 bitsSize; the blocks
-//                                   follow as the transport says
+//                                   follow as the transport says (bit 3:
+//                                   in the shared area)
 //   LoadModule     program -> host  path (Windows host only: it serves several)
 //                  answer           i32 result (1 loaded)
 //   UnloadModule   program -> host  (Windows host only)
@@ -53,7 +54,9 @@ constexpr uint32_t MaxMessage = MaxInfoLength + 4096;
 // 32 bits); a larger one is dropped, and the program sees no block.
 constexpr uint64_t MaxBlock = uint64_t(1) << 30;
 
-enum StoredFlag : uint8_t { InfoStored = 1, BitsStored = 2, SameBlock = 4 };
+// InShared: the blocks are in the area shared with the host (the Windows
+// host's file) rather than behind the answer on its pipe.
+enum StoredFlag : uint8_t { InfoStored = 1, BitsStored = 2, SameBlock = 4, InShared = 8 };
 
 // A message body being written.
 class Writer {

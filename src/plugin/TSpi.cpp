@@ -277,8 +277,11 @@ std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, i
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (!QDir::isAbsolutePath(dataHome))
         dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    // The links for paths Windows cannot spell go into a private folder there.
     QString runtime = absoluteEnvironmentPath("XDG_RUNTIME_DIR");
-    if (!QFileInfo(runtime).isDir())
+    if (!QFileInfo(runtime).isDir() || !QFileInfo(runtime).isWritable())
+        runtime = QStringLiteral("/dev/shm");
+    if (!QFileInfo(runtime).isDir() || !QFileInfo(runtime).isWritable())
         runtime = QStringLiteral("/tmp");
     WineModuleHost::Setup setup;
     setup.loader = NativeName::encode(wineLoader(machine)).toStdString();

@@ -1,14 +1,13 @@
 // A Windows module's calls through the Windows module host. The host opens
 // files itself, so IsSupported sends the position the open descriptor stands
-// at instead of the descriptor. The picture's blocks follow the GetPicture
-// answer on the pipe and are read straight into blocks of this process,
+// at instead of the descriptor. The picture's blocks, in the shared area or
+// behind the answer on the pipe, are copied into blocks of this process,
 // which the caller checks exactly like those of any other module.
 #include "plugin/WineModuleBackend.h"
 
 #include "plugin/WineModuleHost.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -122,24 +121,6 @@ int32_t WineModuleBackend::getPictureInfo(const char *source, int32_t offset, ui
     return answer.result;
 }
 
-namespace {
-
-// A malloc() block of `size` bytes with the allocator's slack behind them
-// zero-filled, as the blocks of modules in this process are measured with
-// malloc_usable_size; nullptr when out of memory.
-void *newBlock(uint64_t size)
-{
-    void *block = std::malloc(size ? size_t(size) : 1);
-    if (!block)
-        return nullptr;
-    const size_t usable = malloc_usable_size(block);
-    if (usable > size)
-        std::memset(static_cast<char *>(block) + size, 0, usable - size_t(size));
-    return block;
-}
-
-} // namespace
-
 int32_t WineModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo,
                                       SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData)
 {
@@ -167,11 +148,20 @@ int32_t WineModuleBackend::getPicture(const char *source, int32_t offset, uint32
         m_host->fail();
         return ModuleFailedResult;
     }
-    void *infoBlock = (answer.stored & InfoStored) ? newBlock(infoSize) : nullptr;
-    void *bitsBlock = (answer.stored & BitsStored) ? newBlock(bitsSize) : nullptr;
-    const bool complete = (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored))
-        && m_host->readBlock(infoBlock, size_t(infoSize), deadline, m_whileWaiting)
-        && m_host->readBlock(bitsBlock, size_t(bitsSize), deadline, m_whileWaiting);
+    void *infoBlock = nullptr;
+    void *bitsBlock = nullptr;
+    bool complete = true;
+    if (answer.stored & InShared) {
+        infoBlock = (answer.stored & InfoStored) ? m_host->sharedBlock(0, infoSize) : nullptr;
+        bitsBlock = (answer.stored & BitsStored) ? m_host->sharedBlock(infoSize, bitsSize) : nullptr;
+    } else {
+        infoBlock = (answer.stored & InfoStored) ? PictureArea::newBlock(infoSize) : nullptr;
+        bitsBlock = (answer.stored & BitsStored) ? PictureArea::newBlock(bitsSize) : nullptr;
+        complete = (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored))
+            && m_host->readBlock(infoBlock, size_t(infoSize), deadline, m_whileWaiting)
+            && m_host->readBlock(bitsBlock, size_t(bitsSize), deadline, m_whileWaiting);
+    }
+    complete = complete && (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored));
     if (!complete) {
         // What is left of the blocks on the pipe cannot be skipped reliably.
         m_host->fail();

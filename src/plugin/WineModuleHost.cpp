@@ -30,6 +30,9 @@ namespace {
 
 // A first start that has to make the prefix takes Wine many seconds.
 constexpr int64_t NewPrefixStartMs = 180000;
+// The pipe buffer for pictures (the most an unprivileged process may ask
+// for by default).
+constexpr int PictureBufferSize = 1 << 20;
 // How long the host may take to go once its pipes are closed.
 constexpr int64_t HostExitGraceMs = 1000;
 // How long `wineserver -k` may take to end the prefix's processes.
@@ -181,8 +184,8 @@ WineModuleHost::~WineModuleHost()
     endServer();
     for (const auto &alias : m_aliases)
         ::unlink(alias.second.second.c_str());
-    if (!m_aliasFolder.empty())
-        ::rmdir(m_aliasFolder.c_str());
+    if (!m_privateFolder.empty())
+        ::rmdir(m_privateFolder.c_str());
 }
 
 bool WineModuleHost::prefixIsNew() const
@@ -267,7 +270,11 @@ bool WineModuleHost::startHost(int64_t deadline, const WaitHook &whileWaiting)
         ::close(toHost[1]);
         return false;
     }
-    m_hostPid = startChild({m_setup.loader, m_setup.hostExe}, wineEnvironment(m_setup.prefix), toHost[0], fromHost[1]);
+    // The area for pictures; the host is told its path and opens it.
+    std::vector<std::string> argv{m_setup.loader, m_setup.hostExe};
+    if (m_area.create())
+        argv.push_back(m_area.procPath());
+    m_hostPid = startChild(argv, wineEnvironment(m_setup.prefix), toHost[0], fromHost[1]);
     ::close(toHost[0]);
     ::close(fromHost[1]);
     m_toHost = toHost[1];
@@ -278,6 +285,9 @@ bool WineModuleHost::startHost(int64_t deadline, const WaitHook &whileWaiting)
     }
     ::fcntl(m_toHost, F_SETFL, ::fcntl(m_toHost, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_fromHost, F_SETFL, ::fcntl(m_fromHost, F_GETFL) | O_NONBLOCK);
+    // Pictures cross this pipe: a larger buffer means fewer turns, and under
+    // Wine each full buffer costs the host a round trip to its server.
+    ::fcntl(m_fromHost, F_SETPIPE_SZ, PictureBufferSize);
     std::string ready;
     uint32_t header[2] = {};
     int32_t served = 0;
@@ -302,6 +312,7 @@ void WineModuleHost::stopHost(bool kill)
         ::close(m_toHost);
     if (m_fromHost >= 0)
         ::close(m_fromHost);
+    m_area.reset();
     m_toHost = -1;
     m_fromHost = -1;
     m_loaded.clear();
@@ -423,6 +434,27 @@ bool WineModuleHost::readBlock(void *out, size_t size, int64_t deadline, const W
     return true;
 }
 
+void *WineModuleHost::sharedBlock(uint64_t offset, uint64_t size)
+{
+    void *block = m_area.copyBlock(offset, size);
+    if (!block)
+        stopHost(true);
+    return block;
+}
+
+const std::string &WineModuleHost::privateFolder()
+{
+    if (m_privateFolder.empty()) {
+        std::string base = m_setup.aliasDir;
+        if (base.empty() || !windowsCanSpell(base + "/pelandor-wine-XXXXXX"))
+            base = "/tmp";
+        std::string pattern = base + "/pelandor-wine-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_privateFolder = pattern;
+    }
+    return m_privateFolder;
+}
+
 bool WineModuleHost::windowsCanSpell(const std::string &path)
 {
     // Plain ASCII that every Windows code page spells alike, without the
@@ -453,15 +485,8 @@ std::string WineModuleHost::spell(const std::string &path, const std::string &sl
         ::unlink(found->second.second.c_str());
         m_aliases.erase(found);
     }
-    if (m_aliasFolder.empty()) {
-        std::string base = m_setup.aliasDir;
-        if (base.empty() || !windowsCanSpell(base + "/pelandor-wine-XXXXXX"))
-            base = "/tmp";
-        std::string pattern = base + "/pelandor-wine-XXXXXX";
-        if (!::mkdtemp(pattern.data()))
-            return path;
-        m_aliasFolder = pattern;
-    }
+    if (privateFolder().empty())
+        return path;
     // The alias keeps the extension when it is plain, as modules may look at it.
     std::string extension;
     const size_t dot = path.rfind('.');
@@ -470,7 +495,7 @@ std::string WineModuleHost::spell(const std::string &path, const std::string &sl
         if (!windowsCanSpell("/x" + extension))
             extension.clear();
     }
-    const std::string link = m_aliasFolder + "/" + std::to_string(++m_aliasCount) + extension;
+    const std::string link = m_privateFolder + "/" + std::to_string(++m_nameCount) + extension;
     if (::symlink(path.c_str(), link.c_str()) != 0)
         return path;
     m_aliases[slot] = {path, link};

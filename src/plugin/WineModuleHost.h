@@ -10,8 +10,12 @@
 //
 // The host talks over two pipes that Wine maps to its standard input and
 // output (a Windows program cannot take Unix descriptors): frames of u32
-// body length, u32 module number, body (ModuleHostMessages.h), the blocks of
-// a picture following its GetPicture answer. Plain C++ with no Qt.
+// body length, u32 module number, body (ModuleHostMessages.h). The blocks
+// of a picture go through a memory file that the host opens by its /proc
+// path and maps (PictureArea), or behind the answer on the pipe where the
+// host cannot open it: under Wine every filled pipe buffer costs the host a
+// round trip to its server, and a copy through the kernel costs more than
+// one between mappings. Plain C++ with no Qt.
 #pragma once
 
 #include <sys/types.h>
@@ -23,6 +27,7 @@
 #include <string>
 
 #include "plugin/ModuleHostProtocol.h"
+#include "plugin/PictureArea.h"
 
 namespace pelandor {
 
@@ -71,6 +76,10 @@ public:
               const modulehost::WaitHook &whileWaiting);
     // Reads the next `size` bytes behind a GetPicture answer (a block).
     bool readBlock(void *out, size_t size, int64_t deadline, const modulehost::WaitHook &whileWaiting);
+    // A malloc() block holding `size` bytes at `offset` of the area shared
+    // with the host, where an answer flagged InShared left its blocks;
+    // nullptr (and the host killed) when the area does not hold them.
+    void *sharedBlock(uint64_t offset, uint64_t size);
     // Kills the host after a call went wrong half-way.
     void fail() { stopHost(true); }
 
@@ -88,6 +97,8 @@ public:
 private:
     bool startHost(int64_t deadline, const modulehost::WaitHook &whileWaiting);
     void stopHost(bool kill);
+    // The private folder, made on first use; empty when it cannot be made.
+    const std::string &privateFolder();
     void holdServer();
     void endServer();
     bool exchange(uint32_t module, const std::string &request, std::string &answer, int64_t deadline,
@@ -99,12 +110,13 @@ private:
     pid_t m_serverPid = -1; // the Wine server this object started, if any
     int m_toHost = -1;
     int m_fromHost = -1;
+    PictureArea m_area; // shared with the running host
     uint32_t m_nextModule = 1;
     std::map<uint32_t, std::string> m_modules; // registered modules and their paths
     std::set<uint32_t> m_loaded;               // those loaded into the running host
-    std::string m_aliasFolder;
+    std::string m_privateFolder;
     std::map<std::string, std::pair<std::string, std::string>> m_aliases; // slot -> (path, link)
-    unsigned m_aliasCount = 0;
+    unsigned m_nameCount = 0;
 };
 
 } // namespace pelandor
