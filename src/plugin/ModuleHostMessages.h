@@ -20,13 +20,25 @@
 //   GetPicture     program -> host  i32 offset, u32 flag, i32 callbackData, path
 //                  answer           i32 result, u8 stored (bit 0 info, bit 1
 //                                   bits, bit 2 both handles are one block),
-//                                   u64 infoSize, u64 bitsSize; the blocks
-//                                   follow as the transport says (bit 3:
-//                                   in the shared area)
+//                                   u64 infoSize, u64 bitsSize, u64
+//                                   infoAddress, u64 bitsAddress (bit 4,
+//                                   else 0); the blocks follow as the
+//                                   transport says (bit 3: in the shared
+//                                   area; bit 4: in the host's memory)
 //   LoadModule     program -> host  path (Windows host only: it serves several)
 //                  answer           i32 result (1 loaded)
 //   UnloadModule   program -> host  (Windows host only)
 //                  answer           i32 result
+//   CopyPicture    program -> host  (Windows host only) the blocks of the
+//                                   last GetPicture answer, which the
+//                                   program could not read in the host's
+//                                   memory; from then on the host sends
+//                                   every picture's blocks
+//                  answer           as GetPicture's, never bit 4
+//   ReleasePicture program -> host  (Windows host only) the program has
+//                                   read the last picture's blocks in the
+//                                   host's memory, which may go now
+//                  no answer
 //
 // A path is a u32 length and its bytes. IsSupported's position is where the
 // file must stand when the module reads it (0, or 128 past a header): a host
@@ -43,7 +55,17 @@
 
 namespace pelandor::modulehost {
 
-enum class Op : uint8_t { Ready = 1, GetPluginInfo, IsSupported, GetPictureInfo, GetPicture, LoadModule, UnloadModule };
+enum class Op : uint8_t {
+    Ready = 1,
+    GetPluginInfo,
+    IsSupported,
+    GetPictureInfo,
+    GetPicture,
+    LoadModule,
+    UnloadModule,
+    CopyPicture,
+    ReleasePicture
+};
 
 // Bytes of an information buffer that travel; a longer buffer is announced
 // with this length.
@@ -54,9 +76,10 @@ constexpr uint32_t MaxMessage = MaxInfoLength + 4096;
 // 32 bits); a larger one is dropped, and the program sees no block.
 constexpr uint64_t MaxBlock = uint64_t(1) << 30;
 
-// InShared: the blocks are in the area shared with the host (the Windows
-// host's file) rather than behind the answer on its pipe.
-enum StoredFlag : uint8_t { InfoStored = 1, BitsStored = 2, SameBlock = 4, InShared = 8 };
+// InShared: the blocks are in the area shared with the host rather than
+// behind the answer on its pipe. InHost: they stay in the host's own memory,
+// at the addresses the answer gives, until its next request.
+enum StoredFlag : uint8_t { InfoStored = 1, BitsStored = 2, SameBlock = 4, InShared = 8, InHost = 16 };
 
 // A message body being written.
 class Writer {
@@ -276,21 +299,25 @@ struct PictureAnswer {
     uint8_t stored = 0;
     uint64_t infoSize = 0;
     uint64_t bitsSize = 0;
+    uint64_t infoAddress = 0;
+    uint64_t bitsAddress = 0;
 
-    std::string encode() const
+    std::string encode(Op op = Op::GetPicture) const
     {
-        Writer out(Op::GetPicture);
+        Writer out(op);
         out.put(result);
         out.put(stored);
         out.put(infoSize);
         out.put(bitsSize);
+        out.put(infoAddress);
+        out.put(bitsAddress);
         return out.body();
     }
     // Fails on blocks larger than MaxBlock, which no host sends.
-    bool decode(Reader &in)
+    bool decode(Reader &in, Op op = Op::GetPicture)
     {
-        return in.expect(Op::GetPicture) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
-            && infoSize <= MaxBlock && bitsSize <= MaxBlock;
+        return in.expect(op) && in.get(result) && in.get(stored) && in.get(infoSize) && in.get(bitsSize)
+            && in.get(infoAddress) && in.get(bitsAddress) && infoSize <= MaxBlock && bitsSize <= MaxBlock;
     }
 };
 

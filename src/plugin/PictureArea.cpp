@@ -57,13 +57,22 @@ bool PictureArea::map(uint64_t total)
 
 void *PictureArea::copyBlock(uint64_t offset, uint64_t size)
 {
+    void *block = newBlock(size);
+    if (block && !read(block, offset, size)) {
+        std::free(block);
+        return nullptr;
+    }
+    return block;
+}
+
+bool PictureArea::read(void *out, uint64_t offset, uint64_t size)
+{
     // The area can only grow, so what is mapped stays readable while copying.
     if (offset + size < offset || !map(offset + size))
-        return nullptr;
-    void *block = newBlock(size);
-    if (block && size)
-        std::memcpy(block, m_map + offset, size_t(size));
-    return block;
+        return false;
+    if (size)
+        std::memcpy(out, m_map + offset, size_t(size));
+    return true;
 }
 
 void *PictureArea::newBlock(uint64_t size)

@@ -35,6 +35,8 @@ public:
     // malloc_usable_size); nullptr when the area is not a memfd sealed
     // against shrinking that holds them, or out of memory.
     void *copyBlock(uint64_t offset, uint64_t size);
+    // Copies the `size` bytes at `offset` into `out`; false as above.
+    bool read(void *out, uint64_t offset, uint64_t size);
 
     // A new malloc() block of `size` bytes with the allocator's slack behind
     // them zero-filled; nullptr when out of memory.

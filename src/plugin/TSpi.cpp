@@ -269,7 +269,7 @@ std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
     return windowsBackend(modulePath, WineModuleBackend::DefaultCallTimeoutMs);
 }
 
-std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, int callTimeoutMs)
+std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, int callTimeoutMs, int transport)
 {
     if (!moduleProblem(modulePath).isEmpty())
         return nullptr;
@@ -289,6 +289,7 @@ std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, i
     setup.hostExe = NativeName::encode(windowsHostPath(machine)).toStdString();
     setup.prefix = NativeName::encode(QDir::cleanPath(dataHome + QStringLiteral("/pelandor/wine"))).toStdString();
     setup.aliasDir = NativeName::encode(runtime).toStdString();
+    setup.transport = WineModuleHost::Setup::Transport(transport);
     return std::make_unique<WineModuleBackend>(WineModuleHost::instance(setup), callTimeoutMs);
 }
 

@@ -61,8 +61,10 @@ public:
     void setBackendFactory(BackendFactory factory);
     static std::unique_ptr<ModuleBackend> defaultBackend(const QString &modulePath);
     // The backend of a Windows module, with the given time limit per call;
-    // nullptr when moduleProblem() names one.
-    static std::unique_ptr<ModuleBackend> windowsBackend(const QString &modulePath, int callTimeoutMs);
+    // nullptr when moduleProblem() names one. `transport` is a
+    // WineModuleHost::Setup::Transport (tests try each way).
+    static std::unique_ptr<ModuleBackend> windowsBackend(const QString &modulePath, int callTimeoutMs,
+                                                         int transport = 0);
     // Called about every 50 ms while a call waits for a module running in a
     // helper process (the window pumps its events there, so a module that
     // takes seconds does not freeze it); empty: none. Kept across loads.

@@ -121,6 +121,49 @@ int32_t WineModuleBackend::getPictureInfo(const char *source, int32_t offset, ui
     return answer.result;
 }
 
+bool WineModuleBackend::receiveBlocks(PictureAnswer &answer, int64_t &deadline, void *&infoBlock, void *&bitsBlock)
+{
+    const bool hasInfo = answer.stored & InfoStored;
+    const bool hasBits = answer.stored & BitsStored;
+    if ((!hasInfo && answer.infoSize) || (!hasBits && answer.bitsSize))
+        return false;
+    infoBlock = hasInfo ? PictureArea::newBlock(answer.infoSize) : nullptr;
+    bitsBlock = hasBits ? PictureArea::newBlock(answer.bitsSize) : nullptr;
+    bool complete = (infoBlock || !hasInfo) && (bitsBlock || !hasBits);
+    if (complete && (answer.stored & InHost)) {
+        if (m_host->readHostMemory(infoBlock, size_t(answer.infoSize), answer.infoAddress)
+            && m_host->readHostMemory(bitsBlock, size_t(answer.bitsSize), answer.bitsAddress)) {
+            m_host->post(m_module, Writer(Op::ReleasePicture).body());
+            return true;
+        }
+        // Not allowed to read the host (a stricter ptrace policy): it sends
+        // this picture's blocks and every later one's.
+        std::string reply;
+        Reader in(reply);
+        PictureAnswer copied;
+        if (!m_host->call(m_module, Writer(Op::CopyPicture).body(), reply, deadline, m_whileWaiting)
+            || !copied.decode(in, Op::CopyPicture) || (copied.stored & InHost) || copied.infoSize != answer.infoSize
+            || copied.bitsSize != answer.bitsSize) {
+            complete = false;
+        } else {
+            answer = copied;
+        }
+    }
+    if (complete && (answer.stored & InShared)) {
+        complete = (!hasInfo || m_host->readShared(infoBlock, answer.infoSize, 0))
+            && (!hasBits || m_host->readShared(bitsBlock, answer.bitsSize, answer.infoSize));
+    } else if (complete) {
+        complete = m_host->readBlock(infoBlock, size_t(answer.infoSize), deadline, m_whileWaiting)
+            && m_host->readBlock(bitsBlock, size_t(answer.bitsSize), deadline, m_whileWaiting);
+    }
+    if (!complete) {
+        std::free(infoBlock);
+        std::free(bitsBlock);
+        infoBlock = bitsBlock = nullptr;
+    }
+    return complete;
+}
+
 int32_t WineModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle *bitmapInfo,
                                       SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData)
 {
@@ -138,35 +181,10 @@ int32_t WineModuleBackend::getPicture(const char *source, int32_t offset, uint32
         return ModuleFailedResult;
     Reader in(reply);
     PictureAnswer answer;
-    if (!answer.decode(in)) {
-        m_host->fail();
-        return ModuleFailedResult;
-    }
-    const uint64_t infoSize = (answer.stored & InfoStored) ? answer.infoSize : 0;
-    const uint64_t bitsSize = (answer.stored & BitsStored) ? answer.bitsSize : 0;
-    if (infoSize != answer.infoSize || bitsSize != answer.bitsSize) {
-        m_host->fail();
-        return ModuleFailedResult;
-    }
     void *infoBlock = nullptr;
     void *bitsBlock = nullptr;
-    bool complete = true;
-    if (answer.stored & InShared) {
-        infoBlock = (answer.stored & InfoStored) ? m_host->sharedBlock(0, infoSize) : nullptr;
-        bitsBlock = (answer.stored & BitsStored) ? m_host->sharedBlock(infoSize, bitsSize) : nullptr;
-    } else {
-        infoBlock = (answer.stored & InfoStored) ? PictureArea::newBlock(infoSize) : nullptr;
-        bitsBlock = (answer.stored & BitsStored) ? PictureArea::newBlock(bitsSize) : nullptr;
-        complete = (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored))
-            && m_host->readBlock(infoBlock, size_t(infoSize), deadline, m_whileWaiting)
-            && m_host->readBlock(bitsBlock, size_t(bitsSize), deadline, m_whileWaiting);
-    }
-    complete = complete && (infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored));
-    if (!complete) {
-        // What is left of the blocks on the pipe cannot be skipped reliably.
+    if (!answer.decode(in) || !receiveBlocks(answer, deadline, infoBlock, bitsBlock)) {
         m_host->fail();
-        std::free(infoBlock);
-        std::free(bitsBlock);
         return ModuleFailedResult;
     }
     if (answer.stored & SameBlock)

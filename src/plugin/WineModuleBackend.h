@@ -14,6 +14,9 @@
 namespace pelandor {
 
 class WineModuleHost;
+namespace modulehost {
+struct PictureAnswer;
+}
 
 class WineModuleBackend : public ModuleBackend {
 public:
@@ -38,6 +41,10 @@ private:
     // Sends `request` about the file `path` and receives the answer; false
     // (a module failure) on any failure. `deadline` receives the call's.
     bool call(const std::string &path, const std::string &request, std::string &answer, int64_t &deadline);
+    // Copies the blocks of a GetPicture answer into new malloc() blocks,
+    // from wherever the host left them; false (nothing allocated) when they
+    // cannot be had.
+    bool receiveBlocks(modulehost::PictureAnswer &answer, int64_t &deadline, void *&infoBlock, void *&bitsBlock);
 
     std::shared_ptr<WineModuleHost> m_host;
     int m_timeoutMs;

@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,8 +138,8 @@ std::map<WineModuleHost::Setup, std::shared_ptr<WineModuleHost>> &keptHosts()
 
 bool WineModuleHost::Setup::operator<(const Setup &other) const
 {
-    return std::tie(loader, server, hostExe, prefix, aliasDir)
-        < std::tie(other.loader, other.server, other.hostExe, other.prefix, other.aliasDir);
+    return std::tie(loader, server, hostExe, prefix, aliasDir, transport)
+        < std::tie(other.loader, other.server, other.hostExe, other.prefix, other.aliasDir, other.transport);
 }
 
 WineModuleHost::Machine WineModuleHost::machineOf(const std::string &path)
@@ -272,7 +273,7 @@ bool WineModuleHost::startHost(int64_t deadline, const WaitHook &whileWaiting)
     }
     // The area for pictures; the host is told its path and opens it.
     std::vector<std::string> argv{m_setup.loader, m_setup.hostExe};
-    if (m_area.create())
+    if (m_setup.transport != Setup::Transport::Pipe && m_area.create())
         argv.push_back(m_area.procPath());
     m_hostPid = startChild(argv, wineEnvironment(m_setup.prefix), toHost[0], fromHost[1]);
     ::close(toHost[0]);
@@ -327,17 +328,29 @@ void WineModuleHost::stopHost(bool kill)
     m_hostPid = -1;
 }
 
-bool WineModuleHost::exchange(uint32_t module, const std::string &request, std::string &answer, int64_t deadline,
-                              const WaitHook &whileWaiting)
+bool WineModuleHost::sendFrame(uint32_t module, const std::string &request, int64_t deadline,
+                               const WaitHook &whileWaiting)
 {
-    if (request.empty() || request.size() > MaxMessage)
+    if (request.empty() || request.size() > MaxMessage || m_toHost < 0)
         return false;
     std::string frame(8, '\0');
     const uint32_t header[2] = {uint32_t(request.size()), module};
     std::memcpy(frame.data(), header, sizeof header);
     frame += request;
+    return writeFully(m_toHost, frame.data(), frame.size(), deadline, whileWaiting);
+}
+
+void WineModuleHost::post(uint32_t module, const std::string &request)
+{
+    if (!sendFrame(module, request, nowMs() + HostExitGraceMs, {}))
+        stopHost(true);
+}
+
+bool WineModuleHost::exchange(uint32_t module, const std::string &request, std::string &answer, int64_t deadline,
+                              const WaitHook &whileWaiting)
+{
     uint32_t reply[2] = {};
-    if (!writeFully(m_toHost, frame.data(), frame.size(), deadline, whileWaiting)
+    if (!sendFrame(module, request, deadline, whileWaiting)
         || !readFully(m_fromHost, reply, sizeof reply, deadline, whileWaiting) || reply[0] < 1
         || reply[0] > MaxMessage || reply[1] != module)
         return false;
@@ -434,12 +447,32 @@ bool WineModuleHost::readBlock(void *out, size_t size, int64_t deadline, const W
     return true;
 }
 
-void *WineModuleHost::sharedBlock(uint64_t offset, uint64_t size)
+bool WineModuleHost::readHostMemory(void *out, uint64_t address, size_t size)
 {
-    void *block = m_area.copyBlock(offset, size);
-    if (!block)
-        stopHost(true);
-    return block;
+    if (m_hostPid <= 0 || m_setup.transport != Setup::Transport::Direct)
+        return false;
+    auto *at = static_cast<char *>(out);
+    while (size > 0) {
+        iovec local{at, size};
+        iovec remote{reinterpret_cast<void *>(uintptr_t(address)), size};
+        const ssize_t n = ::process_vm_readv(m_hostPid, &local, 1, &remote, 1, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        size -= size_t(n);
+        address += uint64_t(n);
+    }
+    return true;
+}
+
+bool WineModuleHost::readShared(void *out, uint64_t size, uint64_t offset)
+{
+    if (m_area.read(out, offset, size))
+        return true;
+    stopHost(true);
+    return false;
 }
 
 const std::string &WineModuleHost::privateFolder()

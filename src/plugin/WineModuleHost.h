@@ -11,11 +11,13 @@
 // The host talks over two pipes that Wine maps to its standard input and
 // output (a Windows program cannot take Unix descriptors): frames of u32
 // body length, u32 module number, body (ModuleHostMessages.h). The blocks
-// of a picture go through a memory file that the host opens by its /proc
-// path and maps (PictureArea), or behind the answer on the pipe where the
-// host cannot open it: under Wine every filled pipe buffer costs the host a
-// round trip to its server, and a copy through the kernel costs more than
-// one between mappings. Plain C++ with no Qt.
+// of a picture are copied straight out of the host's memory (the host is
+// our child, so we may read it) while the host waits for its next request.
+// Where that is refused, they go through a memory file that the host opens
+// by its /proc path and maps (PictureArea), or behind the answer on the
+// pipe where the host cannot open that: under Wine every filled pipe buffer
+// costs the host a round trip to its server, and a copy through the kernel
+// costs more than one between mappings. Plain C++ with no Qt.
 #pragma once
 
 #include <sys/types.h>
@@ -46,6 +48,11 @@ public:
         std::string hostExe;  // pelandor-module-host-win64.exe or -win32.exe
         std::string prefix;   // the Wine prefix ($XDG_DATA_HOME/pelandor/wine)
         std::string aliasDir; // where the private folder for path aliases is made
+        // How pictures cross: straight out of the host's memory (falling
+        // back to the others where that is refused), through the shared
+        // area (falling back to the pipe), or the pipe alone. Only tests
+        // choose anything but the first.
+        enum class Transport { Direct, Shared, Pipe } transport = Transport::Direct;
         bool operator<(const Setup &other) const;
     };
 
@@ -74,12 +81,18 @@ public:
     // has been killed (the next call starts another).
     bool call(uint32_t module, const std::string &request, std::string &answer, int64_t &deadline,
               const modulehost::WaitHook &whileWaiting);
+    // Sends `request`, which has no answer, for `module` to the running host.
+    void post(uint32_t module, const std::string &request);
     // Reads the next `size` bytes behind a GetPicture answer (a block).
     bool readBlock(void *out, size_t size, int64_t deadline, const modulehost::WaitHook &whileWaiting);
-    // A malloc() block holding `size` bytes at `offset` of the area shared
-    // with the host, where an answer flagged InShared left its blocks;
-    // nullptr (and the host killed) when the area does not hold them.
-    void *sharedBlock(uint64_t offset, uint64_t size);
+    // Copies `size` bytes at `address` of the host's memory, where an answer
+    // flagged InHost left a block; false when this process may not read
+    // there (the host is then asked to send the blocks with CopyPicture).
+    bool readHostMemory(void *out, uint64_t address, size_t size);
+    // Copies `size` bytes at `offset` of the area shared with the host,
+    // where an answer flagged InShared left its blocks; false (and the host
+    // killed) when the area does not hold them.
+    bool readShared(void *out, uint64_t size, uint64_t offset);
     // Kills the host after a call went wrong half-way.
     void fail() { stopHost(true); }
 
@@ -103,6 +116,8 @@ private:
     void endServer();
     bool exchange(uint32_t module, const std::string &request, std::string &answer, int64_t deadline,
                   const modulehost::WaitHook &whileWaiting);
+    bool sendFrame(uint32_t module, const std::string &request, int64_t deadline,
+                   const modulehost::WaitHook &whileWaiting);
     bool ensureLoaded(uint32_t module, int64_t &deadline, const modulehost::WaitHook &whileWaiting);
 
     Setup m_setup;

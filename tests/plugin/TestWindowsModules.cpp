@@ -285,6 +285,42 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
     }
 
+    // Where this process may not read the host's memory the blocks cross the
+    // shared area, and where the host cannot open that, the pipe: the same
+    // pictures either way.
+    void everyWayPicturesCross_data()
+    {
+        QTest::addColumn<int>("transport");
+        QTest::newRow("host memory") << int(WineModuleHost::Setup::Transport::Direct);
+        QTest::newRow("shared area") << int(WineModuleHost::Setup::Transport::Shared);
+        QTest::newRow("pipe") << int(WineModuleHost::Setup::Transport::Pipe);
+    }
+    void everyWayPicturesCross()
+    {
+        QFETCH(int, transport);
+        const QString reason = whyNot(QStringLiteral("win64"));
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        const QString folder = moduleFolder(QStringLiteral("win64"));
+        RecordingSink sink;
+        TSpi host(folder, sink);
+        host.setBackendFactory([transport](const QString &path) {
+            return TSpi::windowsBackend(path, TestTimeLimitMs, transport);
+        });
+        host.LoadSpi(QStringLiteral("toy.spi"));
+        for (const int depth : {24, 8}) {
+            const QString path = writeFile("cross.toy", toyFile(300, 200, depth));
+            for (int twice = 0; twice < 2; ++twice) {
+                Bitmap target;
+                QCOMPARE(host.GetBitmap(target, path), 0);
+                QCOMPARE(target.image().size(), QSize(300, 200));
+                QCOMPARE(target.image().pixel(299, 199), expectedPixel(299, 199, depth));
+                QCOMPARE(target.image().pixel(17, 3), expectedPixel(17, 3, depth));
+            }
+        }
+        QVERIFY(sink.messages.isEmpty());
+    }
+
     // After the program lets go of its hosts, even after a crash in a
     // module, nothing of Wine runs in the prefix (its server included).
     void noWineProcessOutlivesTheHosts()
