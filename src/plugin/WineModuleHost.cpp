@@ -127,12 +127,36 @@ uint32_t le32(const unsigned char *p)
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-// The registry of kept hosts.
+// The registry of kept hosts, one per setup.
 std::map<WineModuleHost::Setup, std::shared_ptr<WineModuleHost>> &keptHosts()
 {
     static std::map<WineModuleHost::Setup, std::shared_ptr<WineModuleHost>> hosts;
     return hosts;
 }
+
+// Further hosts of a setup, made while the kept one was busy; each ends with
+// the last module that uses it.
+std::map<WineModuleHost::Setup, std::vector<std::weak_ptr<WineModuleHost>>> &extraHosts()
+{
+    static std::map<WineModuleHost::Setup, std::vector<std::weak_ptr<WineModuleHost>>> hosts;
+    return hosts;
+}
+
+// Marks a host busy for as long as one exchange with it runs.
+class BusyMark {
+public:
+    explicit BusyMark(int &depth)
+        : m_depth(depth)
+    {
+        ++m_depth;
+    }
+    ~BusyMark() { --m_depth; }
+    BusyMark(const BusyMark &) = delete;
+    BusyMark &operator=(const BusyMark &) = delete;
+
+private:
+    int &m_depth;
+};
 
 } // namespace
 
@@ -163,14 +187,29 @@ WineModuleHost::Machine WineModuleHost::machineOf(const std::string &path)
 
 std::shared_ptr<WineModuleHost> WineModuleHost::instance(const Setup &setup)
 {
-    std::shared_ptr<WineModuleHost> &host = keptHosts()[setup];
-    if (!host)
-        host = std::make_shared<WineModuleHost>(setup);
+    std::shared_ptr<WineModuleHost> &kept = keptHosts()[setup];
+    if (!kept)
+        kept = std::make_shared<WineModuleHost>(setup);
+    if (!kept->busy())
+        return kept;
+    // A command that runs while another waits for the host (the window
+    // pumps its events then) gets a host of its own: one pipe carries one
+    // exchange at a time.
+    std::vector<std::weak_ptr<WineModuleHost>> &extra = extraHosts()[setup];
+    std::erase_if(extra, [](const std::weak_ptr<WineModuleHost> &host) { return host.expired(); });
+    for (const std::weak_ptr<WineModuleHost> &candidate : extra) {
+        std::shared_ptr<WineModuleHost> host = candidate.lock();
+        if (host && !host->busy())
+            return host;
+    }
+    auto host = std::make_shared<WineModuleHost>(setup);
+    extra.push_back(host);
     return host;
 }
 
 void WineModuleHost::endAll()
 {
+    extraHosts().clear();
     keptHosts().clear();
 }
 
@@ -250,6 +289,7 @@ void WineModuleHost::endServer()
 
 bool WineModuleHost::startHost(int64_t deadline, const WaitHook &whileWaiting)
 {
+    const BusyMark busy(m_depth);
     if (m_setup.loader.empty() || !isRegularFile(m_setup.hostExe))
         return false;
     if (prefixIsNew()) {
@@ -349,6 +389,12 @@ void WineModuleHost::post(uint32_t module, const std::string &request)
 bool WineModuleHost::exchange(uint32_t module, const std::string &request, std::string &answer, int64_t deadline,
                               const WaitHook &whileWaiting)
 {
+    // A caller that reached this host from inside another's wait would mix
+    // their messages; instance() gives it another host, so this is only a
+    // guard.
+    if (m_depth > 0)
+        return false;
+    const BusyMark busy(m_depth);
     uint32_t reply[2] = {};
     if (!sendFrame(module, request, deadline, whileWaiting)
         || !readFully(m_fromHost, reply, sizeof reply, deadline, whileWaiting) || reply[0] < 1
@@ -440,6 +486,7 @@ bool WineModuleHost::call(uint32_t module, const std::string &request, std::stri
 
 bool WineModuleHost::readBlock(void *out, size_t size, int64_t deadline, const WaitHook &whileWaiting)
 {
+    const BusyMark busy(m_depth);
     if (m_fromHost < 0 || !readFully(m_fromHost, out, size, deadline, whileWaiting)) {
         stopHost(true);
         return false;

@@ -57,7 +57,9 @@ public:
     };
 
     // The host of `setup`, shared by every module of its machine type; it is
-    // made on first use and kept by the program until endAll().
+    // made on first use and kept by the program until endAll(). While it is
+    // busy (a call waits for it and the caller's wait hook runs another
+    // command), another host is given, which ends with its last module.
     static std::shared_ptr<WineModuleHost> instance(const Setup &setup);
     // Lets go of every kept host: each ends, with its Wine server and the
     // prefix's other processes, once no module uses it any more. Called
@@ -106,6 +108,8 @@ public:
     // Whether a prefix must still be made (the first start is slow then).
     bool prefixIsNew() const;
     pid_t hostPid() const { return m_hostPid; }
+    // Whether an exchange with the host (or its start) is under way.
+    bool busy() const { return m_depth > 0; }
 
 private:
     bool startHost(int64_t deadline, const modulehost::WaitHook &whileWaiting);
@@ -122,6 +126,7 @@ private:
 
     Setup m_setup;
     pid_t m_hostPid = -1;
+    int m_depth = 0; // exchanges under way (at most one; more is refused)
     pid_t m_serverPid = -1; // the Wine server this object started, if any
     int m_toHost = -1;
     int m_fromHost = -1;

@@ -321,6 +321,38 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
     }
 
+    // A command that runs while a call waits for the host (the window pumps
+    // its events then) gets a host of its own: both pictures decode.
+    void commandDuringAWaitGetsItsOwnHost()
+    {
+        const QString reason = whyNot(QStringLiteral("win64"));
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        const QString folder = moduleFolder(QStringLiteral("win64"));
+        const QString slow = writeFile("slow.toy", toyFile(8, 8, 24, 'S'));
+        const QString quick = writeFile("quick.toy", toyFile(5, 5, 8));
+        RecordingSink sink;
+        TSpi outer(folder, sink);
+        useTestTimeLimit(outer, QStringLiteral("win64"));
+        outer.LoadSpi(QStringLiteral("toy.spi"));
+        int nested = -1;
+        outer.setWhileWaiting([&] {
+            if (nested != -1)
+                return;
+            nested = -2;
+            TSpi inner(folder, sink);
+            useTestTimeLimit(inner, QStringLiteral("win64"));
+            inner.LoadSpi(QStringLiteral("toy.spi"));
+            Bitmap target;
+            nested = inner.GetBitmap(target, quick);
+        });
+        Bitmap target;
+        QCOMPARE(outer.GetBitmap(target, slow), 0);
+        QCOMPARE(target.image().size(), QSize(8, 8));
+        QCOMPARE(nested, 0);
+        QVERIFY(sink.messages.isEmpty());
+    }
+
     // After the program lets go of its hosts, even after a crash in a
     // module, nothing of Wine runs in the prefix (its server included).
     void noWineProcessOutlivesTheHosts()

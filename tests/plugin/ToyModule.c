@@ -9,7 +9,7 @@
  *   5  u8 depth: 8 (a 256-entry palette of RGB triples follows the header)
  *      or 24 (RGB pixels)
  *   6  u8 behaviour: 'N' normal, 'C' crash in GetPicture, 'H' never return
- *      from GetPicture
+ *      from GetPicture, 'S' take a second over GetPicture
  *   7  u8 reserved
  *   8  u32 width, 12 u32 height (little-endian)
  *  16  the palette (depth 8), then the pixel rows, top row first, unpadded
@@ -252,6 +252,13 @@ TOY_EXPORT int32_t TOY_CALL GetPicture(const char *source, ToyOffset offset, uin
     if (ok && header.behaviour == 'C') {
         volatile int *nowhere = NULL;
         *nowhere = 1;
+    }
+    if (ok && header.behaviour == 'S') {
+#ifdef TOY_WINDOWS
+        Sleep(1000);
+#else
+        usleep(1000000);
+#endif
     }
     if (ok && header.behaviour == 'H') {
         volatile int forever = 1;
