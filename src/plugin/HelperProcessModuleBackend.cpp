@@ -7,12 +7,9 @@
 #include "plugin/ModuleHostProtocol.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,8 +33,8 @@ constexpr int64_t ExitGraceMs = 2000;
 } // namespace
 
 HelperProcessModuleBackend::HelperProcessModuleBackend(std::string helperPath, int callTimeoutMs)
-    : m_helperPath(std::move(helperPath))
-    , m_timeoutMs(callTimeoutMs)
+    : RemoteModuleBackend(callTimeoutMs)
+    , m_helperPath(std::move(helperPath))
 {
 }
 
@@ -49,11 +46,11 @@ HelperProcessModuleBackend::~HelperProcessModuleBackend()
 bool HelperProcessModuleBackend::load(const std::string &path)
 {
     unload();
-    m_timedOutPath.clear();
+    forgetTimedOutFile();
     if (path.empty() || path.front() != '/')
         return false;
     m_modulePath = path;
-    if (!start(nowMs() + m_timeoutMs)) {
+    if (!start(nowMs() + timeoutMs())) {
         m_modulePath.clear();
         return false;
     }
@@ -93,7 +90,7 @@ bool HelperProcessModuleBackend::start(int64_t deadline)
     std::string body;
     int fd = -1;
     int32_t loaded = 0;
-    if (receiveMessage(m_socket, body, &fd, deadline, m_whileWaiting)) {
+    if (receiveMessage(m_socket, body, &fd, deadline, whileWaiting())) {
         Reader in(body);
         Op op{};
         if (!in.op(op) || op != Op::Ready || !in.get(loaded))
@@ -137,141 +134,35 @@ void HelperProcessModuleBackend::stop(bool kill)
     m_pid = -1;
 }
 
-bool HelperProcessModuleBackend::call(const char *path, const std::string &request, int fd, std::string &reply,
-                                      int *replyFd)
+bool HelperProcessModuleBackend::exchange(const std::string &request, int fd, std::string &reply, int *replyFd,
+                                          int64_t &deadline)
 {
-    *replyFd = -1;
-    if (!isLoaded())
-        return false;
-    const std::string file = path ? path : "";
-    if (!m_timedOutPath.empty()) {
-        if (file == m_timedOutPath)
-            return false;
-        m_timedOutPath.clear();
-    }
-    const int64_t deadline = nowMs() + m_timeoutMs;
     if (m_pid <= 0 && !start(deadline))
         return false;
-    // A reply is the answer to its request when it names the same call.
-    if (sendMessage(m_socket, request, fd, deadline, m_whileWaiting)
-        && receiveMessage(m_socket, reply, replyFd, deadline, m_whileWaiting)
-        && reply.front() == request.front())
+    if (sendMessage(m_socket, request, fd, deadline, whileWaiting())
+        && receiveMessage(m_socket, reply, replyFd, deadline, whileWaiting()))
         return true;
-    if (*replyFd >= 0)
-        ::close(*replyFd);
-    *replyFd = -1;
-    if (nowMs() >= deadline)
-        m_timedOutPath = file;
     stop(true);
     return false;
 }
 
-int32_t HelperProcessModuleBackend::getPluginInfo(int32_t infoNo, char *buffer, int32_t length)
+bool HelperProcessModuleBackend::receiveBlocks(PictureAnswer &answer, int replyFd, int64_t &, void *&infoBlock,
+                                               void *&bitsBlock)
 {
-    PluginInfoRequest request;
-    request.infoNo = infoNo;
-    request.length = std::min(length, MaxInfoLength);
-    request.hasBuffer = buffer != nullptr;
-    if (buffer)
-        request.buffer.assign(buffer, request.carried());
-    std::string reply;
-    int fd = -1;
-    if (!call(nullptr, request.encode(), -1, reply, &fd))
-        return -1;
-    Reader in(reply);
-    PluginInfoAnswer answer;
-    if (!answer.decode(in, request.carried()))
-        return -1;
-    if (buffer)
-        std::memcpy(buffer, answer.buffer.data(), answer.buffer.size());
-    return answer.result;
-}
-
-int32_t HelperProcessModuleBackend::isSupported(const char *path, uint32_t data)
-{
-    FileRequest request;
-    request.path = path ? path : "";
-    // A number that is no open descriptor of ours goes over as none.
-    const int fd = ::fcntl(int(data), F_GETFD) >= 0 ? int(data) : -1;
-    const off_t position = fd >= 0 ? ::lseek(fd, 0, SEEK_CUR) : 0;
-    request.position = position > 0 ? int64_t(position) : 0;
-    std::string reply;
-    int replyFd = -1;
-    if (!call(path, request.encode(), fd, reply, &replyFd))
-        return 0;
-    Reader in(reply);
-    ResultAnswer answer;
-    return answer.decode(in, Op::IsSupported) ? answer.result : 0;
-}
-
-int32_t HelperProcessModuleBackend::getPictureInfo(const char *source, int32_t offset, uint32_t flag,
-                                                   PictureInfo *info)
-{
-    PictureInfoRequest request;
-    request.offset = offset;
-    request.flag = flag;
-    request.path = source ? source : "";
-    std::string reply;
-    int fd = -1;
-    if (!call(source, request.encode(), -1, reply, &fd))
-        return ModuleFailedResult;
-    Reader in(reply);
-    PictureInfoAnswer answer;
-    if (!answer.decode(in))
-        return ModuleFailedResult;
-    if (info)
-        *info = answer.info;
-    return answer.result;
-}
-
-int32_t HelperProcessModuleBackend::getPicture(const char *source, int32_t offset, uint32_t flag,
-                                               SpiHandle *bitmapInfo, SpiHandle *bitmapBits,
-                                               SpiProgressCallback progress, int32_t callbackData)
-{
-    // A callback of this process cannot be called from the helper.
-    if (progress)
-        return ModuleFailedResult;
-    PictureRequest request;
-    request.offset = offset;
-    request.flag = flag;
-    request.callbackData = callbackData;
-    request.path = source ? source : "";
-    std::string reply;
-    int fd = -1;
-    if (!call(source, request.encode(), -1, reply, &fd))
-        return ModuleFailedResult;
-    Reader in(reply);
-    PictureAnswer answer;
-    const bool read = answer.decode(in);
-    const int32_t result = answer.result;
-    const uint8_t stored = answer.stored;
-    const uint64_t infoSize = answer.infoSize;
-    const uint64_t bitsSize = answer.bitsSize;
-    if (fd >= 0)
-        m_area.reset(fd);
-    if (!read || !stored)
-        return read ? result : ModuleFailedResult;
-    void *infoBlock = (stored & InfoStored) ? m_area.copyBlock(0, infoSize) : nullptr;
-    void *bitsBlock = (stored & BitsStored) ? m_area.copyBlock(infoSize, bitsSize) : nullptr;
-    if ((!infoBlock && (stored & InfoStored)) || (!bitsBlock && (stored & BitsStored))) {
-        // An area that cannot be read is a failed helper: the next call
-        // starts a new one with a new area.
-        std::free(infoBlock);
-        std::free(bitsBlock);
-        stop(true);
-        return ModuleFailedResult;
-    }
-    if (stored & SameBlock)
-        bitsBlock = infoBlock;
-    if (infoBlock && bitmapInfo)
-        *bitmapInfo = infoBlock;
-    else if (infoBlock != bitsBlock)
-        std::free(infoBlock);
-    if (bitsBlock && bitmapBits)
-        *bitmapBits = bitsBlock;
-    else if (bitsBlock && bitsBlock != infoBlock)
-        std::free(bitsBlock);
-    return result;
+    // The area comes with the first answer that uses it.
+    if (replyFd >= 0)
+        m_area.reset(replyFd);
+    infoBlock = (answer.stored & InfoStored) ? m_area.copyBlock(0, answer.infoSize) : nullptr;
+    bitsBlock = (answer.stored & BitsStored) ? m_area.copyBlock(answer.infoSize, answer.bitsSize) : nullptr;
+    if ((infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored)))
+        return true;
+    // An area that cannot be read is a failed helper: the next call starts
+    // a new one with a new area.
+    std::free(infoBlock);
+    std::free(bitsBlock);
+    infoBlock = bitsBlock = nullptr;
+    stop(true);
+    return false;
 }
 
 } // namespace pelandor
