@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 using namespace pelandor;
 using namespace pelandor::modulehost;
@@ -26,8 +25,6 @@ using namespace pelandor::modulehost;
 namespace {
 
 constexpr int Socket = HelperSocketFd;
-// Room behind an information buffer for modules that ignore its length.
-constexpr size_t OverrunSlack = 4096;
 
 [[noreturn]] void quit()
 {
@@ -46,12 +43,9 @@ void serveGetPluginInfo(InProcessModuleBackend &module, Reader &in)
     PluginInfoRequest request;
     if (!request.decode(in))
         quit();
-    std::vector<char> buffer(request.carried() + OverrunSlack, '\0');
-    std::copy(request.buffer.begin(), request.buffer.end(), buffer.begin());
-    PluginInfoAnswer answer;
-    answer.result = module.getPluginInfo(request.infoNo, request.hasBuffer ? buffer.data() : nullptr, request.length);
-    answer.buffer.assign(buffer.data(), request.carried());
-    reply(answer.encode());
+    reply(answerPluginInfo(request, [&module](int32_t infoNo, char *buffer, int32_t length) {
+              return module.getPluginInfo(infoNo, buffer, length);
+          }).encode());
 }
 
 void serveIsSupported(InProcessModuleBackend &module, Reader &in, int fd)

@@ -280,6 +280,22 @@ struct PluginInfoAnswer {
     }
 };
 
+// The answer to `request` from `call(infoNo, buffer, length)`, the module's
+// GetPluginInfo (buffer nullptr when the request has none). The module gets
+// room behind the buffer, for modules that write past the length they are
+// told; only the announced length travels back.
+template<typename Call>
+PluginInfoAnswer answerPluginInfo(const PluginInfoRequest &request, Call call)
+{
+    constexpr size_t OverrunSlack = 4096;
+    std::string buffer = request.buffer;
+    buffer.resize(request.carried() + OverrunSlack, '\0');
+    PluginInfoAnswer answer;
+    answer.result = call(request.infoNo, request.hasBuffer ? buffer.data() : nullptr, request.length);
+    answer.buffer = buffer.substr(0, request.carried());
+    return answer;
+}
+
 struct PictureInfoAnswer {
     int32_t result = 0;
     PictureInfo info{};

@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "plugin/ModuleHostMessages.h"
 
@@ -44,8 +43,6 @@ using GetPictureFn = int32_t(WINAPI *)(const char *, intptr_t, uint32_t, HLOCAL 
 // ones (its last field is a handle), with slack for a module that writes
 // more.
 constexpr size_t RecordRoom = 256;
-// Room behind an information buffer for modules that ignore its length.
-constexpr size_t OverrunSlack = 4096;
 
 // An export of `module` as a function of type Fn, or nullptr. The detour
 // through a function type without arguments is the one conversion between
@@ -191,15 +188,10 @@ std::string servePluginInfo(const Module &module, Reader &in)
     PluginInfoRequest request;
     if (!request.decode(in))
         quit();
-    std::vector<char> buffer(request.carried() + OverrunSlack, '\0');
-    std::copy(request.buffer.begin(), request.buffer.end(), buffer.begin());
-    PluginInfoAnswer answer;
-    answer.result = -1;
-    if (module.getPluginInfo)
-        answer.result = module.getPluginInfo(request.infoNo, request.hasBuffer ? buffer.data() : nullptr,
-                                             request.length);
-    answer.buffer.assign(buffer.data(), request.carried());
-    return answer.encode();
+    return answerPluginInfo(request, [&module](int32_t infoNo, char *buffer, int32_t length) {
+               return module.getPluginInfo ? module.getPluginInfo(infoNo, buffer, length) : -1;
+           })
+        .encode();
 }
 
 std::string serveIsSupported(const Module &module, Reader &in)
