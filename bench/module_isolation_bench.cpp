@@ -13,14 +13,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 
+#include "ModuleBench.h"
 #include "decode/Bitmap.h"
-#include "platform/MessageSink.h"
 #include "plugin/HelperProcessModuleBackend.h"
 #include "plugin/InProcessModuleBackend.h"
 #include "plugin/TSpi.h"
@@ -28,12 +26,6 @@
 using namespace pelandor;
 
 namespace {
-
-class CountingSink : public MessageSink {
-public:
-    void showMessage(const QString &) override { ++count; }
-    int count = 0;
-};
 
 // A photograph-like picture: smooth gradients with a little noise, which
 // PNG compresses to a few hundred KB at this size.
@@ -51,23 +43,6 @@ QImage makePicture(int index, QRandomGenerator &random)
     }
     return image;
 }
-
-double cpuSeconds()
-{
-    double total = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total += usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-            + usage.ru_stime.tv_usec / 1e6;
-    }
-    return total;
-}
-
-struct Timing {
-    double wall = std::numeric_limits<double>::max();
-    double cpu = std::numeric_limits<double>::max();
-};
 
 // One pass: load the module, decode every file, release the module.
 bool decodeAll(const QString &moduleFolder, const QStringList &files, bool helper, Timing &best)
@@ -92,8 +67,7 @@ bool decodeAll(const QString &moduleFolder, const QStringList &files, bool helpe
             return false;
     }
     host.FreeSpi();
-    best.wall = std::min(best.wall, timer.nsecsElapsed() / 1e9);
-    best.cpu = std::min(best.cpu, cpuSeconds() - cpuStart);
+    best.add(timer.nsecsElapsed() / 1e9, cpuSeconds() - cpuStart);
     return sink.count == 0;
 }
 

@@ -14,16 +14,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
+#include "ModuleBench.h"
 #include "decode/Bitmap.h"
-#include "platform/MessageSink.h"
 #include "plugin/HelperProcessModuleBackend.h"
 #include "plugin/TSpi.h"
 #include "plugin/WineModuleHost.h"
@@ -31,12 +29,6 @@
 using namespace pelandor;
 
 namespace {
-
-class CountingSink : public MessageSink {
-public:
-    void showMessage(const QString &) override { ++count; }
-    int count = 0;
-};
 
 // A 24-bit toy picture of about `megapixels` million pixels, 4:3.
 bool writeToyPicture(const QString &path, int megapixels, int index)
@@ -68,18 +60,6 @@ bool writeToyPicture(const QString &path, int megapixels, int index)
     return true;
 }
 
-double ownCpuSeconds()
-{
-    double total = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total += usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-            + usage.ru_stime.tv_usec / 1e6;
-    }
-    return total;
-}
-
 // CPU seconds of the live processes that run in the Wine prefix `prefix`.
 double prefixCpuSeconds(const QByteArray &prefix)
 {
@@ -100,11 +80,6 @@ double prefixCpuSeconds(const QByteArray &prefix)
     return total;
 }
 
-struct Timing {
-    double wall = std::numeric_limits<double>::max();
-    double cpu = std::numeric_limits<double>::max();
-};
-
 // One pass: load the module, decode every file, release the module.
 bool decodeAll(const QString &moduleFolder, const QString &module, const QStringList &files, const QByteArray &prefix,
                Timing &best)
@@ -116,7 +91,7 @@ bool decodeAll(const QString &moduleFolder, const QString &module, const QString
             return std::make_unique<HelperProcessModuleBackend>(QFile::encodeName(TSpi::moduleHostPath()).toStdString());
         return TSpi::windowsBackend(path, 60000);
     });
-    const double cpuStart = ownCpuSeconds() + prefixCpuSeconds(prefix);
+    const double cpuStart = cpuSeconds() + prefixCpuSeconds(prefix);
     QElapsedTimer timer;
     timer.start();
     host.LoadSpi(module);
@@ -126,8 +101,7 @@ bool decodeAll(const QString &moduleFolder, const QString &module, const QString
             return false;
     }
     host.FreeSpi();
-    best.wall = std::min(best.wall, timer.nsecsElapsed() / 1e9);
-    best.cpu = std::min(best.cpu, ownCpuSeconds() + prefixCpuSeconds(prefix) - cpuStart);
+    best.add(timer.nsecsElapsed() / 1e9, cpuSeconds() + prefixCpuSeconds(prefix) - cpuStart);
     return sink.count == 0;
 }
 
