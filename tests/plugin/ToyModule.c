@@ -33,6 +33,7 @@ typedef intptr_t ToyOffset;
 typedef void *ToyProgress;
 #else
 #include "pelandor/spi_plugin.h"
+#include <signal.h>
 #include <unistd.h>
 #define TOY_EXPORT __attribute__((visibility("default")))
 #define TOY_CALL
@@ -250,8 +251,13 @@ TOY_EXPORT int32_t TOY_CALL GetPicture(const char *source, ToyOffset offset, uin
         return 1;
     ok = read_header(file, (long)offset, &header);
     if (ok && header.behaviour == 'C') {
+#ifdef TOY_WINDOWS
+        /* An access violation, as a broken Windows module makes. */
         volatile int *nowhere = NULL;
         *nowhere = 1;
+#else
+        raise(SIGSEGV);
+#endif
     }
     if (ok && header.behaviour == 'S') {
 #ifdef TOY_WINDOWS
