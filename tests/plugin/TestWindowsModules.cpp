@@ -372,8 +372,9 @@ private slots:
             QCOMPARE(host.GetBitmap(target, writeFile("good.toy", toyFile(2, 2, 24))), 0);
             QVERIFY(processesOfPrefix(testPrefix()) > 0);
         }
+        // Processes that got the kill signal take a moment to go.
         WineModuleHost::endAll();
-        QCOMPARE(processesOfPrefix(testPrefix()), 0);
+        QVERIFY(prefixEmpties());
     }
 
     // Discovery takes an unchanged module's texts from the cache and starts
