@@ -129,6 +129,38 @@ bool FileOperationEngine::run(const FileOperationRequest &request)
     return aborted;
 }
 
+FileOperationQuestions::Answer FileOperationEngine::replaceAnswer(const QByteArray &target, bool moreFollow)
+{
+    if (m_replaceAllSet)
+        return m_replaceAll;
+    const FileOperationQuestions::Reply reply = m_questions.askReplace(target, moreFollow);
+    if (reply.applyToAll && reply.answer != FileOperationQuestions::Answer::Cancel) {
+        m_replaceAllSet = true;
+        m_replaceAll = reply.answer;
+    }
+    return reply.answer;
+}
+
+FileOperationEngine::Placed FileOperationEngine::place(
+    const QByteArray &from, const QByteArray &to, bool &replace, bool moreFollow)
+{
+    for (;;) {
+        if ((replace ? m_ops.rename(from, to) : m_ops.renameNoReplace(from, to)) == 0)
+            return Placed::Done;
+        if (errno != EEXIST || replace)
+            return Placed::Failed;
+        // The name was free when it was checked and is taken now.
+        switch (replaceAnswer(to, moreFollow)) {
+        case FileOperationQuestions::Answer::Skip:
+            return Placed::Skipped;
+        case FileOperationQuestions::Answer::Cancel:
+            return Placed::Cancelled;
+        default:
+            replace = true;
+        }
+    }
+}
+
 FileOperationEngine::Step FileOperationEngine::transfer(
     int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow)
 {
@@ -143,7 +175,14 @@ FileOperationEngine::Step FileOperationEngine::transfer(
         return Step::Stop;
     }
     const QByteArray target = RawPath::join(destination, RawPath::baseName(source));
+    auto skipped = [&] {
+        m_done += info.st_size;
+        if (m_progress)
+            m_progress->setProgress(m_done, m_total);
+        return Step::Skipped;
+    };
 
+    bool replace = false;
     struct stat existing {};
     if (m_ops.lstat(target, &existing) == 0) {
         struct stat existingFile {};
@@ -155,82 +194,112 @@ FileOperationEngine::Step FileOperationEngine::transfer(
             fail(FileOperationTexts::failed(operation, source, EISDIR));
             return Step::Stop;
         }
-        FileOperationQuestions::Answer answer = m_replaceAll;
-        if (!m_replaceAllSet) {
-            const FileOperationQuestions::Reply reply = m_questions.askReplace(target, moreFollow);
-            answer = reply.answer;
-            if (reply.applyToAll && answer != FileOperationQuestions::Answer::Cancel) {
-                m_replaceAllSet = true;
-                m_replaceAll = answer;
-            }
-        }
-        if (answer == FileOperationQuestions::Answer::Skip) {
-            m_done += info.st_size;
-            if (m_progress)
-                m_progress->setProgress(m_done, m_total);
-            return Step::Skipped;
-        }
+        const FileOperationQuestions::Answer answer = replaceAnswer(target, moreFollow);
+        if (answer == FileOperationQuestions::Answer::Skip)
+            return skipped();
         if (answer == FileOperationQuestions::Answer::Cancel)
             return Step::Stop;
+        replace = true;
     }
 
     if (operation == FO_MOVE) {
-        if (m_ops.rename(source, target) == 0) {
+        switch (place(source, target, replace, moreFollow)) {
+        case Placed::Done:
             m_done += info.st_size;
             if (m_progress)
                 m_progress->setProgress(m_done, m_total);
             return Step::Done;
+        case Placed::Skipped:
+            return skipped();
+        case Placed::Cancelled:
+            return Step::Stop;
+        case Placed::Failed:
+            break;
         }
         if (errno != EXDEV) {
             fail(FileOperationTexts::failed(operation, source, errno));
             return Step::Stop;
         }
         if (S_ISLNK(link.st_mode))
-            return moveLink(source, target) ? Step::Done : Step::Stop;
+            return moveLink(source, target, replace, moreFollow);
     }
 
-    switch (copyFile(operation, source, target)) {
+    struct stat copied {};
+    switch (copyFile(operation, source, target, replace, moreFollow, copied)) {
+    case CopyResult::Skipped:
+        return Step::Skipped;
     case CopyResult::Cancelled:
     case CopyResult::Failed:
         return Step::Stop;
     case CopyResult::Done:
         break;
     }
-    if (operation == FO_MOVE && m_ops.unlink(source) != 0) {
+    if (operation != FO_MOVE)
+        return Step::Done;
+    // The source goes only if it is still the file that was copied: a file
+    // saved under its name meanwhile is newer than the copy.
+    struct stat now {};
+    if (m_ops.lstat(source, &now) != 0 || !S_ISREG(now.st_mode) || !sameFile(now, copied)
+        || now.st_size != copied.st_size || now.st_mtim.tv_sec != copied.st_mtim.tv_sec
+        || now.st_mtim.tv_nsec != copied.st_mtim.tv_nsec) {
+        fail(FileOperationTexts::sourceChanged(source, target));
+        return Step::Skipped;
+    }
+    if (m_ops.unlink(source) != 0) {
         fail(FileOperationTexts::sourceKept(source, target, errno));
         return Step::Stop;
     }
     return Step::Done;
 }
 
-bool FileOperationEngine::moveLink(const QByteArray &source, const QByteArray &target)
+FileOperationEngine::Step FileOperationEngine::moveLink(
+    const QByteArray &source, const QByteArray &target, bool &replace, bool moreFollow)
 {
+    struct stat before {};
     const QByteArray linkTarget = m_ops.readlink(source);
-    if (linkTarget.isEmpty()) {
+    if (linkTarget.isEmpty() || m_ops.lstat(source, &before) != 0) {
         fail(FileOperationTexts::failed(FO_MOVE, source, errno));
-        return false;
+        return Step::Stop;
     }
     const QByteArray temporary = target + ".pelandor-link";
     m_ops.unlink(temporary);
-    if (m_ops.symlink(linkTarget, temporary) != 0 || m_ops.rename(temporary, target) != 0) {
+    if (m_ops.symlink(linkTarget, temporary) != 0) {
+        fail(FileOperationTexts::failed(FO_MOVE, source, errno));
+        return Step::Stop;
+    }
+    switch (place(temporary, target, replace, moreFollow)) {
+    case Placed::Done:
+        break;
+    case Placed::Skipped:
+        m_ops.unlink(temporary);
+        return Step::Skipped;
+    case Placed::Cancelled:
+        m_ops.unlink(temporary);
+        return Step::Stop;
+    case Placed::Failed: {
         const int error = errno;
         m_ops.unlink(temporary);
         fail(FileOperationTexts::failed(FO_MOVE, source, error));
-        return false;
+        return Step::Stop;
+    }
     }
     syncFolder(RawPath::parent(target));
+    struct stat now {};
+    if (m_ops.lstat(source, &now) != 0 || !sameFile(now, before)) {
+        fail(FileOperationTexts::sourceChanged(source, target));
+        return Step::Skipped;
+    }
     if (m_ops.unlink(source) != 0) {
         fail(FileOperationTexts::sourceKept(source, target, errno));
-        return false;
+        return Step::Stop;
     }
-    return true;
+    return Step::Done;
 }
 
-FileOperationEngine::CopyResult FileOperationEngine::copyFile(
-    int operation, const QByteArray &source, const QByteArray &target)
+FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, const QByteArray &source,
+    const QByteArray &target, bool &replace, bool moreFollow, struct stat &info)
 {
     Descriptor in(m_ops, m_ops.open(source, O_RDONLY));
-    struct stat info {};
     if (in.get() < 0 || m_ops.fstat(in.get(), &info) != 0) {
         fail(FileOperationTexts::failed(operation, source, errno));
         return CopyResult::Failed;
@@ -298,8 +367,16 @@ FileOperationEngine::CopyResult FileOperationEngine::copyFile(
         return discard(CopyResult::Failed, FileOperationTexts::changedWhileCopying(source));
     if (out.close() != 0)
         return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
-    if (m_ops.rename(temporary, target) != 0)
+    switch (place(temporary, target, replace, moreFollow)) {
+    case Placed::Done:
+        break;
+    case Placed::Skipped:
+        return discard(CopyResult::Skipped, QString());
+    case Placed::Cancelled:
+        return discard(CopyResult::Cancelled, QString());
+    case Placed::Failed:
         return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+    }
     syncFolder(folder);
     return CopyResult::Done;
 }

@@ -8,12 +8,18 @@
 // renamed to its final name, so a cancelled or failed copy leaves nothing and
 // no final name ever holds half a file. A move inside one file system is a
 // rename; across file systems it is such a copy, after which the source is
-// removed. Permissions and modification times are kept. A copy or move onto
-// the file itself is refused. Paths are raw bytes throughout.
+// removed, but only if it is still the file that was copied. Permissions and
+// modification times are kept. A copy or move onto the file itself is
+// refused. A name is never overwritten unless the user said so: a name that
+// was free when checked is taken only if it still is (a file that appeared
+// there meanwhile brings up the question after all). Paths are raw bytes
+// throughout.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+
+#include <sys/stat.h>
 
 #include "fileops/FileOperationQuestions.h"
 #include "fileops/FileOperationRequest.h"
@@ -38,14 +44,22 @@ public:
 
 private:
     enum class Step { Done, Skipped, Stop };
-    enum class CopyResult { Done, Cancelled, Failed };
+    enum class CopyResult { Done, Skipped, Cancelled, Failed };
+    enum class Placed { Done, Skipped, Cancelled, Failed };
 
     Step transfer(int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow);
     Step remove(const QByteArray &source, bool toTrash, bool moreFollow);
+    // The answer to "replace target?", or the one given for all.
+    FileOperationQuestions::Answer replaceAnswer(const QByteArray &target, bool moreFollow);
+    // Renames `from` to `to`: over an existing `to` only when `replace` is
+    // set (the user agreed); a name taken since it was checked is asked
+    // about, and `replace` is set when the answer is yes. Failed leaves errno.
+    Placed place(const QByteArray &from, const QByteArray &to, bool &replace, bool moreFollow);
     // Copies source to target by way of a temporary file; error messages are
-    // shown here.
-    CopyResult copyFile(int operation, const QByteArray &source, const QByteArray &target);
-    bool moveLink(const QByteArray &source, const QByteArray &target);
+    // shown here. `copied` receives what the source was when it was read.
+    CopyResult copyFile(int operation, const QByteArray &source, const QByteArray &target, bool &replace,
+        bool moreFollow, struct stat &copied);
+    Step moveLink(const QByteArray &source, const QByteArray &target, bool &replace, bool moreFollow);
     void syncFolder(const QByteArray &folder);
     bool cancelled();
     void fail(const QString &message);

@@ -88,4 +88,10 @@ QString FileOperationTexts::sourceKept(const QByteArray &source, const QByteArra
         .arg(RawPath::display(source), RawPath::display(copy), qt_error_string(error));
 }
 
+QString FileOperationTexts::sourceChanged(const QByteArray &source, const QByteArray &copy)
+{
+    return QStringLiteral("'%1' はｺﾋﾟｰ中に変更されたため削除しませんでした。ｺﾋﾟｰ前の内容は '%2' にあります")
+        .arg(RawPath::display(source), RawPath::display(copy));
+}
+
 } // namespace pelandor

@@ -32,6 +32,8 @@ public:
     static QString notAFile(int operation, const QByteArray &path);
     static QString changedWhileCopying(const QByteArray &path);
     static QString sourceKept(const QByteArray &source, const QByteArray &copy, int error);
+    // The source changed while it was copied for a move: both are kept.
+    static QString sourceChanged(const QByteArray &source, const QByteArray &copy);
 };
 
 } // namespace pelandor

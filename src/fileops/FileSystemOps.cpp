@@ -1,6 +1,7 @@
 #include "fileops/FileSystemOps.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,6 +45,19 @@ int FileSystemOps::rename(const QByteArray &from, const QByteArray &to)
 {
     return ::rename(from.constData(), to.constData());
 }
+int FileSystemOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return -1;
+    // link() never replaces an existing name either.
+    if (::link(from.constData(), to.constData()) != 0)
+        return -1;
+    ::unlink(from.constData());
+    return 0;
+}
+
 int FileSystemOps::unlink(const QByteArray &path) { return ::unlink(path.constData()); }
 int FileSystemOps::mkdir(const QByteArray &path, mode_t mode) { return ::mkdir(path.constData(), mode); }
 int FileSystemOps::symlink(const QByteArray &target, const QByteArray &linkPath)

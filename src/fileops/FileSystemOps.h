@@ -25,6 +25,10 @@ public:
     virtual int stat(const QByteArray &path, struct stat *info);
     virtual int lstat(const QByteArray &path, struct stat *info);
     virtual int rename(const QByteArray &from, const QByteArray &to);
+    // A rename that fails with EEXIST instead of replacing an existing `to`
+    // (renameat2 with RENAME_NOREPLACE; a hard link and an unlink where the
+    // file system lacks it).
+    virtual int renameNoReplace(const QByteArray &from, const QByteArray &to);
     virtual int unlink(const QByteArray &path);
     virtual int mkdir(const QByteArray &path, mode_t mode);
     virtual int symlink(const QByteArray &target, const QByteArray &linkPath);

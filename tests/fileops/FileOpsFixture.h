@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <functional>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,6 +104,13 @@ public:
     // never), as when a file shrinks while it is copied
     qint64 readLimit = -1;
 
+    // just before the first rename onto this path, another program saves a
+    // file there with this content
+    QByteArray intruderPath;
+    QByteArray intruderContent;
+    // runs once, after the first read of a file being copied
+    std::function<void()> afterFirstRead;
+
     qint64 written = 0;
     qint64 readTotal = 0;
 
@@ -113,6 +121,8 @@ public:
         const ssize_t n = size ? FileSystemOps::read(fd, buffer, size) : 0;
         if (n > 0)
             readTotal += n;
+        if (afterFirstRead)
+            std::exchange(afterFirstRead, nullptr)();
         return n;
     }
 
@@ -149,16 +159,37 @@ public:
     }
     int rename(const QByteArray &from, const QByteArray &to) override
     {
+        if (!allowRename(from, to))
+            return -1;
+        return FileSystemOps::rename(from, to);
+    }
+    int renameNoReplace(const QByteArray &from, const QByteArray &to) override
+    {
+        if (!allowRename(from, to))
+            return -1;
+        return FileSystemOps::renameNoReplace(from, to);
+    }
+    bool allowRename(const QByteArray &from, const QByteArray &to)
+    {
         if (from == unrenamable) {
             errno = EACCES;
-            return -1;
+            return false;
         }
         if (crossDevice && RawPath::parent(from) != RawPath::parent(to)) {
             errno = EXDEV;
-            return -1;
+            return false;
         }
-        return FileSystemOps::rename(from, to);
+        if (!intruderPath.isEmpty() && to == intruderPath) {
+            const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                (void)!::write(fd, intruderContent.constData(), size_t(intruderContent.size()));
+                ::close(fd);
+            }
+            intruderPath.clear();
+        }
+        return true;
     }
+
     int unlink(const QByteArray &path) override
     {
         if (path == undeletable) {

@@ -221,6 +221,70 @@ private slots:
         }
     }
 
+    // A file saved under the target name while the copy ran (or between the
+    // check and a move's rename) is never replaced without the question.
+    void nameTakenMeanwhile_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<bool>("crossDevice");
+        QTest::addColumn<int>("answer");
+        for (const int answer : {int(Answer::Skip), int(Answer::Yes)}) {
+            const char *said = answer == int(Answer::Skip) ? "skip" : "replace";
+            QTest::addRow("copy, %s", said) << int(FO_COPY) << false << answer;
+            QTest::addRow("move by rename, %s", said) << int(FO_MOVE) << false << answer;
+            QTest::addRow("move across file systems, %s", said) << int(FO_MOVE) << true << answer;
+        }
+    }
+    void nameTakenMeanwhile()
+    {
+        QFETCH(int, operation);
+        QFETCH(bool, crossDevice);
+        QFETCH(int, answer);
+        const QList<QByteArray> sources = makeSources();
+        const QByteArray content = readFile(sources[0]);
+        const QByteArray target = RawPath::join(m_destination, RawPath::baseName(sources[0]));
+        const QByteArray theirs("saved by another program meanwhile");
+        if (answer == int(Answer::Skip))
+            m_originals.insert(sha(theirs));
+        FaultyOps ops;
+        ops.crossDevice = crossDevice;
+        ops.intruderPath = target;
+        ops.intruderContent = theirs;
+        ScriptedQuestions questions;
+        questions.replaceReplies = {Reply{Answer(answer), false}};
+        RecordingSink messages;
+        FileOperationEngine engine(questions, messages, nullptr, ops);
+        QCOMPARE(engine.run(request(operation, sources.mid(0, 1))), answer == int(Answer::Skip));
+        QCOMPARE(questions.replaceCalls, QList<QByteArray>{target});
+        QCOMPARE(readFile(target), answer == int(Answer::Skip) ? theirs : content);
+        QCOMPARE(exists(sources[0]), operation == FO_COPY || answer == int(Answer::Skip));
+        QCOMPARE(messages.messages, QStringList());
+    }
+
+    // A file saved under the source's name while a move copied it across
+    // file systems is newer than the copy: it stays, and the user is told.
+    void newerSourceKeptAfterMove()
+    {
+        const QList<QByteArray> sources = makeSources();
+        const QByteArray newer("saved while the old one was copied");
+        m_originals.insert(sha(newer));
+        FaultyOps ops;
+        ops.crossDevice = true;
+        ops.afterFirstRead = [&] {
+            ::unlink(sources[0].constData());
+            const int fd = ::open(sources[0].constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, newer.constData(), size_t(newer.size())) == newer.size());
+            ::close(fd);
+        };
+        ScriptedQuestions questions;
+        RecordingSink messages;
+        FileOperationEngine engine(questions, messages, nullptr, ops);
+        QCOMPARE(engine.run(request(FO_MOVE, sources.mid(0, 1))), true);
+        QCOMPARE(readFile(sources[0]), newer);
+        QVERIFY(exists(RawPath::join(m_destination, RawPath::baseName(sources[0]))));
+        QCOMPARE(messages.messages.size(), 1);
+    }
+
     void sameFileRefused_data()
     {
         QTest::addColumn<int>("operation");
