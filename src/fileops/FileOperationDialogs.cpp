@@ -23,7 +23,9 @@ bool FileOperationDialogs::confirmDelete(const QList<QByteArray> &paths, bool to
 {
     QMessageBox box(toTrash ? QMessageBox::Question : QMessageBox::Warning, Caption,
         FileOperationTexts::deleteConfirmation(paths, toTrash), QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    // Return may send files to the trash, where they can be had back; it
+    // never deletes them for good.
+    box.setDefaultButton(toTrash ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -35,7 +37,9 @@ FileOperationQuestions::Reply FileOperationDialogs::ask(const QString &text, con
     QPushButton *skip = moreFollow ? box.addButton(FileOperationTexts::skipButton(), QMessageBox::DestructiveRole)
                                    : nullptr;
     QPushButton *cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(yes);
+    // Both questions are about destroying a file: Return takes the safe
+    // answer.
+    box.setDefaultButton(skip ? skip : cancel);
     box.setEscapeButton(cancel);
     QCheckBox *all = nullptr;
     if (moreFollow) {
