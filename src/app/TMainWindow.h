@@ -220,6 +220,8 @@ public slots:
     void popMnu_copyClick();
     void popMnu_moveClick();
     void popMnu_deleteClick();
+    // Deletes the selected files, for good or to the trash.
+    void DeleteSelection(bool forGood);
     void ListView1KeyUp(QKeyEvent *event);
     void ListView1StartDrag();
     void ListView1EndDrag();

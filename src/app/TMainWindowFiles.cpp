@@ -145,12 +145,16 @@ void TMainWindow::popMnu_moveClick()
 void TMainWindow::popMnu_deleteClick()
 {
     // Shift held as the command starts deletes for good.
-    const bool shift = m_fileServices.keys().testFlag(Qt::ShiftModifier);
+    DeleteSelection(m_fileServices.keys().testFlag(Qt::ShiftModifier));
+}
+
+void TMainWindow::DeleteSelection(bool forGood)
+{
     const auto token = m_guard->holdIfIdle();
     if (!token)
         return;
     const SelectedFiles files = takeSelectedFiles(*this);
-    ShellFileOperation(FO_DELETE, QString(), FileCommandRules::deleteFlags(shift),
+    ShellFileOperation(FO_DELETE, QString(), FileCommandRules::deleteFlags(forGood),
                        FileOperationTexts::deleteProgressTitle(), files.paths);
     removeEntriesGone(*this, files);
 }
@@ -158,8 +162,12 @@ void TMainWindow::popMnu_deleteClick()
 void TMainWindow::ListView1KeyUp(QKeyEvent *event)
 {
     // A held key repeats its release: that must not start a delete each time.
-    if (event && FileCommandRules::isDeleteKey(event->key()) && !event->isAutoRepeat())
-        popMnu_deleteClick();
+    // Shift counts when it was held as Delete went down, even if it was let
+    // go before Delete came up.
+    if (event && FileCommandRules::isDeleteKey(event->key()) && !event->isAutoRepeat()) {
+        const Qt::KeyboardModifiers keys = ListView1->modifiersAtPress(event->key()) | m_fileServices.keys();
+        DeleteSelection(keys.testFlag(Qt::ShiftModifier));
+    }
 }
 
 void TMainWindow::ListView1StartDrag()

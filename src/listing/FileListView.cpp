@@ -154,6 +154,10 @@ bool FileListView::eventFilter(QObject *watched, QEvent *event)
         emit mouseReleased(static_cast<QMouseEvent *>(event));
     else if (isView && event->type() == QEvent::KeyRelease)
         emit keyReleased(static_cast<QKeyEvent *>(event));
+    if (isView && event->type() == QEvent::KeyPress && !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
+        m_pressedKey = static_cast<QKeyEvent *>(event)->key();
+        m_pressModifiers = static_cast<QKeyEvent *>(event)->modifiers();
+    }
     return QStackedWidget::eventFilter(watched, event);
 }
 

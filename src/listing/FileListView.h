@@ -49,6 +49,14 @@ public:
     void setHint(const QString &text);
     QString hint() const { return m_hint; }
 
+    // The modifier keys that were held when `key` was last pressed in the
+    // list; a command that starts as the key is released looks here, as a
+    // quick hand lets go of Shift before the key itself.
+    Qt::KeyboardModifiers modifiersAtPress(int key) const
+    {
+        return key == m_pressedKey ? m_pressModifiers : Qt::NoModifier;
+    }
+
 signals:
     // An item changed: selection, focus, text or image. When the selection
     // moves, first the item that lost it, then the one that gained it.
@@ -72,6 +80,8 @@ private:
     ThumbnailGridView *m_icons = nullptr;
     FileReportView *m_report = nullptr;
     QString m_hint;
+    int m_pressedKey = 0;
+    Qt::KeyboardModifiers m_pressModifiers;
 };
 
 } // namespace pelandor

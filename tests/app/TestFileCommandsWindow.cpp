@@ -139,6 +139,8 @@ private slots:
         QTest::newRow("delete to the trash") << "delete" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
         QTest::newRow("Delete key") << "key" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
         QTest::newRow("Shift+Delete key: for good") << "key" << int(Qt::ShiftModifier) << int(FO_DELETE) << 0;
+        QTest::newRow("quick Shift+Delete, Shift let go first: for good")
+            << "quick" << int(Qt::ShiftModifier) << int(FO_DELETE) << 0;
         QTest::newRow("delete with Ctrl: to the trash") << "delete" << int(Qt::ControlModifier) << int(FO_DELETE)
                                                          << int(FOF_ALLOWUNDO);
     }
@@ -159,8 +161,13 @@ private slots:
             m_window->mnuFile_move->trigger();
         else if (command == "delete")
             m_window->popMnu_delete->trigger();
-        else
+        else if (command == "quick") {
+            QTest::keyPress(m_window->ListView1->iconView(), Qt::Key_Delete, Qt::ShiftModifier);
+            m_keys = {};
+            QTest::keyRelease(m_window->ListView1->iconView(), Qt::Key_Delete, Qt::NoModifier);
+        } else {
             QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete, m_keys);
+        }
 
         QCOMPARE(m_requests.size(), 1);
         QCOMPARE(m_requests[0].operation, operation);
