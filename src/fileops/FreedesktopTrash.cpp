@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -89,7 +90,15 @@ QByteArray FreedesktopTrash::volumeTrash(const QByteArray &topdir)
 FreedesktopTrash::Result FreedesktopTrash::moveToTrash(const QByteArray &givenPath)
 {
     Result result;
-    const QByteArray path = RawPath::absolute(givenPath);
+    // The file's real place: a folder reached through a link may lie on
+    // another volume, whose own trash is at its top, not in the link's
+    // target. The file itself stays as it is (a link is trashed as a link).
+    QByteArray path = RawPath::absolute(givenPath);
+    char *real = ::realpath(RawPath::parent(path).constData(), nullptr);
+    if (real) {
+        path = RawPath::join(QByteArray(real), RawPath::baseName(path));
+        std::free(real);
+    }
     struct stat file {};
     if (m_ops.lstat(path, &file) != 0) {
         result.error = errno;

@@ -447,17 +447,27 @@ private slots:
     void volumeTrash_data()
     {
         QTest::addColumn<bool>("trashUsable");
-        QTest::newRow(".Trash-uid on the volume") << true;
-        QTest::newRow("no usable trash: asked, then deleted") << false;
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow(".Trash-uid on the volume") << true << false;
+        QTest::newRow("through a link to a folder of the volume") << true << true;
+        QTest::newRow("no usable trash: asked, then deleted") << false << false;
     }
     void volumeTrash()
     {
         QFETCH(bool, trashUsable);
+        QFETCH(bool, throughLink);
         const QByteArray mounted = RawPath::join(m_root, "volume");
         if (!mountTmpfs(mounted))
             QSKIP("mounting a tmpfs needs root");
         m_source = RawPath::join(mounted, "photos");
         QVERIFY(::mkdir(m_source.constData(), 0755) == 0);
+        if (throughLink) {
+            // The files are reached through a link on the home volume; the
+            // trash is still the volume's own, at its top.
+            const QByteArray link = RawPath::join(m_root, "photos-link");
+            QCOMPARE(::symlink(m_source.constData(), link.constData()), 0);
+            m_source = link;
+        }
         const QList<QByteArray> sources = makeSources();
         const QByteArray volumeTrash = RawPath::join(mounted, ".Trash-" + QByteArray::number(::getuid()));
         if (!trashUsable) {
