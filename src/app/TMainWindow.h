@@ -265,6 +265,9 @@ private:
     // it, and what starts them.
     std::unique_ptr<SettingsStore> m_settings;
     ToolList m_tools;
+    // False while m_tools may hold only part of the stored list (its load
+    // failed part-way): such a list is never saved over the whole.
+    bool m_toolsReadWhole = false;
     std::unique_ptr<ProcessStarter> m_starter;
     int m_fixedPopupItemCount = 0;
     // File operations and the drag: the services, where the current drag

@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "listing/CommandGuard.h"
+#include "platform/PelandorError.h"
 #include "platform/MessageSink.h"
 #include "tools/RegistryDeleteQuestion.h"
 #include "tools/SettingsStore.h"
@@ -23,7 +24,9 @@ void TMainWindow::ReloadTools()
     // successful reload.
     ClearTools(m_tools);
     ToolMenuEntries::RemoveToolMenuItems(PopupMenu1, m_fixedPopupItemCount);
+    m_toolsReadWhole = false;
     LoadTools(*m_settings, m_tools);
+    m_toolsReadWhole = true;
     ToolMenuEntries::AddToolMenuItems(PopupMenu1, m_tools, [this](int toolIndex) {
         RunCommand([this, toolIndex] { ToolMenuItemClick(toolIndex); });
     });
@@ -56,6 +59,10 @@ void TMainWindow::mnuOption_toolsClick()
         [this, &dialog] {
             bool saved = false;
             runGuarded(dialog, [this, &saved] {
+                // Saving a list that was read only in part would lose the
+                // tools that could not be read.
+                if (!m_toolsReadWhole)
+                    throw PelandorError(toolsNotReadWholeText());
                 SaveTools(*m_settings, m_tools);
                 saved = true;
             });

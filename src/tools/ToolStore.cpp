@@ -55,6 +55,11 @@ QString wrongTypeText(const QString &valueName)
     return QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(valueName);
 }
 
+QString toolsNotReadWholeText()
+{
+    return QStringLiteral("外部ﾂｰﾙの設定を最後まで読めなかったため、保存しません (読めなかったﾂｰﾙが失われます)");
+}
+
 void LoadTools(SettingsStore &store, ToolList &tools)
 {
     const SettingsStore::Result result = store.update([&tools](RegistryTree &tree) {

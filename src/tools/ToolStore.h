@@ -45,5 +45,7 @@ void DeleteRegistryInfo(SettingsStore &store);
 QString settingFailedText(const QString &valueName);
 QString readingFailedText(const QString &valueName);
 QString wrongTypeText(const QString &valueName);
+// Why a tool list that was read only in part is not saved.
+QString toolsNotReadWholeText();
 
 } // namespace pelandor

@@ -253,6 +253,49 @@ private slots:
         QCOMPARE(m_starter->starts[0].program, QStringLiteral("/usr/bin/lp"));
     }
 
+    // A list whose reload failed part-way is never saved over the stored
+    // one: the tools that could not be read would be lost.
+    void partlyReadToolsAreNotSaved()
+    {
+        const QByteArray damaged = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools]\n"
+                                   "\"Count\"=dword:00000002\n\n"
+                                   "[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools\\0]\n"
+                                   "\"Exe_file\"=\"/bin/a\"\n\"Name\"=\"A\"\n\n"
+                                   "[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools\\1]\n"
+                                   "\"Exe_file\"=dword:00000001\n\"Name\"=\"B\"\n";
+        QFile file(m_settingsFile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+        file.close();
+        // Closing the dialog reloads the list, which stops at the second tool.
+        QStringList boxes;
+        auto acceptBox = [this, &boxes] {
+            whenModalOpens<QMessageBox>(this, [&boxes](QMessageBox *box) {
+                boxes.append(box->text());
+                box->accept();
+            });
+        };
+        whenModalOpens<TExtToolsDialog>(this, [&acceptBox](TExtToolsDialog *dialog) {
+            acceptBox();
+            dialog->btn_cancel->click();
+        });
+        m_window->mnuOption_tools->trigger();
+        QTRY_COMPARE(boxes.size(), 1);
+        QCOMPARE(m_window->tools().ToolCount(), 1);
+
+        // OK refuses to save (the dialog stays open) and says why.
+        whenModalOpens<TExtToolsDialog>(this, [&acceptBox](TExtToolsDialog *dialog) {
+            acceptBox();
+            dialog->btn_ok->click();
+            acceptBox();
+            dialog->btn_cancel->click();
+        });
+        m_window->mnuOption_tools->trigger();
+        QTRY_COMPARE(boxes.size(), 3);
+        QVERIFY2(boxes[1].contains(toolsNotReadWholeText()), qPrintable(boxes[1]));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), damaged);
+    }
+
     void deletingTheStoredSettingsAsksFirst_data()
     {
         QTest::addColumn<bool>("confirm");
