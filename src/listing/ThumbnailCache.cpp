@@ -22,7 +22,8 @@ namespace pelandor {
 
 namespace {
 
-constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '1'};
+// The last digit counts the changes of the entry or of its key's form.
+constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '2'};
 const QString EntrySuffix = QStringLiteral(".cell");
 const QString TemporaryPrefix = QStringLiteral(".tmp-");
 // A cell is at most this large a side; anything bigger is damage.
@@ -70,9 +71,14 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
+qint64 nanoseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 qint64 modifiedNanoseconds(const struct stat &info)
 {
-    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return nanoseconds(info.st_mtim);
 }
 
 } // namespace
@@ -116,9 +122,14 @@ std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QStri
     struct stat info;
     if (::stat(bytes.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
+    // Copies keep size and modification time (cp -p, rsync -t, archives), so
+    // two pictures that swap names would take each other's cells. The inode
+    // and the status change time tell them apart: every write and rename
+    // sets the latter to now, and nothing can set it back.
     QByteArray key = bytes;
     key += '\0';
-    key += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + '\0';
+    key += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + ' '
+        + QByteArray::number(quint64(info.st_ino)) + ' ' + QByteArray::number(nanoseconds(info.st_ctim)) + '\0';
     key += route.toUtf8() + '\0';
     key += QByteArray::number(cellSize.width()) + 'x' + QByteArray::number(cellSize.height());
     return key;

@@ -2,10 +2,12 @@
 // before is listed without decoding it again. Each entry is one file under
 // `$XDG_CACHE_HOME/pelandor/thumbnails/` (default `~/.cache/pelandor/...`)
 // holding the cell and the picture's width, height and colour depth. It is
-// keyed by the image file's absolute path, size and modification time, by
-// the decoding route (the built-in decoders, or the module's file name with
-// the module's own size and modification time) and by the cell's size in
-// pixels, so a changed file, a changed module or another cell size misses.
+// keyed by the image file's absolute path, size, modification time, inode
+// number and status change time, by the decoding route (the built-in
+// decoders, or the module's file name with the module's own size and
+// modification time) and by the cell's size in pixels, so a changed file
+// (also one copied over or renamed with its size and time kept), a changed
+// module or another cell size misses.
 //
 // Entries are written to a temporary file and renamed into place, so a crash
 // or a second running instance never leaves half an entry under its name;
