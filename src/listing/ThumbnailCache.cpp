@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -233,13 +233,12 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     const uint64_t sum = checksum(data.constData(), size_t(data.size()));
     data.append(reinterpret_cast<const char *>(&sum), sizeof sum);
 
-    // A name no other thread or process uses, in the same folder, renamed
-    // over the entry's name once complete.
-    static std::atomic<unsigned> counter{0};
-    const QString temporary = m_folder + QLatin1Char('/') + TemporaryPrefix
-        + QStringLiteral("%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
-    const QByteArray temporaryName = NativeName::encode(temporary);
-    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // A name of its own in the same folder, renamed over the entry's name
+    // once complete. mkostemp picks a name that is free, whatever an ended
+    // process left behind.
+    QByteArray temporaryName
+        = NativeName::encode(m_folder + QLatin1Char('/') + TemporaryPrefix + QStringLiteral("XXXXXX"));
+    const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     if (fd < 0) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_unwritable = true;

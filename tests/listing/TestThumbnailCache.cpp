@@ -2,6 +2,7 @@
 // file's size or time, the module), damaged entries, a folder that cannot be
 // written, failures that are never kept, the size bound, and two processes
 // filling one cache at once.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -215,6 +216,33 @@ private slots:
         QCOMPARE(model.count(), 5);
         QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
         QCOMPARE(model.subItem(rowOf(model, QStringLiteral("c.fak")), 4), QStringLiteral("1677万色"));
+    }
+
+    // A store that fails skips its own entry only: the next ones are kept.
+    void failedStoreSkipsOnlyItself_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("temporaries left by an ended process of this id") << "leftovers";
+    }
+    void failedStoreSkipsOnlyItself()
+    {
+        QFETCH(QString, failure);
+        ThumbnailCache cache(m_cache);
+        QList<QByteArray> keys;
+        for (const char *name : {"a.bmp", "b.jpg", "c.fak"})
+            keys << *ThumbnailCache::keyOf(m_images + '/' + name, ThumbnailCache::builtInRoute(), QSize(96, 96));
+        const ThumbnailCache::Entry entry{solid(96, 96, qRgb(1, 2, 3)), 1, 1, 24};
+        cache.store(keys[0], entry);
+        QVERIFY(cache.find(keys[0]));
+        if (failure == QLatin1String("leftovers")) {
+            const qint64 pid = QCoreApplication::applicationPid();
+            for (int i = 0; i < 1000; ++i)
+                QVERIFY(writeText(m_cache + QStringLiteral("/.tmp-%1-%2").arg(pid).arg(i), "x"));
+        }
+        cache.store(keys[1], entry);
+        cache.store(keys[2], entry);
+        QVERIFY(cache.find(keys[1]));
+        QVERIFY(cache.find(keys[2]));
     }
 
     // Past its limit the cache drops the entries used longest ago.
