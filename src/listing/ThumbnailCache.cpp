@@ -205,15 +205,6 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
 {
     if (entry.cell.isNull() || entry.cell.width() > MaxCellSide || entry.cell.height() > MaxCellSide)
         return;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_unwritable)
-            return;
-        if (m_total < 0 && !QDir().mkpath(m_folder)) {
-            m_unwritable = true;
-            return;
-        }
-    }
     const QImage cell = entry.cell.convertToFormat(QImage::Format_RGB888);
     Header header{};
     std::memcpy(header.magic, Magic, sizeof Magic);
@@ -236,14 +227,24 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     // A name of its own in the same folder, renamed over the entry's name
     // once complete. mkostemp picks a name that is free, whatever an ended
     // process left behind.
-    QByteArray temporaryName
+    const QByteArray pattern
         = NativeName::encode(m_folder + QLatin1Char('/') + TemporaryPrefix + QStringLiteral("XXXXXX"));
-    const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
-    if (fd < 0) {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_unwritable = true;
-        return;
+    QByteArray temporaryName = pattern;
+    int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && QDir().mkpath(m_folder)) {
+        // No folder yet, or another instance removed it meanwhile: made
+        // again, and its size counted anew.
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_total = -1;
+        }
+        temporaryName = pattern;
+        fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     }
+    // A failure here or below costs this entry only; the next store tries
+    // again.
+    if (fd < 0)
+        return;
     const bool written = writeAll(fd, data.constData(), size_t(data.size()));
     const bool closed = ::close(fd) == 0;
     if (!written || !closed
@@ -312,7 +313,6 @@ bool ThumbnailCache::clear()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_total = -1;
-    m_unwritable = false;
     QDir folder(m_folder);
     return !folder.exists() || folder.removeRecursively();
 }

@@ -13,9 +13,11 @@
 // or a second running instance never leaves half an entry under its name;
 // an entry that is damaged all the same fails its checksum, is ignored and
 // is replaced by the next store. The cache stays below its size limit by
-// dropping the entries used longest ago (a hit counts as a use). A folder
-// that cannot be written makes every store a no-op: reading goes on
-// uncached. find and store may be called from several threads at once.
+// dropping the entries used longest ago (a hit counts as a use). A store
+// that fails (a folder that cannot be written, a full disk) keeps nothing
+// for that entry alone: reading goes on, and the next store tries again,
+// making the folder anew when it is gone. find and store may be called from
+// several threads at once.
 #pragma once
 
 #include <QByteArray>
@@ -77,7 +79,6 @@ private:
     qint64 m_limit;
     std::mutex m_mutex;
     qint64 m_total = -1; // bytes in the folder as far as this process knows; -1 before the first count
-    bool m_unwritable = false;
 };
 
 } // namespace pelandor

@@ -223,6 +223,7 @@ private slots:
     {
         QTest::addColumn<QString>("failure");
         QTest::newRow("temporaries left by an ended process of this id") << "leftovers";
+        QTest::newRow("folder removed by another instance") << "removed";
     }
     void failedStoreSkipsOnlyItself()
     {
@@ -238,6 +239,8 @@ private slots:
             const qint64 pid = QCoreApplication::applicationPid();
             for (int i = 0; i < 1000; ++i)
                 QVERIFY(writeText(m_cache + QStringLiteral("/.tmp-%1-%2").arg(pid).arg(i), "x"));
+        } else {
+            QVERIFY(QDir(m_cache).removeRecursively());
         }
         cache.store(keys[1], entry);
         cache.store(keys[2], entry);
