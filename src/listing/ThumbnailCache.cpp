@@ -81,6 +81,23 @@ qint64 modifiedNanoseconds(const struct stat &info)
     return nanoseconds(info.st_mtim);
 }
 
+// The stamp of a file by its absolute native name.
+std::optional<QByteArray> stampOfNative(const QByteArray &absolute)
+{
+    struct stat info;
+    if (::stat(absolute.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    // Copies keep size and modification time (cp -p, rsync -t, archives), so
+    // two pictures that swap names would take each other's cells. The inode
+    // and the status change time tell them apart: every write and rename
+    // sets the latter to now, and nothing can set it back.
+    QByteArray stamp = absolute;
+    stamp += '\0';
+    stamp += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + ' '
+        + QByteArray::number(quint64(info.st_ino)) + ' ' + QByteArray::number(nanoseconds(info.st_ctim)) + '\0';
+    return stamp;
+}
+
 } // namespace
 
 ThumbnailCache::ThumbnailCache(QString folder, qint64 limit)
@@ -113,26 +130,27 @@ QString ThumbnailCache::moduleRoute(const QString &moduleFile)
         .arg(modifiedNanoseconds(info));
 }
 
-std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QString &route, QSize cellSize)
+std::optional<ThumbnailCache::FileStamp> ThumbnailCache::stampOf(const QString &path)
+{
+    if (std::optional<QByteArray> stamp = stampOfNative(NativeName::encode(QFileInfo(path).absoluteFilePath())))
+        return FileStamp{std::move(*stamp)};
+    return std::nullopt;
+}
+
+std::optional<QByteArray> ThumbnailCache::keyOf(const FileStamp &stamp, const QString &route, QSize cellSize)
 {
     if (route.isEmpty())
         return std::nullopt;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    const QByteArray bytes = NativeName::encode(absolute);
-    struct stat info;
-    if (::stat(bytes.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    // Copies keep size and modification time (cp -p, rsync -t, archives), so
-    // two pictures that swap names would take each other's cells. The inode
-    // and the status change time tell them apart: every write and rename
-    // sets the latter to now, and nothing can set it back.
-    QByteArray key = bytes;
-    key += '\0';
-    key += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + ' '
-        + QByteArray::number(quint64(info.st_ino)) + ' ' + QByteArray::number(nanoseconds(info.st_ctim)) + '\0';
+    QByteArray key = stamp.bytes;
     key += route.toUtf8() + '\0';
     key += QByteArray::number(cellSize.width()) + 'x' + QByteArray::number(cellSize.height());
     return key;
+}
+
+std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QString &route, QSize cellSize)
+{
+    const std::optional<FileStamp> stamp = stampOf(path);
+    return stamp ? keyOf(*stamp, route, cellSize) : std::nullopt;
 }
 
 bool ThumbnailCache::worthKeeping(int width, int height)
@@ -204,6 +222,13 @@ std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key)
 void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
 {
     if (entry.cell.isNull() || entry.cell.width() > MaxCellSide || entry.cell.height() > MaxCellSide)
+        return;
+    // The key begins with the stamp of the file, whose name runs up to the
+    // first null. Another stamp now: the file changed while it was decoded,
+    // and the cell may be of the old picture, the new one or a mix.
+    const qsizetype nameEnd = key.indexOf('\0');
+    const std::optional<QByteArray> stamp = nameEnd > 0 ? stampOfNative(key.left(nameEnd)) : std::nullopt;
+    if (!stamp || !key.startsWith(*stamp))
         return;
     const QImage cell = entry.cell.convertToFormat(QImage::Format_RGB888);
     Header header{};

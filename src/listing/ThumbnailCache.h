@@ -52,8 +52,19 @@ public:
     static QString builtInRoute();
     static QString moduleRoute(const QString &moduleFile);
 
-    // The key of an image file decoded by `route` into a cell of cellSize
-    // pixels; nothing when the file cannot be looked up or the route is empty.
+    // An image file's part of a key: its absolute path, size, times and
+    // inode number, as they are now; nothing when the file cannot be looked
+    // up. Taken before the file is decoded, it keys what was decoded.
+    struct FileStamp {
+        QByteArray bytes;
+    };
+    static std::optional<FileStamp> stampOf(const QString &path);
+
+    // The key of the stamped file decoded by `route` into a cell of cellSize
+    // pixels; nothing when the route is empty.
+    static std::optional<QByteArray> keyOf(const FileStamp &stamp, const QString &route, QSize cellSize);
+    // The same with the file's stamp as it is now; nothing when the file
+    // cannot be looked up either.
     static std::optional<QByteArray> keyOf(const QString &path, const QString &route, QSize cellSize);
 
     // Whether a picture decoded by the built-in decoders is worth an entry:
@@ -62,6 +73,9 @@ public:
     static bool worthKeeping(int width, int height);
 
     std::optional<Entry> find(const QByteArray &key) const;
+    // Keeps `entry` under `key` (taken before the file was decoded) unless
+    // the file no longer has the stamp the key holds: a file that changed
+    // while it was decoded keeps nothing.
     void store(const QByteArray &key, const Entry &entry);
     void remove(const QByteArray &key);
 
