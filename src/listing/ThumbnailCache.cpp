@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -22,7 +22,8 @@ namespace pelandor {
 
 namespace {
 
-constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '1'};
+// The last digit counts the changes of the entry or of its key's form.
+constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '2'};
 const QString EntrySuffix = QStringLiteral(".cell");
 const QString TemporaryPrefix = QStringLiteral(".tmp-");
 // A cell is at most this large a side; anything bigger is damage.
@@ -70,9 +71,31 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
+qint64 nanoseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 qint64 modifiedNanoseconds(const struct stat &info)
 {
-    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return nanoseconds(info.st_mtim);
+}
+
+// The stamp of a file by its absolute native name.
+std::optional<QByteArray> stampOfNative(const QByteArray &absolute)
+{
+    struct stat info;
+    if (::stat(absolute.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    // Copies keep size and modification time (cp -p, rsync -t, archives), so
+    // two pictures that swap names would take each other's cells. The inode
+    // and the status change time tell them apart: every write and rename
+    // sets the latter to now, and nothing can set it back.
+    QByteArray stamp = absolute;
+    stamp += '\0';
+    stamp += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + ' '
+        + QByteArray::number(quint64(info.st_ino)) + ' ' + QByteArray::number(nanoseconds(info.st_ctim)) + '\0';
+    return stamp;
 }
 
 } // namespace
@@ -107,21 +130,27 @@ QString ThumbnailCache::moduleRoute(const QString &moduleFile)
         .arg(modifiedNanoseconds(info));
 }
 
-std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QString &route, QSize cellSize)
+std::optional<ThumbnailCache::FileStamp> ThumbnailCache::stampOf(const QString &path)
+{
+    if (std::optional<QByteArray> stamp = stampOfNative(NativeName::encode(QFileInfo(path).absoluteFilePath())))
+        return FileStamp{std::move(*stamp)};
+    return std::nullopt;
+}
+
+std::optional<QByteArray> ThumbnailCache::keyOf(const FileStamp &stamp, const QString &route, QSize cellSize)
 {
     if (route.isEmpty())
         return std::nullopt;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    const QByteArray bytes = NativeName::encode(absolute);
-    struct stat info;
-    if (::stat(bytes.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    QByteArray key = bytes;
-    key += '\0';
-    key += QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(modifiedNanoseconds(info)) + '\0';
+    QByteArray key = stamp.bytes;
     key += route.toUtf8() + '\0';
     key += QByteArray::number(cellSize.width()) + 'x' + QByteArray::number(cellSize.height());
     return key;
+}
+
+std::optional<QByteArray> ThumbnailCache::keyOf(const QString &path, const QString &route, QSize cellSize)
+{
+    const std::optional<FileStamp> stamp = stampOf(path);
+    return stamp ? keyOf(*stamp, route, cellSize) : std::nullopt;
 }
 
 bool ThumbnailCache::worthKeeping(int width, int height)
@@ -194,15 +223,13 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
 {
     if (entry.cell.isNull() || entry.cell.width() > MaxCellSide || entry.cell.height() > MaxCellSide)
         return;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_unwritable)
-            return;
-        if (m_total < 0 && !QDir().mkpath(m_folder)) {
-            m_unwritable = true;
-            return;
-        }
-    }
+    // The key begins with the stamp of the file, whose name runs up to the
+    // first null. Another stamp now: the file changed while it was decoded,
+    // and the cell may be of the old picture, the new one or a mix.
+    const qsizetype nameEnd = key.indexOf('\0');
+    const std::optional<QByteArray> stamp = nameEnd > 0 ? stampOfNative(key.left(nameEnd)) : std::nullopt;
+    if (!stamp || !key.startsWith(*stamp))
+        return;
     const QImage cell = entry.cell.convertToFormat(QImage::Format_RGB888);
     Header header{};
     std::memcpy(header.magic, Magic, sizeof Magic);
@@ -222,18 +249,27 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     const uint64_t sum = checksum(data.constData(), size_t(data.size()));
     data.append(reinterpret_cast<const char *>(&sum), sizeof sum);
 
-    // A name no other thread or process uses, in the same folder, renamed
-    // over the entry's name once complete.
-    static std::atomic<unsigned> counter{0};
-    const QString temporary = m_folder + QLatin1Char('/') + TemporaryPrefix
-        + QStringLiteral("%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
-    const QByteArray temporaryName = NativeName::encode(temporary);
-    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_unwritable = true;
-        return;
+    // A name of its own in the same folder, renamed over the entry's name
+    // once complete. mkostemp picks a name that is free, whatever an ended
+    // process left behind.
+    const QByteArray pattern
+        = NativeName::encode(m_folder + QLatin1Char('/') + TemporaryPrefix + QStringLiteral("XXXXXX"));
+    QByteArray temporaryName = pattern;
+    int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && QDir().mkpath(m_folder)) {
+        // No folder yet, or another instance removed it meanwhile: made
+        // again, and its size counted anew.
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_total = -1;
+        }
+        temporaryName = pattern;
+        fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     }
+    // A failure here or below costs this entry only; the next store tries
+    // again.
+    if (fd < 0)
+        return;
     const bool written = writeAll(fd, data.constData(), size_t(data.size()));
     const bool closed = ::close(fd) == 0;
     if (!written || !closed
@@ -302,7 +338,6 @@ bool ThumbnailCache::clear()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_total = -1;
-    m_unwritable = false;
     QDir folder(m_folder);
     return !folder.exists() || folder.removeRecursively();
 }

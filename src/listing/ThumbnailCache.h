@@ -2,18 +2,22 @@
 // before is listed without decoding it again. Each entry is one file under
 // `$XDG_CACHE_HOME/pelandor/thumbnails/` (default `~/.cache/pelandor/...`)
 // holding the cell and the picture's width, height and colour depth. It is
-// keyed by the image file's absolute path, size and modification time, by
-// the decoding route (the built-in decoders, or the module's file name with
-// the module's own size and modification time) and by the cell's size in
-// pixels, so a changed file, a changed module or another cell size misses.
+// keyed by the image file's absolute path, size, modification time, inode
+// number and status change time, by the decoding route (the built-in
+// decoders, or the module's file name with the module's own size and
+// modification time) and by the cell's size in pixels, so a changed file
+// (also one copied over or renamed with its size and time kept), a changed
+// module or another cell size misses.
 //
 // Entries are written to a temporary file and renamed into place, so a crash
 // or a second running instance never leaves half an entry under its name;
 // an entry that is damaged all the same fails its checksum, is ignored and
 // is replaced by the next store. The cache stays below its size limit by
-// dropping the entries used longest ago (a hit counts as a use). A folder
-// that cannot be written makes every store a no-op: reading goes on
-// uncached. find and store may be called from several threads at once.
+// dropping the entries used longest ago (a hit counts as a use). A store
+// that fails (a folder that cannot be written, a full disk) keeps nothing
+// for that entry alone: reading goes on, and the next store tries again,
+// making the folder anew when it is gone. find and store may be called from
+// several threads at once.
 #pragma once
 
 #include <QByteArray>
@@ -48,8 +52,19 @@ public:
     static QString builtInRoute();
     static QString moduleRoute(const QString &moduleFile);
 
-    // The key of an image file decoded by `route` into a cell of cellSize
-    // pixels; nothing when the file cannot be looked up or the route is empty.
+    // An image file's part of a key: its absolute path, size, times and
+    // inode number, as they are now; nothing when the file cannot be looked
+    // up. Taken before the file is decoded, it keys what was decoded.
+    struct FileStamp {
+        QByteArray bytes;
+    };
+    static std::optional<FileStamp> stampOf(const QString &path);
+
+    // The key of the stamped file decoded by `route` into a cell of cellSize
+    // pixels; nothing when the route is empty.
+    static std::optional<QByteArray> keyOf(const FileStamp &stamp, const QString &route, QSize cellSize);
+    // The same with the file's stamp as it is now; nothing when the file
+    // cannot be looked up either.
     static std::optional<QByteArray> keyOf(const QString &path, const QString &route, QSize cellSize);
 
     // Whether a picture decoded by the built-in decoders is worth an entry:
@@ -58,6 +73,9 @@ public:
     static bool worthKeeping(int width, int height);
 
     std::optional<Entry> find(const QByteArray &key) const;
+    // Keeps `entry` under `key` (taken before the file was decoded) unless
+    // the file no longer has the stamp the key holds: a file that changed
+    // while it was decoded keeps nothing.
     void store(const QByteArray &key, const Entry &entry);
     void remove(const QByteArray &key);
 
@@ -75,7 +93,6 @@ private:
     qint64 m_limit;
     std::mutex m_mutex;
     qint64 m_total = -1; // bytes in the folder as far as this process knows; -1 before the first count
-    bool m_unwritable = false;
 };
 
 } // namespace pelandor

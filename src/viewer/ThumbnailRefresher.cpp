@@ -16,9 +16,12 @@ void ThumbnailRefresher::refresh(SingleImageDecoder &decoder, const QList<Item> 
         cache = &ownCache.emplace(ThumbnailCache::defaultFolder());
     const QSize cellSize(ThumbnailCell::pixelSize(ratio), ThumbnailCell::pixelSize(ratio));
     for (const Item &item : items) {
+        // Stamped before decoding: a file that changes meanwhile is not kept.
+        const std::optional<ThumbnailCache::FileStamp> stamp = ThumbnailCache::stampOf(item.path);
         const Bitmap &decoded = decoder.decode(item.path);
         const QImage cell = ThumbnailCell::compose(decoded, ratio);
-        if (const std::optional<QByteArray> key = ThumbnailCache::keyOf(item.path, decoder.cacheRoute(), cellSize)) {
+        if (const std::optional<QByteArray> key
+            = stamp ? ThumbnailCache::keyOf(*stamp, decoder.cacheRoute(), cellSize) : std::nullopt) {
             const bool builtIn = decoder.cacheRoute() == ThumbnailCache::builtInRoute();
             if (decoder.cacheable() && (!builtIn || ThumbnailCache::worthKeeping(decoded.width(), decoded.height())))
                 cache->store(*key, {cell, decoded.width(), decoded.height(), decoder.bitDepth()});

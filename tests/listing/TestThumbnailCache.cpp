@@ -2,6 +2,7 @@
 // file's size or time, the module), damaged entries, a folder that cannot be
 // written, failures that are never kept, the size bound, and two processes
 // filling one cache at once.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -96,44 +97,63 @@ private slots:
     void changesMiss_data()
     {
         QTest::addColumn<QString>("change");
-        QTest::newRow("same size, other time") << "time";
-        QTest::newRow("other size, same time") << "size";
-        QTest::newRow("module replaced") << "module";
+        QTest::addColumn<int>("added"); // entries made by the second reading
+        QTest::newRow("same size, other time") << "time" << 1;
+        QTest::newRow("other size, same time") << "size" << 1;
+        QTest::newRow("same size and time, copied over") << "copy" << 1;
+        QTest::newRow("same size and time, names swapped") << "swap" << 2;
+        QTest::newRow("module replaced") << "module" << 1;
     }
     void changesMiss()
     {
         QFETCH(QString, change);
+        QFETCH(int, added);
+        const QString a = m_images + QStringLiteral("/a.bmp");
+        const QString g = m_images + QStringLiteral("/g.bmp");
+        // Whole milliseconds, so that a time set again is the same to the
+        // nanosecond.
+        const QDateTime time = QDateTime::fromSecsSinceEpoch(1700000000);
+        auto setTime = [](const QString &path, const QDateTime &to) {
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.setFileTime(to, QFileDevice::FileModificationTime);
+        };
+        QVERIFY(setTime(a, time));
+        if (change == QLatin1String("swap")) {
+            QVERIFY(writeBmpFile(g, solid(250, 200, qRgb(0, 250, 0))));
+            QVERIFY(setTime(g, time));
+        }
         ThumbnailCache cache(m_cache);
         FileListModel model;
         read(model, cache);
         QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
         const int before = entryCount(m_cache);
-        const QString a = m_images + QStringLiteral("/a.bmp");
-        const QDateTime time = QFileInfo(a).lastModified();
         if (change == QLatin1String("time")) {
             QVERIFY(writeBmpFile(a, solid(250, 200, qRgb(0, 250, 0))));
-            QFile file(a);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(time.addSecs(-100), QFileDevice::FileModificationTime));
+            QVERIFY(setTime(a, time.addSecs(-100)));
         } else if (change == QLatin1String("size")) {
             QVERIFY(writeBmpFile(a, solid(251, 200, qRgb(0, 250, 0))));
-            QFile file(a);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+            QVERIFY(setTime(a, time));
+        } else if (change == QLatin1String("copy")) {
+            QVERIFY(writeBmpFile(a, solid(250, 200, qRgb(0, 250, 0))));
+            QVERIFY(setTime(a, time));
+        } else if (change == QLatin1String("swap")) {
+            const QString t = m_images + QStringLiteral("/t");
+            QVERIFY(QFile::rename(a, t) && QFile::rename(g, a) && QFile::rename(t, g));
         } else {
             // Another build of the module under the same name: its cells
-            // are made again (a second entry for c.fak).
+            // are made again.
             QFile module(m_modules + '/' + FakeModule);
             QVERIFY(module.open(QIODevice::Append));
             module.write("\0trailing", 9);
             module.close();
-            read(model, cache);
-            QCOMPARE(entryCount(m_cache), before + 1);
-            return;
         }
         read(model, cache);
+        QCOMPARE(entryCount(m_cache), before + added);
+        if (change == QLatin1String("module"))
+            return;
         QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(0, 250, 0));
-        QCOMPARE(entryCount(m_cache), before + 1);
+        if (change == QLatin1String("swap"))
+            QCOMPARE(centre(model, QStringLiteral("g.bmp")), qRgb(250, 0, 0));
     }
 
     void damagedEntryIsReplaced_data()
@@ -196,6 +216,36 @@ private slots:
         QCOMPARE(model.count(), 5);
         QCOMPARE(centre(model, QStringLiteral("a.bmp")), qRgb(250, 0, 0));
         QCOMPARE(model.subItem(rowOf(model, QStringLiteral("c.fak")), 4), QStringLiteral("1677万色"));
+    }
+
+    // A store that fails skips its own entry only: the next ones are kept.
+    void failedStoreSkipsOnlyItself_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("temporaries left by an ended process of this id") << "leftovers";
+        QTest::newRow("folder removed by another instance") << "removed";
+    }
+    void failedStoreSkipsOnlyItself()
+    {
+        QFETCH(QString, failure);
+        ThumbnailCache cache(m_cache);
+        QList<QByteArray> keys;
+        for (const char *name : {"a.bmp", "b.jpg", "c.fak"})
+            keys << *ThumbnailCache::keyOf(m_images + '/' + name, ThumbnailCache::builtInRoute(), QSize(96, 96));
+        const ThumbnailCache::Entry entry{solid(96, 96, qRgb(1, 2, 3)), 1, 1, 24};
+        cache.store(keys[0], entry);
+        QVERIFY(cache.find(keys[0]));
+        if (failure == QLatin1String("leftovers")) {
+            const qint64 pid = QCoreApplication::applicationPid();
+            for (int i = 0; i < 1000; ++i)
+                QVERIFY(writeText(m_cache + QStringLiteral("/.tmp-%1-%2").arg(pid).arg(i), "x"));
+        } else {
+            QVERIFY(QDir(m_cache).removeRecursively());
+        }
+        cache.store(keys[1], entry);
+        cache.store(keys[2], entry);
+        QVERIFY(cache.find(keys[1]));
+        QVERIFY(cache.find(keys[2]));
     }
 
     // Past its limit the cache drops the entries used longest ago.

@@ -369,6 +369,17 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
         return 1;
     if (flag != SPI_INPUT_FILE || !read_keyword(source, offset, keyword, sizeof keyword))
         return 2;
+    if (strcmp(keyword, "changes") == 0) {
+        /* Another picture is written over the file while it is decoded. */
+        static const char Other[] = "FAKE pal8\n";
+        int fd = open(source, O_WRONLY | O_TRUNC | O_CLOEXEC);
+        ssize_t written = fd < 0 ? -1 : write(fd, Other, sizeof Other - 1);
+        if (fd >= 0)
+            close(fd);
+        if (written != (ssize_t)(sizeof Other - 1))
+            return 4;
+        return make_named("rgb24", offset, bitmapInfo, bitmapBits);
+    }
     return make_named(keyword, offset, bitmapInfo, bitmapBits);
 }
 

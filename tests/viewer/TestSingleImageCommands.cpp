@@ -13,6 +13,7 @@
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
 #include "decode/JpegWriter.h"
+#include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailList.h"
 #include "viewer/ImageClipboard.h"
@@ -146,6 +147,39 @@ private slots:
         QVERIFY(cells.cell(0) != ThumbnailCell::blank());
         QVERIFY(cells.cell(0) != grey());
         QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The refreshed cell is kept only for a file that did not change while
+    // it was decoded: the cell of the old picture never goes under the key
+    // of the new one.
+    void refreshKeepsCellOfUnchangedFileOnly_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("unchanged") << QByteArray("FAKE rgb24\n") << true;
+        QTest::newRow("changed while decoded") << QByteArray("FAKE changes\n") << false;
+    }
+    void refreshKeepsCellOfUnchangedFileOnly()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        QVERIFY(installModule(dir.path(), "plain", "fake_plain.spi"));
+        const QString picture = dir.filePath("a.fak");
+        {
+            QFile file(picture);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        ThumbnailCache cache(dir.filePath("cache"));
+        RecordingSink messages;
+        SingleImageDecoder decoder(dir.path(), messages, kTypes, false);
+        ThumbnailRefresher::refresh(decoder, {{picture, 0}}, [](int, const QImage &) {}, {}, &cache);
+        const int side = ThumbnailCell::pixelSize(1.0);
+        const std::optional<QByteArray> key = ThumbnailCache::keyOf(
+            picture, ThumbnailCache::moduleRoute(dir.filePath("fake_plain.spi")), QSize(side, side));
+        QVERIFY(key);
+        QCOMPARE(bool(cache.find(*key)), kept);
     }
 
     void copyPlacesPictureAtFullSize_data()
