@@ -14,7 +14,7 @@ if [ -z "$folder" ]; then
   corpus=${PHOTO_CORPUS_SCRIPT:-}
   if [ -z "$corpus" ]; then
     here=$(cd "$(dirname "$0")" && pwd)
-    for c in "$here/../../shared/tools/photo-corpus.sh" /work/shared/tools/photo-corpus.sh; do
+    for c in "$here/../../shared/tools/photo-corpus.sh"; do
       [ -f "$c" ] && corpus=$c && break
     done
   fi

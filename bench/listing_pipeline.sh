@@ -14,7 +14,7 @@ if [ -z "$folder" ]; then
   trap 'rm -rf "$folder"' EXIT
   here=$(cd "$(dirname "$0")" && pwd)
   corpus=${PHOTO_CORPUS_SCRIPT:-}
-  for c in "$here/../../shared/tools/photo-corpus.sh" /work/shared/tools/photo-corpus.sh; do
+  for c in "$here/../../shared/tools/photo-corpus.sh"; do
     [ -z "$corpus" ] && [ -f "$c" ] && corpus=$c
   done
   [ -n "$corpus" ] || { echo "photo-corpus.sh not found; pass a folder" >&2; exit 1; }
