@@ -89,12 +89,20 @@ TSpi::~TSpi()
     FreeSpi();
 }
 
+namespace {
+
+// $XDG_DATA_HOME, by default ~/.local/share.
+QString dataHome()
+{
+    const QString configured = qEnvironmentVariable("XDG_DATA_HOME");
+    return QDir::isAbsolutePath(configured) ? configured : QDir::homePath() + QStringLiteral("/.local/share");
+}
+
+} // namespace
+
 QString TSpi::userModuleFolder()
 {
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(dataHome + QStringLiteral("/pelandor/plugins"));
+    return QDir::cleanPath(dataHome() + QStringLiteral("/pelandor/plugins"));
 }
 
 QStringList TSpi::moduleFolders() const
@@ -225,10 +233,12 @@ WineModuleHost::Machine machineOf(const QString &modulePath)
 
 } // namespace
 
-QString TSpi::moduleProblem(const QString &modulePath)
+namespace {
+
+// Why a module of `machine` cannot be served with `loader` and the Windows
+// host at `hostPath`; empty when it can.
+QString problemOf(const QString &name, WineModuleHost::Machine machine, const QString &loader, const QString &hostPath)
 {
-    const WineModuleHost::Machine machine = machineOf(modulePath);
-    const QString name = QFileInfo(modulePath).fileName();
     switch (machine) {
     case WineModuleHost::Machine::Native:
         return QString();
@@ -240,21 +250,31 @@ QString TSpi::moduleProblem(const QString &modulePath)
     case WineModuleHost::Machine::Win32:
         break;
     }
-    const bool win64 = machine == WineModuleHost::Machine::Win64;
-    if (wineLoader(machine).isEmpty()) {
-        return win64 ? QStringLiteral("pelandor: %1 is a 64-bit Windows module; install the package wine64 to use "
-                                      "it (it is left out)")
-                           .arg(name)
-                     : QStringLiteral("pelandor: %1 is a 32-bit Windows module; install the package wine32 to use "
-                                      "it, on a machine that runs 32-bit x86 code (it is left out)")
-                           .arg(name);
+    if (loader.isEmpty()) {
+        return machine == WineModuleHost::Machine::Win64
+            ? QStringLiteral("pelandor: %1 is a 64-bit Windows module; install the package wine64 to use "
+                             "it (it is left out)")
+                  .arg(name)
+            : QStringLiteral("pelandor: %1 is a 32-bit Windows module; install the package wine32 to use "
+                             "it, on a machine that runs 32-bit x86 code (it is left out)")
+                  .arg(name);
     }
-    if (!QFileInfo(windowsHostPath(machine)).isFile()) {
+    if (!QFileInfo(hostPath).isFile()) {
         return QStringLiteral("pelandor: %1 is a Windows module, but this build has no %2 (build Pelandor with the "
                               "package mingw-w64 installed); it is left out")
-            .arg(name, QFileInfo(windowsHostPath(machine)).fileName());
+            .arg(name, QFileInfo(hostPath).fileName());
     }
     return QString();
+}
+
+} // namespace
+
+QString TSpi::moduleProblem(const QString &modulePath)
+{
+    const WineModuleHost::Machine machine = machineOf(modulePath);
+    if (machine == WineModuleHost::Machine::Native)
+        return QString();
+    return problemOf(QFileInfo(modulePath).fileName(), machine, wineLoader(machine), windowsHostPath(machine));
 }
 
 std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
@@ -271,12 +291,12 @@ std::unique_ptr<ModuleBackend> TSpi::defaultBackend(const QString &modulePath)
 
 std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, int callTimeoutMs, int transport)
 {
-    if (!moduleProblem(modulePath).isEmpty())
-        return nullptr;
     const WineModuleHost::Machine machine = machineOf(modulePath);
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!QDir::isAbsolutePath(dataHome))
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString loader = wineLoader(machine);
+    const QString hostPath = windowsHostPath(machine);
+    if (machine == WineModuleHost::Machine::Native
+        || !problemOf(QFileInfo(modulePath).fileName(), machine, loader, hostPath).isEmpty())
+        return nullptr;
     // The links for paths Windows cannot spell go into a private folder there.
     QString runtime = absoluteEnvironmentPath("XDG_RUNTIME_DIR");
     if (!QFileInfo(runtime).isDir() || !QFileInfo(runtime).isWritable())
@@ -284,10 +304,10 @@ std::unique_ptr<ModuleBackend> TSpi::windowsBackend(const QString &modulePath, i
     if (!QFileInfo(runtime).isDir() || !QFileInfo(runtime).isWritable())
         runtime = QStringLiteral("/tmp");
     WineModuleHost::Setup setup;
-    setup.loader = NativeName::encode(wineLoader(machine)).toStdString();
-    setup.server = NativeName::encode(wineServer(wineLoader(machine))).toStdString();
-    setup.hostExe = NativeName::encode(windowsHostPath(machine)).toStdString();
-    setup.prefix = NativeName::encode(QDir::cleanPath(dataHome + QStringLiteral("/pelandor/wine"))).toStdString();
+    setup.loader = NativeName::encode(loader).toStdString();
+    setup.server = NativeName::encode(wineServer(loader)).toStdString();
+    setup.hostExe = NativeName::encode(hostPath).toStdString();
+    setup.prefix = NativeName::encode(QDir::cleanPath(dataHome() + QStringLiteral("/pelandor/wine"))).toStdString();
     setup.aliasDir = NativeName::encode(runtime).toStdString();
     setup.transport = WineModuleHost::Setup::Transport(transport);
     return std::make_unique<WineModuleBackend>(WineModuleHost::instance(setup), callTimeoutMs);
