@@ -80,12 +80,15 @@ TFolderTree::TFolderTree(QWidget *parent)
         m_refreshTimer.start();
     });
     connect(&m_refreshTimer, &QTimer::timeout, this, &TFolderTree::refreshChanged);
+    // A node is watched as soon as its subfolders are read, so that nothing
+    // made after the reading goes unseen; removed branches are let go later,
+    // once per burst.
     m_syncTimer.setSingleShot(true);
     m_syncTimer.setInterval(0);
     connect(&m_syncTimer, &QTimer::timeout, this, &TFolderTree::syncWatches);
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_model, signal, &m_syncTimer, qOverload<>(&QTimer::start));
-    connect(m_model, &QAbstractItemModel::modelReset, &m_syncTimer, qOverload<>(&QTimer::start));
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TFolderTree::syncWatches);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TFolderTree::syncWatches);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, &m_syncTimer, qOverload<>(&QTimer::start));
 }
 
 TFolderTree::~TFolderTree() = default;
