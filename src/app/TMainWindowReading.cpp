@@ -125,13 +125,7 @@ void TMainWindow::FolderTree1Change()
         });
         // The first panel counts the files while the list change handler,
         // which writes it, is detached.
-        int read = 0;
-        int found = 0;
-        pass.setProgress([this, &read, &found](int done, int total) {
-            read = done;
-            found = total;
-            SetStatusPanel(0, progressText(done, total));
-        });
+        pass.setProgress([this](int done, int found) { SetStatusPanel(0, progressText(done, found)); });
         ListChangeDetached detached(*this);
         // A module in a helper process may take up to its time limit for a
         // file: the window keeps painting and taking clicks meanwhile (the
@@ -146,11 +140,13 @@ void TMainWindow::FolderTree1Change()
         // changes during the reading wait for its end.
         m_watcher->watch(folder);
         const bool complete = pass.run(folder, m_shownEntries, m_shownType);
-        // A complete list needs no count; a stopped one says until the next
-        // reading that it lacks files, in the panel that nothing else writes.
-        SetStatusPanel(0, QString());
-        if (!complete)
-            SetStatusPanel(5, QStringLiteral("中断 ") + progressText(read, found));
+        // A complete list needs no count. A stopped one keeps its count, and
+        // says until the next reading that it lacks files in the panel that
+        // nothing else writes (choosing an item writes over the count).
+        if (complete)
+            SetStatusPanel(0, QString());
+        else
+            SetStatusPanel(5, QStringLiteral("中断"));
         // An empty list must not look like an empty folder.
         if (!pass.folderError().isEmpty())
             Messages().showMessage(QStringLiteral("ﾌｫﾙﾀﾞ '%1' を読めません: %2")

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QPersistentModelIndex>
+#include <QScopeGuard>
 #include <utility>
 
 #include "decode/ImageLoader.h"
@@ -130,9 +131,10 @@ bool ReadingPass::update(const QString &folder, const ImageTypeList &entries, in
         }
         return QPersistentModelIndex();
     };
-    const bool goOn = readEntries(folder, files, entries, selected, &listed);
-    m_rowOf = nullptr;
-    return goOn;
+    // The finder refers to rowsOf: it must not outlive this call, also when
+    // an error ends the reading.
+    const auto forget = qScopeGuard([this] { m_rowOf = nullptr; });
+    return readEntries(folder, files, entries, selected, &listed);
 }
 
 bool ReadingPass::readEntries(const QString &folder, const QList<FolderFiles::Entry> &files,
