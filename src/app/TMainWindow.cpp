@@ -63,6 +63,7 @@ TMainWindow::TMainWindow(const QString &pluginFolder, MainWindowServices service
     createMenus();
     bindHandlers();
     setUpFileOperations();
+    setUpLiveFolder();
 
     // 2. The JPEG codec is built in and needs no registration.
     // 3. Lists show no drag image; a drag shows only the program's cursors.
@@ -270,6 +271,7 @@ void TMainWindow::createMenus()
     mnuView = bar->addMenu(QStringLiteral("表示(&V)"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuView_read = action(mnuView, "mnuView_read", QStringLiteral("読込み(&R)"));
+    mnuView_read->setShortcut(QKeySequence(Qt::Key_F5));
     mnuView_cancel = action(mnuView, "mnuView_cancel", QStringLiteral("中止(&C)"));
     mnuView_style = mnuView->addMenu(QStringLiteral("表示形式(&S)"));
     mnuView_style->setObjectName(QStringLiteral("mnuView_style"));

@@ -34,6 +34,7 @@ namespace pelandor {
 
 class CommandGuard;
 class FileListView;
+class FolderWatcher;
 class MessageSink;
 class SettingsStore;
 class StatusPanel;
@@ -201,6 +202,9 @@ public slots:
     void DriveComboEx1Change();
     void mnuView_readClick();
     void mnuView_cancelClick();
+    // Brings the list up to date with what changed in the shown folder since
+    // it was read (refused while a long command runs: then done after it).
+    void ApplyFolderChanges();
     // sorting, view style, status bar
     void mnuView_sort_nameClick();
     void mnuView_sort_typeClick();
@@ -246,6 +250,7 @@ private:
     void createToolButtons();
     void bindHandlers();
     void setUpFileOperations();
+    void setUpLiveFolder();
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
 
     // The state of the reading loop: whether it runs and whether it was told to stop.
@@ -260,6 +265,12 @@ private:
     ReadingState m_reading;
     bool m_jpegPluginFound = false;
     bool m_closePending = false;
+    // The folder the list shows, watched for changes, and the type entries
+    // and the entry it was read for.
+    FolderWatcher *m_watcher = nullptr;
+    QString m_shownFolder;
+    ImageTypeList m_shownEntries;
+    int m_shownType = -1;
 
     // The external tools: the store they are kept in, the list loaded from
     // it, and what starts them.

@@ -1,6 +1,8 @@
 // Reading a folder into the file list: the folder tree's change handler runs
 // the reading loop on the GUI thread, pumping events after every file so that
-// the window stays usable and the stop command can end the loop.
+// the window stays usable and the stop command can end the loop. The folder
+// read is then watched, and what other programs change in it is brought into
+// the list the same way, as soon as no long command runs.
 #include "app/TMainWindow.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
+#include "listing/FolderWatcher.h"
 #include "listing/ReadingPass.h"
 #include "platform/NativeName.h"
 #include "listing/ThumbnailCache.h"
@@ -62,6 +65,25 @@ void clearList(TMainWindow &window)
     window.ClearStatusPanels();
 }
 
+// Sorts by the key whose button is down; every sort reads the direction from
+// the menu.
+void sortByDownButton(TMainWindow &w)
+{
+    if (w.sbSortByName->isChecked())
+        w.mnuView_sort_nameClick();
+    if (w.sbSortByType->isChecked())
+        w.mnuView_sort_typeClick();
+    if (w.sbSortBySize->isChecked())
+        w.mnuView_sort_sizeClick();
+    if (w.sbSortByDate->isChecked())
+        w.mnuView_sort_dateClick();
+}
+
+QString progressText(int done, int found)
+{
+    return QStringLiteral("%1 / %2").arg(done).arg(found);
+}
+
 } // namespace
 
 void TMainWindow::FolderTree1Change()
@@ -101,6 +123,9 @@ void TMainWindow::FolderTree1Change()
             QCoreApplication::processEvents();
             return !m_reading.cancelRequested;
         });
+        // The first panel counts the files while the list change handler,
+        // which writes it, is detached.
+        pass.setProgress([this](int done, int found) { SetStatusPanel(0, progressText(done, found)); });
         ListChangeDetached detached(*this);
         // A module in a helper process may take up to its time limit for a
         // file: the window keeps painting and taking clicks meanwhile (the
@@ -108,23 +133,76 @@ void TMainWindow::FolderTree1Change()
         Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
         const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
         const QString folder = FolderTree1->GetFolderPath();
-        pass.run(folder, TypeEntries(), ComboBox1->currentIndex());
+        m_shownFolder = folder;
+        m_shownEntries = TypeEntries();
+        m_shownType = ComboBox1->currentIndex();
+        // Watched before it is listed, so that no change falls in between;
+        // changes during the reading wait for its end.
+        m_watcher->watch(folder);
+        const bool complete = pass.run(folder, m_shownEntries, m_shownType);
+        // A complete list needs no count. A stopped one keeps its count, and
+        // says until the next reading that it lacks files in the panel that
+        // nothing else writes (choosing an item writes over the count).
+        if (complete)
+            SetStatusPanel(0, QString());
+        else
+            SetStatusPanel(5, QStringLiteral("中断"));
         // An empty list must not look like an empty folder.
         if (!pass.folderError().isEmpty())
             Messages().showMessage(QStringLiteral("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
                                        .arg(NativeName::display(folder), pass.folderError()));
     }
 
-    // The key whose button is down; every sort reads the direction from the menu.
-    if (sbSortByName->isChecked())
-        mnuView_sort_nameClick();
-    if (sbSortByType->isChecked())
-        mnuView_sort_typeClick();
-    if (sbSortBySize->isChecked())
-        mnuView_sort_sizeClick();
-    if (sbSortByDate->isChecked())
-        mnuView_sort_dateClick();
+    sortByDownButton(*this);
     QApplication::beep();
+}
+
+void TMainWindow::setUpLiveFolder()
+{
+    m_watcher = new FolderWatcher(this);
+    connect(m_watcher, &FolderWatcher::changesReady, this, [this] { RunCommand([this] { ApplyFolderChanges(); }); });
+    // Changes that came while a long command ran are brought in after it.
+    connect(m_guard, &CommandGuard::released, this, [this] {
+        if (m_watcher->hasChanges())
+            QTimer::singleShot(0, this, [this] { RunCommand([this] { ApplyFolderChanges(); }); });
+    });
+}
+
+void TMainWindow::ApplyFolderChanges()
+{
+    if (!m_watcher->hasChanges())
+        return;
+    // The update changes rows: never under a long command (it comes again
+    // when the guard is released).
+    auto token = m_guard->holdIfIdle();
+    if (!token)
+        return;
+    const FolderWatcher::Changes changes = m_watcher->takeChanges();
+    if (changes.folders)
+        FolderTree1->refreshFolder(m_shownFolder);
+    // The list's paths are the tree's: a list whose folder is no longer the
+    // tree's selection is left alone.
+    if ((changes.names.isEmpty() && !changes.everything) || m_shownFolder != FolderTree1->GetFolderPath())
+        return;
+
+    m_reading = {true, false};
+    {
+        const auto idle = qScopeGuard([this] { m_reading = {}; });
+        ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
+        pass.setCache(&cache);
+        pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
+        pass.setFileDone([this] {
+            QCoreApplication::processEvents();
+            return !m_reading.cancelRequested;
+        });
+        ListChangeDetached detached(*this);
+        Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
+        const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
+        pass.update(m_shownFolder, m_shownEntries, m_shownType, changes.names, changes.everything);
+    }
+    // One sort for the whole burst puts the new files in their places.
+    sortByDownButton(*this);
 }
 
 bool TMainWindow::FolderTree1Changing()
@@ -148,6 +226,8 @@ void TMainWindow::DriveComboEx1Change()
         FolderTree1->SetDrive(DriveComboEx1->Drive());
     }
     clearList(*this);
+    m_watcher->watch(QString());
+    m_shownFolder.clear();
 }
 
 void TMainWindow::mnuView_readClick()
@@ -156,6 +236,8 @@ void TMainWindow::mnuView_readClick()
         sbRead->setChecked(m_reading.active);
         return;
     }
+    // The read command also brings the open branches of the tree up to date.
+    FolderTree1->refreshExpanded();
     FolderTree1Change();
 }
 

@@ -158,6 +158,17 @@ bool FileListView::eventFilter(QObject *watched, QEvent *event)
         m_pressedKey = static_cast<QKeyEvent *>(event)->key();
         m_pressModifiers = static_cast<QKeyEvent *>(event)->modifiers();
     }
+    if (isView && event->type() == QEvent::KeyPress) {
+        // Enter opens the selection as a double-click does (a held key opens
+        // it once); the views would only report the current item.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!key->isAutoRepeat())
+                emit doubleClicked();
+            return true;
+        }
+    }
     return QStackedWidget::eventFilter(watched, event);
 }
 

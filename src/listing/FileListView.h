@@ -63,6 +63,7 @@ signals:
     void itemChanged(int row);
     void mouseReleased(QMouseEvent *event);
     void keyReleased(QKeyEvent *event);
+    // A double-click on an item, or Enter in the list.
     void doubleClicked();
     // The left button, pressed on an item without Shift or Ctrl, moved
     // beyond the drag distance: a drag of the selection begins.

@@ -89,16 +89,31 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
 {
     if (folderPath.isEmpty())
         return true;
-    const QString patternExtension = FileNames::extensionOf(pattern);
     QList<FolderFiles::Entry> files;
     if (!FolderFiles::list(folderPath, &files, &m_listError))
+        return true;
+    return read(folderPath, files, pattern);
+}
+
+QList<FolderFiles::Entry> FolderReader::selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const
+{
+    const QString patternExtension = FileNames::extensionOf(pattern);
+    QList<FolderFiles::Entry> out;
+    for (const FolderFiles::Entry &file : files) {
+        if (FileNames::imageExtensionOf(file.name) == patternExtension && (!m_only || m_only->contains(file.name)))
+            out.append(file);
+    }
+    return out;
+}
+
+bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entry> &files, const QString &pattern)
+{
+    if (folderPath.isEmpty())
         return true;
     QStringList names;
     QStringList paths;
     QList<qint64> sizes;
-    for (const FolderFiles::Entry &file : std::as_const(files)) {
-        if (FileNames::imageExtensionOf(file.name) != patternExtension)
-            continue;
+    for (const FolderFiles::Entry &file : selected(files, pattern)) {
         names << file.name;
         paths << FileNames::joinPath(folderPath, file.name);
         sizes << file.size;
@@ -124,10 +139,15 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
                             ReadAhead *ahead, int index)
 {
     // A persistent index: a modal box shown while decoding lets the user
-    // sort, so the placeholder may move before it is completed.
-    const QPersistentModelIndex placeholder(m_model.index(m_model.appendPlaceholder(), 0));
-    if (m_placeholderAdded)
-        m_placeholderAdded(placeholder.row());
+    // sort, so the placeholder may move before it is completed. A row that
+    // lists the file already keeps showing its old content meanwhile.
+    QPersistentModelIndex placeholder = m_rowOf ? m_rowOf(name) : QPersistentModelIndex();
+    const bool refill = placeholder.isValid();
+    if (!refill) {
+        placeholder = QPersistentModelIndex(m_model.index(m_model.appendPlaceholder(), 0));
+        if (m_placeholderAdded)
+            m_placeholderAdded(placeholder.row());
+    }
 
     ReadAhead::Result decoded;
     if (ahead)
@@ -157,7 +177,12 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     item.caption = name;
     item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
                      imageSizeText(decoded.width, decoded.height), ColorDepthText(decoded.bitDepth)};
-    item.imageIndex = m_model.thumbnails()->add(decoded.cell);
+    if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
+        item.imageIndex = m_model.imageIndex(placeholder.row());
+        m_model.thumbnails()->replace(item.imageIndex, decoded.cell);
+    } else {
+        item.imageIndex = m_model.thumbnails()->add(decoded.cell);
+    }
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);
 

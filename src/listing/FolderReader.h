@@ -8,10 +8,14 @@
 // on the caller's thread, and a module is only ever called there.
 #pragma once
 
+#include <QList>
+#include <QPersistentModelIndex>
+#include <QSet>
 #include <QString>
 #include <functional>
 
 #include "decode/Bitmap.h"
+#include "listing/FolderFiles.h"
 #include "pelandor/spi_plugin.h"
 
 namespace pelandor {
@@ -41,11 +45,20 @@ public:
         m_route = route;
     }
 
+    // Reads only the files of these names (null: every file).
+    void setOnly(const QSet<QString> *names) { m_only = names; }
+    // Asked for each file before it is read: a valid index names the row
+    // that already lists the file, which is then filled anew (its cell
+    // replaced in place) instead of appending a row.
+    void setRowOf(std::function<QPersistentModelIndex(const QString &name)> rowOf) { m_rowOf = std::move(rowOf); }
+
     // Appends the matching files of folderPath in the order the directory
     // lists them. Returns false when stopped by the file-done handler. A
     // folder that cannot be read adds nothing and leaves its reason in
     // listError().
     bool read(const QString &folderPath, const QString &pattern);
+    // The same with the folder's files listed already (FolderFiles::list).
+    bool read(const QString &folderPath, const QList<FolderFiles::Entry> &files, const QString &pattern);
     const QString &listError() const { return m_listError; }
 
     // Whether a file belongs to a pattern: the file's image extension (JPEG
@@ -59,12 +72,16 @@ private:
     // ahead decodes built-in types (null for a module's type).
     bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
                   ReadAhead *ahead, int index);
+    // The files of `files` this reader reads for pattern, in their order.
+    QList<FolderFiles::Entry> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
 
     FileListModel &m_model;
     PictureSource *m_host;
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    const QSet<QString> *m_only = nullptr;
+    std::function<QPersistentModelIndex(const QString &)> m_rowOf;
     ThumbnailCache *m_cache = nullptr;
     QString m_route;
     QString m_listError;

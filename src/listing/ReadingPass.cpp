@@ -2,8 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QPersistentModelIndex>
+#include <QScopeGuard>
+#include <utility>
 
 #include "decode/ImageLoader.h"
+#include "listing/FileListModel.h"
 #include "listing/FolderReader.h"
 #include "listing/ThumbnailCache.h"
 #include "plugin/TSpi.h"
@@ -44,19 +49,111 @@ ReadingPass::ReadingPass(FileListModel &model, TSpi &host, bool jpegPluginFound)
 {
 }
 
+namespace {
+
+// The range of entries a pass reads: the entry itself, or for the last
+// (all-image-files) entry every other one.
+std::pair<int, int> entryRange(int count, int selected)
+{
+    if (selected < 0 || selected >= count)
+        return {0, 0};
+    if (selected < count - 1)
+        return {selected, selected + 1};
+    return {0, count - 1};
+}
+
+} // namespace
+
 bool ReadingPass::run(const QString &folder, const ImageTypeList &entries, int selected)
 {
     m_folderError.clear();
-    const int n = int(entries.size());
-    if (selected < 0 || selected >= n)
+    m_rowOf = nullptr;
+    const auto [first, end] = entryRange(int(entries.size()), selected);
+    if (first == end || folder.isEmpty())
         return true;
-    if (selected < n - 1)
-        return readEntry(folder, entries[selected]);
-    for (int i = 0; i < n - 1; ++i) {
-        if (!readEntry(folder, entries[i]))
+    QList<FolderFiles::Entry> files;
+    if (!FolderFiles::list(folder, &files, &m_folderError))
+        return true;
+    return readEntries(folder, files, entries, selected, nullptr);
+}
+
+bool ReadingPass::update(const QString &folder, const ImageTypeList &entries, int selected,
+                         const QSet<QString> &names, bool everything)
+{
+    m_folderError.clear();
+    const auto [first, end] = entryRange(int(entries.size()), selected);
+    if (first == end || folder.isEmpty())
+        return true;
+    // A folder that went away lists nothing: all its rows leave the list.
+    QList<FolderFiles::Entry> files;
+    FolderFiles::list(folder, &files, &m_folderError);
+
+    QSet<QString> wanted = names;
+    if (everything) {
+        for (const FolderFiles::Entry &file : std::as_const(files))
+            wanted.insert(file.name);
+        for (int row = 0; row < m_model.count(); ++row)
+            wanted.insert(m_model.caption(row));
+    }
+    QSet<QString> listed;
+    for (const FolderFiles::Entry &file : std::as_const(files)) {
+        if (!wanted.contains(file.name))
+            continue;
+        for (int i = first; i < end; ++i) {
+            if (FolderReader::matches(file.name, entries[i].text)) {
+                listed.insert(file.name);
+                break;
+            }
+        }
+    }
+    // The rows of the named files, found in one walk over the list.
+    QHash<QString, QList<QPersistentModelIndex>> rowsOf;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const QString caption = m_model.caption(row);
+        if (wanted.contains(caption))
+            rowsOf[caption].append(QPersistentModelIndex(m_model.index(row, 0)));
+    }
+    for (auto it = rowsOf.cbegin(); it != rowsOf.cend(); ++it) {
+        if (listed.contains(it.key()))
+            continue;
+        for (const QPersistentModelIndex &row : it.value()) {
+            if (row.isValid())
+                m_model.removeRows(row.row(), 1);
+        }
+    }
+    m_rowOf = [&rowsOf](const QString &name) {
+        const auto found = rowsOf.constFind(name);
+        if (found != rowsOf.cend()) {
+            for (const QPersistentModelIndex &row : found.value()) {
+                if (row.isValid())
+                    return row;
+            }
+        }
+        return QPersistentModelIndex();
+    };
+    // The finder refers to rowsOf: it must not outlive this call, also when
+    // an error ends the reading.
+    const auto forget = qScopeGuard([this] { m_rowOf = nullptr; });
+    return readEntries(folder, files, entries, selected, &listed);
+}
+
+bool ReadingPass::readEntries(const QString &folder, const QList<FolderFiles::Entry> &files,
+                              const ImageTypeList &entries, int selected, const QSet<QString> *only)
+{
+    const auto [first, end] = entryRange(int(entries.size()), selected);
+    m_done = 0;
+    m_found = 0;
+    for (int i = first; i < end; ++i) {
+        for (const FolderFiles::Entry &file : files) {
+            if (FolderReader::matches(file.name, entries[i].text) && (!only || only->contains(file.name)))
+                ++m_found;
+        }
+    }
+    if (m_progress)
+        m_progress(m_done, m_found);
+    for (int i = first; i < end; ++i) {
+        if (!readEntry(folder, files, entries[i], only))
             return false;
-        if (!m_folderError.isEmpty())
-            break;
     }
     return true;
 }
@@ -74,17 +171,24 @@ QString ReadingPass::routeOf(const ImageTypeEntry &entry) const
     return QString();
 }
 
-bool ReadingPass::readEntry(const QString &folder, const ImageTypeEntry &entry)
+bool ReadingPass::readEntry(const QString &folder, const QList<FolderFiles::Entry> &files,
+                            const ImageTypeEntry &entry, const QSet<QString> *only)
 {
     const ModuleLoaded module(m_host, entry.pluginName);
     FolderReader reader(m_model, &m_host, m_jpegPluginFound);
     if (m_cache)
         reader.setCache(m_cache, routeOf(entry));
+    reader.setOnly(only);
+    if (m_rowOf)
+        reader.setRowOf(m_rowOf);
     reader.setPlaceholderAdded(m_placeholderAdded);
-    reader.setFileDone(m_fileDone);
-    const bool goOn = reader.read(folder, entry.text);
-    m_folderError = reader.listError();
-    return goOn;
+    reader.setFileDone([this] {
+        ++m_done;
+        if (m_progress)
+            m_progress(m_done, m_found);
+        return !m_fileDone || m_fileDone();
+    });
+    return reader.read(folder, files, entry.text);
 }
 
 } // namespace pelandor

@@ -2,6 +2,8 @@
 
 #include "platform/FileNames.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 #include "platform/VolumeList.h"
@@ -80,6 +82,105 @@ bool FolderTreeModel::isPopulated(const QModelIndex &index) const
 {
     const Node *node = nodeOf(index);
     return node && !node->children.empty();
+}
+
+QModelIndex FolderTreeModel::loadedIndexForPath(const QString &absolutePath) const
+{
+    if (!m_root)
+        return {};
+    const QString target = VolumeList::normalizedPath(absolutePath);
+    if (!VolumeList::contains(m_root->path, target))
+        return {};
+    const QStringList parts = target.mid(m_root->path.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const Node *node = m_root.get();
+    for (const QString &part : parts) {
+        const auto found = std::find_if(node->children.begin(), node->children.end(),
+                                        [&part](const std::unique_ptr<Node> &child) { return child->text == part; });
+        if (found == node->children.end())
+            return {};
+        node = found->get();
+    }
+    return indexOf(node);
+}
+
+QStringList FolderTreeModel::populatedPaths() const
+{
+    QStringList paths;
+    if (!m_root)
+        return paths;
+    std::vector<const Node *> todo{m_root.get()};
+    while (!todo.empty()) {
+        const Node *node = todo.back();
+        todo.pop_back();
+        if (node != m_root.get() && node->children.empty())
+            continue;
+        paths.append(node->path);
+        for (const std::unique_ptr<Node> &child : node->children)
+            todo.push_back(child.get());
+    }
+    return paths;
+}
+
+void FolderTreeModel::renumber(Node *node, size_t from)
+{
+    for (size_t i = from; i < node->children.size(); ++i)
+        node->children[i]->row = int(i);
+}
+
+void FolderTreeModel::refreshNode(const QModelIndex &index)
+{
+    Node *node = nodeOf(index);
+    if (!node)
+        return;
+    if (node->children.empty() && node != m_root.get()) {
+        const bool hint = FolderEnumerator::hasSubfolders(node->path);
+        if (hint != node->hasSubfoldersHint) {
+            node->hasSubfoldersHint = hint;
+            emit dataChanged(index, index);
+        }
+        return;
+    }
+    // A folder that cannot be read any more (gone, or access taken away)
+    // shows no subfolders.
+    const QList<FolderEnumerator::Subfolder> found = sortedSubfolders(node->path);
+    QHash<QString, bool> hintOf;
+    for (const FolderEnumerator::Subfolder &sub : found)
+        hintOf.insert(sub.name, sub.hasSubfolders);
+
+    for (size_t row = node->children.size(); row-- > 0;) {
+        if (hintOf.contains(node->children[row]->text))
+            continue;
+        beginRemoveRows(index, int(row), int(row));
+        node->children.erase(node->children.begin() + std::ptrdiff_t(row));
+        renumber(node, row);
+        endRemoveRows();
+    }
+    for (const FolderEnumerator::Subfolder &sub : found) {
+        const auto at = std::find_if(node->children.begin(), node->children.end(),
+                                     [&](const std::unique_ptr<Node> &child) {
+                                         return child->text == sub.name || m_collator.compare(child->text, sub.name) > 0;
+                                     });
+        if (at != node->children.end() && (*at)->text == sub.name) {
+            Node *child = at->get();
+            if (child->children.empty() && child->hasSubfoldersHint != sub.hasSubfolders) {
+                child->hasSubfoldersHint = sub.hasSubfolders;
+                const QModelIndex childIndex = indexOf(child);
+                emit dataChanged(childIndex, childIndex);
+            }
+            continue;
+        }
+        const int row = int(at - node->children.begin());
+        auto child = std::make_unique<Node>();
+        child->text = sub.name;
+        child->path = FileNames::joinPath(node->path, sub.name);
+        child->parent = node;
+        child->hasSubfoldersHint = sub.hasSubfolders;
+        beginInsertRows(index, row, row);
+        node->children.insert(node->children.begin() + row, std::move(child));
+        renumber(node, size_t(row));
+        endInsertRows();
+    }
+    node->hasSubfoldersHint = !node->children.empty();
 }
 
 FolderTreeModel::Node *FolderTreeModel::nodeOf(const QModelIndex &index) const

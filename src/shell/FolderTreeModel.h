@@ -46,6 +46,18 @@ public:
 
     // Whether a node's subfolders have been read (with at least one found).
     bool isPopulated(const QModelIndex &index) const;
+    // The node of a folder whose node exists already, without reading
+    // anything; invalid otherwise.
+    QModelIndex loadedIndexForPath(const QString &absolutePath) const;
+    // The folders of the root and of every populated node: the folders whose
+    // subfolders the tree shows.
+    QStringList populatedPaths() const;
+    // Reads a node's subfolders again and brings its children in line: gone
+    // folders leave (with their branches), new ones come in at their sorted
+    // places, and the children that stay keep their nodes (and so their
+    // expansion and selection) with their expand hints renewed. A node whose
+    // subfolders were never read only renews its hint.
+    void refreshNode(const QModelIndex &index);
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -72,6 +84,7 @@ private:
     QList<FolderEnumerator::Subfolder> sortedSubfolders(const QString &path) const;
     static void appendChildren(Node *node, const QList<FolderEnumerator::Subfolder> &subfolders);
     void readChildren(Node *node, const QModelIndex &nodeIndex);
+    static void renumber(Node *node, size_t from);
 
     std::unique_ptr<Node> m_root;
     TextCollator m_collator;

@@ -10,6 +10,7 @@
 #include <QStylePainter>
 
 #include "shell/DriveItemDelegate.h"
+#include "shell/MountWatcher.h"
 
 namespace pelandor {
 
@@ -37,6 +38,15 @@ TDriveComboEx::TDriveComboEx(QWidget *parent)
     connect(this, &QComboBox::activated, this, [this] {
         Click();
         emit changed();
+    });
+
+    // A new list keeps the chosen volume: Drive is set anew after it.
+    auto *mounts = new MountWatcher(this);
+    connect(mounts, &MountWatcher::changed, this, [this] {
+        const QString drive = m_drive;
+        BuildList();
+        m_drive.clear();
+        SetDrive(drive);
     });
 }
 

@@ -8,6 +8,10 @@
 // (the host compares Drive with its own state and sees no change), then
 // selects the entry of Drive. The host connects changed() before showing the
 // window and needs to do nothing else for this.
+//
+// Volumes mounted or unmounted later come and go in the list by themselves;
+// Drive and its entry stay (a volume that went away keeps its root in Drive,
+// with no entry selected, until the user picks another).
 #pragma once
 
 #include <QComboBox>

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QFileIconProvider>
+#include <QFileSystemWatcher>
 #include <QStorageInfo>
 #include <QStyle>
+
+#include <utility>
 
 #include "platform/VolumeList.h"
 #include "shell/FolderSelectionModel.h"
@@ -66,6 +69,26 @@ TFolderTree::TFolderTree(QWidget *parent)
         if (m_model->canFetchMore(index))
             m_model->fetchMore(index);
     });
+
+    // Changes come in bursts (a copy of a folder tree, an archive unpacked):
+    // each changed folder is read again once, after the burst.
+    m_watcher = new QFileSystemWatcher(this);
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(100);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+        m_changed.insert(path);
+        m_refreshTimer.start();
+    });
+    connect(&m_refreshTimer, &QTimer::timeout, this, &TFolderTree::refreshChanged);
+    // A node is watched as soon as its subfolders are read, so that nothing
+    // made after the reading goes unseen; removed branches are let go later,
+    // once per burst.
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(0);
+    connect(&m_syncTimer, &QTimer::timeout, this, &TFolderTree::syncWatches);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TFolderTree::syncWatches);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TFolderTree::syncWatches);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, &m_syncTimer, qOverload<>(&QTimer::start));
 }
 
 TFolderTree::~TFolderTree() = default;
@@ -126,6 +149,57 @@ bool TFolderTree::selectFolder(const QString &absolutePath)
         [&] { m_selection->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect); });
     scrollTo(target);
     return true;
+}
+
+void TFolderTree::refreshFolder(const QString &absolutePath)
+{
+    const QModelIndex index = m_model->loadedIndexForPath(absolutePath);
+    if (index.isValid())
+        m_model->refreshNode(index);
+}
+
+void TFolderTree::refreshExpanded()
+{
+    // Paths rather than indexes: a refresh may remove nodes met later.
+    QStringList expandedPaths;
+    for (const QString &path : m_model->populatedPaths()) {
+        const QModelIndex index = m_model->loadedIndexForPath(path);
+        if (index == m_model->rootIndex() || isExpanded(index))
+            expandedPaths.append(path);
+    }
+    for (const QString &path : std::as_const(expandedPaths))
+        refreshFolder(path);
+}
+
+void TFolderTree::refreshChanged()
+{
+    const QSet<QString> changed = std::exchange(m_changed, {});
+    for (const QString &path : changed)
+        refreshFolder(path);
+}
+
+void TFolderTree::syncWatches()
+{
+    const QStringList wanted = m_model->populatedPaths();
+    const QSet<QString> wantedSet(wanted.begin(), wanted.end());
+    const QStringList watched = m_watcher->directories();
+    const QSet<QString> watchedSet(watched.begin(), watched.end());
+    QStringList gone;
+    for (const QString &path : watched) {
+        if (!wantedSet.contains(path))
+            gone.append(path);
+    }
+    QStringList added;
+    for (const QString &path : wanted) {
+        if (!watchedSet.contains(path))
+            added.append(path);
+    }
+    if (!gone.isEmpty())
+        m_watcher->removePaths(gone);
+    // A folder the system will not watch (too many watches, no access) is
+    // still refreshed by the read command.
+    if (!added.isEmpty())
+        m_watcher->addPaths(added);
 }
 
 void TFolderTree::setChangingHandler(std::function<bool()> handler)

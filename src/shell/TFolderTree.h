@@ -2,13 +2,19 @@
 // with the volume's root as its one top-level node. The host sets the volume
 // (Drive / SetDrive), asks for the selected folder (GetFolderPath), may refuse
 // a selection move (setChangingHandler) and hears of every move (changed).
-// The tree itself never shows a message.
+// The tree itself never shows a message. The folders whose subfolders it
+// shows are watched, so folders that other programs (or this one) make,
+// remove or rename there come and go in the tree by themselves.
 #pragma once
 
 #include <QPersistentModelIndex>
+#include <QSet>
+#include <QTimer>
 #include <QTreeView>
 
 #include <functional>
+
+class QFileSystemWatcher;
 
 namespace pelandor {
 
@@ -42,6 +48,11 @@ public:
     // moves. False when the folder is not on this volume or does not exist.
     bool selectFolder(const QString &absolutePath);
 
+    // Reads the subfolders of a folder's node again (nothing when the
+    // folder has no node yet), and of every expanded node.
+    void refreshFolder(const QString &absolutePath);
+    void refreshExpanded();
+
     // Asked before a selection move by the user; returning false refuses it.
     void setChangingHandler(std::function<bool()> handler);
 
@@ -71,6 +82,9 @@ protected:
 
 private:
     void onSelectionChanged();
+    // Watches the folders the model shows the subfolders of, and no others.
+    void syncWatches();
+    void refreshChanged();
 
     FolderTreeModel *m_model = nullptr;
     FolderSelectionModel *m_selection = nullptr;
@@ -80,6 +94,11 @@ private:
     QPersistentModelIndex m_lastSelected;
     QPersistentModelIndex m_dropTarget;
     bool m_dropHighlighted = false;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // Folders reported changed, read again together once the burst is over.
+    QSet<QString> m_changed;
+    QTimer m_refreshTimer;
+    QTimer m_syncTimer;
 };
 
 } // namespace pelandor

@@ -1,9 +1,12 @@
 // The volume combo: item height, entry geometry, Drive and SetDrive, the
 // order of events on a pick and the one notice at window creation. Temporary
 // folders stand in for mounted volumes.
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/mount.h>
 
 #include "shell/TDriveComboEx.h"
 
@@ -160,6 +163,26 @@ private slots:
         combo.hide();
         combo.show();
         QCOMPARE(notices, 1);
+    }
+
+    void volumesMountedLaterComeAndGo()
+    {
+        QTemporaryDir point;
+        const QByteArray path = point.path().toLocal8Bit();
+        TDriveComboEx combo;
+        const QString drive = combo.Drive();
+        QCOMPARE(combo.findData(point.path()), -1);
+        if (::mount("pelandor-test", path.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("mounting needs privileges this run does not have");
+        // A failed check must not leave the mount behind.
+        auto unmount = qScopeGuard([&path] { ::umount2(path.constData(), MNT_DETACH); });
+        QTRY_VERIFY(combo.findData(point.path()) >= 0);
+        QCOMPARE(combo.Drive(), drive);
+        QCOMPARE(combo.currentIndex(), combo.findData(drive));
+        unmount.dismiss();
+        QCOMPARE(::umount2(path.constData(), MNT_DETACH), 0);
+        QTRY_COMPARE(combo.findData(point.path()), -1);
+        QCOMPARE(combo.Drive(), drive);
     }
 };
 

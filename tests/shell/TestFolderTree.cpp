@@ -287,6 +287,45 @@ private slots:
         QVERIFY(tree.dropTargetPath().isEmpty());
     }
 
+    void foldersMadeOrRemovedElsewhereComeAndGo()
+    {
+        QTemporaryDir volume;
+        QVERIFY(QDir(volume.path()).mkpath(QStringLiteral("b/inner")));
+        QVERIFY(QDir(volume.path()).mkpath(QStringLiteral("d")));
+        TFolderTree tree;
+        tree.SetDrive(volume.path());
+        tree.show();
+        QVERIFY(tree.selectFolder(volume.filePath(QStringLiteral("b/inner"))));
+        const QAbstractItemModel *model = tree.model();
+        const QModelIndex root = model->index(0, 0);
+        auto names = [&](const QModelIndex &parent) {
+            QStringList out;
+            for (int row = 0; row < model->rowCount(parent); ++row)
+                out << model->index(row, 0, parent).data().toString();
+            return out;
+        };
+        const QSignalSpy moves(&tree, &TFolderTree::changed);
+
+        // Made and removed by another program, under the root and under an
+        // expanded node: each comes in at its sorted place, the selection
+        // and the expansion stay.
+        QVERIFY(QDir(volume.path()).mkpath(QStringLiteral("a")));
+        QVERIFY(QDir(volume.path()).mkpath(QStringLiteral("c")));
+        QVERIFY(QDir(volume.path()).rmdir(QStringLiteral("d")));
+        QVERIFY(QDir(volume.path()).mkpath(QStringLiteral("b/zz")));
+        QTRY_COMPARE(names(root), (QStringList{"a", "b", "c"}));
+        const QModelIndex b = child(model, root, QStringLiteral("b"));
+        QTRY_COMPARE(names(b), (QStringList{"inner", "zz"}));
+        QVERIFY(tree.isExpanded(b));
+        QCOMPARE(tree.GetFolderPath(), volume.filePath(QStringLiteral("b/inner")));
+        QCOMPARE(moves.count(), 0);
+
+        // The refresh of expanded nodes finds what the watch was not told of.
+        QVERIFY(QDir(volume.path()).rmdir(QStringLiteral("b/zz")));
+        tree.refreshExpanded();
+        QCOMPARE(names(child(model, root, QStringLiteral("b"))), QStringList{"inner"});
+    }
+
     void showingAnUnsetTreeBuildsTheFallbackVolume()
     {
         TFolderTree tree;
