@@ -175,8 +175,8 @@ void FileOperationEngine::take(FileOperationQuestions::Answer answer, Target &ta
 FileOperationEngine::Placed FileOperationEngine::place(
     const QByteArray &from, Target &target, const QByteArray &source, bool moreFollow)
 {
-    const QByteArray folder = RawPath::parent(target.path);
-    const QByteArray name = RawPath::baseName(target.path);
+    const QByteArray folder = RawPath::parent(target.wanted);
+    const QByteArray name = RawPath::baseName(target.wanted);
     int number = 1;
     for (;;) {
         if (target.keepBoth) {
@@ -226,6 +226,7 @@ FileOperationEngine::Step FileOperationEngine::transfer(
     }
     Target target;
     target.path = RawPath::join(destination, RawPath::baseName(source));
+    target.wanted = target.path;
     auto skipped = [&] {
         m_done += info.st_size;
         if (m_progress)

@@ -56,6 +56,7 @@ private:
     // file takes a new numbered name instead ("keep both").
     struct Target {
         QByteArray path;
+        QByteArray wanted; // the name asked for; numbered names are made from it
         bool replace = false;
         bool keepBoth = false;
     };

@@ -45,7 +45,7 @@ QString FileOperationTexts::deleteConfirmation(const QList<QByteArray> &paths, b
 QString FileOperationTexts::replaceQuestion(const FileOperationQuestions::Conflict &conflict)
 {
     auto describe = [](qint64 size, qint64 time) {
-        const QString bytes = size < 0 ? QStringLiteral("?") : QLocale::c().toString(size);
+        const QString bytes = size < 0 ? QStringLiteral("?") : QLocale(QLocale::Japanese, QLocale::Japan).toString(size);
         const QString date = time < 0 ? QStringLiteral("?")
                                       : QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         return QStringLiteral("%1 ﾊﾞｲﾄ  %2").arg(bytes, date);
