@@ -42,12 +42,14 @@ public:
     QList<QByteArray> replaceCalls; // the targets
     QList<Conflict> conflicts;
     QList<QByteArray> permanentCalls;
-    // Runs inside each question, before it is answered.
+    // Runs inside each question (delete, replace), before it is answered.
     std::function<void()> whileAsked;
 
     bool confirmDelete(const QList<QByteArray> &paths, bool) override
     {
         confirmCalls.append(paths);
+        if (whileAsked)
+            whileAsked();
         return confirmAnswer;
     }
     Reply askReplace(const Conflict &conflict, bool) override
