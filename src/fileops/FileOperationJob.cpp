@@ -191,8 +191,9 @@ FileOperationJob::Answer FileOperationJob::post(const std::shared_ptr<Event> &ev
     if (!event->waitsForAnswer())
         return {};
     m_answered.wait(lock, [&] { return event->answered || m_cancel.load(); });
-    // Cancelled while waiting: the safe answer (no, cancel).
-    return event->answered ? event->answer : Answer{};
+    // Cancelled while waiting (also while the answer was being given): the
+    // safe answer (no, cancel); nothing is replaced or deleted after a cancel.
+    return event->answered && !m_cancel.load() ? event->answer : Answer{};
 }
 
 void FileOperationJob::deliver()

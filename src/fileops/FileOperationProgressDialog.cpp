@@ -1,5 +1,6 @@
 #include "fileops/FileOperationProgressDialog.h"
 
+#include <QApplication>
 #include <QProgressDialog>
 
 #include <limits>
@@ -12,6 +13,7 @@ namespace pelandor {
 namespace {
 
 constexpr int BarRange = 1000;
+constexpr int RetryMs = 100;
 
 } // namespace
 
@@ -21,7 +23,10 @@ FileOperationProgressDialog::FileOperationProgressDialog(QWidget *parent)
     m_showTimer.setSingleShot(true);
     m_showTimer.setInterval(ShowDelayMs);
     connect(&m_showTimer, &QTimer::timeout, this, [this] {
-        if (m_dialog)
+        // Never over a question the job waits for: once it is answered.
+        if (QApplication::activeModalWidget())
+            m_showTimer.start(RetryMs);
+        else if (m_dialog)
             m_dialog->show();
     });
 }

@@ -179,6 +179,26 @@ private slots:
         QCOMPARE(m_chooserStarts, (QStringList{QString(), m_folder}));
     }
 
+    // Closing the window while an operation waits for an answer cancels it
+    // and closes once it has stopped: every file is whole and in its place.
+    void closeDuringOperation()
+    {
+        writeText(QDir(m_target).filePath("f1.bmp"), "already there");
+        select({"f0.bmp", "f1.bmp", "f2.bmp"});
+        m_questions.replaceReplies = {FileOperationQuestions::Reply{FileOperationQuestions::Answer::Yes, true}};
+        m_questions.whileAsked = [this] { m_window->close(); };
+        m_window->popMnu_moveClick();
+        QVERIFY(m_window->isVisible());
+        QTRY_VERIFY(!m_window->isVisible());
+        QVERIFY(!files().job());
+        QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), (QStringList{"f0.bmp", "f1.bmp"}));
+        QFile kept(QDir(m_target).filePath("f1.bmp"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("already there"));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f1.bmp")));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f2.bmp")));
+    }
+
     // A move while the folder is being read: it runs (its results arrive
     // while the reading goes on), the moved entries leave the list, the
     // reading completes the other files, and a file moved away before the
