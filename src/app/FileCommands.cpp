@@ -195,6 +195,8 @@ void FileCommands::copyCommand()
         refuse(busyText());
         return;
     }
+    // The list must not be re-read or cleared while the chooser is open.
+    const CommandGuard::Token token = m_controls.guard->hold();
     const QString folder = chooseFolder(FO_COPY);
     if (!folder.isEmpty())
         ShellFileOperation(FO_COPY, folder, 0, FileOperationTexts::copyProgressTitle());
@@ -206,6 +208,8 @@ void FileCommands::moveCommand()
         refuse(busyText());
         return;
     }
+    // The list must not be re-read or cleared while the chooser is open.
+    const CommandGuard::Token token = m_controls.guard->hold();
     const QString folder = chooseFolder(FO_MOVE);
     if (!folder.isEmpty())
         ShellFileOperation(FO_MOVE, folder, 0, FileOperationTexts::moveProgressTitle());
