@@ -204,7 +204,7 @@ private slots:
             int k = 1;
             connect(&sorter, &QTimer::timeout, this, [&] { model.sortItems(k = k == 1 ? 3 : (k == 3 ? -1 : 1)); });
             sorter.start(1);
-            QTimer::singleShot(int(random.bounded(60)), &job, &FileOperationJob::cancel);
+            QTimer::singleShot(int(random.bounded(copying ? 60 : 8)), &job, &FileOperationJob::cancel);
             runToEnd(job);
             sorter.stop();
 
