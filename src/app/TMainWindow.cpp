@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/FileCommands.h"
 #include "app/MessageBoxSink.h"
 #include "app/StatusPanel.h"
 #include "app/ToolGlyphs.h"
@@ -460,6 +461,9 @@ void TMainWindow::closeEvent(QCloseEvent *event)
     // A close asked for during a long command (a reading, a refresh, ...)
     // takes effect when the command ends.
     if (m_guard->busy()) {
+        // A file operation stops within one block and keeps every file
+        // whole; the window closes when it has ended.
+        m_fileCommands->cancel();
         m_closePending = true;
         event->ignore();
         return;

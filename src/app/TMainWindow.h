@@ -13,7 +13,6 @@
 #include "app/MainWindowServices.h"
 #include "decode/ImageTypeEntry.h"
 #include "tools/ToolList.h"
-#include "fileops/DropRules.h"
 #include "fileops/FileCommandServices.h"
 
 class QAction;
@@ -33,6 +32,7 @@ class QToolButton;
 namespace pelandor {
 
 class CommandGuard;
+class FileCommands;
 class FileListView;
 class FolderWatcher;
 class MessageSink;
@@ -170,19 +170,18 @@ public:
     void BuildTypeList();
     void ResortByCheckedKey();
 
-    // --- file operations and drag and drop ---
-    // True: the drag under way copies; false: it moves. Set when a drag
-    // starts and followed by Timer1; it keeps its value after the drag.
-    bool DragCopyMode = false;
+    // --- file operations and drag and drop (see FileCommands) ---
+    FileCommands &fileCommands() const { return *m_fileCommands; }
+    // True: the drag under way copies; false: it moves.
+    bool DragCopyMode() const;
     // Appends the full path of every selected entry, in list order, and
     // returns the byte count of the source list (each path's bytes plus one).
     qsizetype MakeSelectedFileList(QStringList &list) const;
-    // Runs one file operation (FO_MOVE, FO_COPY, FO_DELETE) on sources;
-    // true when it failed or was aborted, false when it completed. The file
-    // list is not touched.
-    bool ShellFileOperation(int operation, const QString &destination, quint16 flags, const QString &progressTitle,
-                            const QStringList &sources);
-    // The folder chooser, the operation runner and the key state the file
+    // Starts one file operation (FO_MOVE, FO_COPY, FO_DELETE) on the
+    // selected entries on a worker thread; true when it was refused. Entries
+    // whose files leave their folder leave the list as the job reports them.
+    bool ShellFileOperation(int operation, const QString &destination, quint16 flags, const QString &progressTitle);
+    // The folder chooser, the question boxes and the key state the file
     // commands use (the standard ones unless replaced).
     void setFileCommandServices(FileCommandServices services);
 
@@ -281,11 +280,8 @@ private:
     bool m_toolsReadWhole = false;
     std::unique_ptr<ProcessStarter> m_starter;
     int m_fixedPopupItemCount = 0;
-    // File operations and the drag: the services, where the current drag
-    // was dropped, and the folder of the tree node it last passed over.
-    FileCommandServices m_fileServices;
-    DropRules::Site m_dropSite = DropRules::Site::Elsewhere;
-    QString m_treeDropPath;
+    // File operations and the drag of the selection.
+    FileCommands *m_fileCommands = nullptr;
 };
 
 } // namespace pelandor

@@ -24,6 +24,15 @@ bool DropSite::eventFilter(QObject *watched, QEvent *event)
         auto *drop = static_cast<QDropEvent *>(event);
         SelectionDrag::answerDragOver(drop, m_handlers.copyMode && m_handlers.copyMode());
         const QPoint pos = drop->position().toPoint();
+        // The enter is always taken, so that the moves that follow it are
+        // seen; each move and the drop itself are judged by position.
+        if (drop->isAccepted() && event->type() != QEvent::DragEnter && m_handlers.takesDropAt
+            && !m_handlers.takesDropAt(pos)) {
+            if (m_handlers.over)
+                m_handlers.over(pos);
+            drop->ignore();
+            return true;
+        }
         if (drop->isAccepted()) {
             if (event->type() == QEvent::Drop) {
                 if (m_handlers.left)

@@ -1,7 +1,7 @@
 // Makes a widget a place where the list's selection can be dropped (the
 // folder tree's viewport, the volume combo). It answers drag-enter and
 // drag-move: a drag from the list is accepted with the action of the drag's
-// current mode, anything else is refused. It reports where the pointer is
+// current mode where a drop would do something, anything else is refused. It reports where the pointer is
 // over the widget, when it leaves, and the drop; the drop itself only
 // records, the window acts once the drag is over.
 #pragma once
@@ -22,6 +22,9 @@ public:
     struct Handlers {
         // The drag's mode now: true copies, false moves.
         std::function<bool()> copyMode;
+        // Whether a drop at pos would do anything (empty: everywhere). Where
+        // it would not, the pointer shows "no drop".
+        std::function<bool(const QPoint &pos)> takesDropAt;
         // An accepted drag is over pos (widget coordinates).
         std::function<void(const QPoint &pos)> over;
         // The drag left the widget (or was dropped on it).

@@ -2,7 +2,7 @@
 
 #include <QGuiApplication>
 
-#include "fileops/FileOperationRunner.h"
+#include "fileops/FileOperationDialogs.h"
 #include "fileops/FolderChooser.h"
 
 namespace pelandor {
@@ -10,11 +10,13 @@ namespace pelandor {
 FileCommandServices FileCommandServices::standard()
 {
     FileCommandServices services;
-    services.chooseFolder = [](QWidget *parent, int operation) {
-        return operation == FO_MOVE ? FolderChooser::chooseMoveDestination(parent)
-                                    : FolderChooser::chooseCopyDestination(parent);
+    services.chooseFolder = [](QWidget *parent, int operation, const QString &startFolder) {
+        return operation == FO_MOVE ? FolderChooser::chooseMoveDestination(parent, startFolder)
+                                    : FolderChooser::chooseCopyDestination(parent, startFolder);
     };
-    services.run = &FileOperationRunner::run;
+    services.questions = [](QWidget *parent) -> std::unique_ptr<FileOperationQuestions> {
+        return std::make_unique<FileOperationDialogs>(parent);
+    };
     services.keys = [] { return QGuiApplication::queryKeyboardModifiers(); };
     return services;
 }

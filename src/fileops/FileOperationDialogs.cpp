@@ -30,10 +30,13 @@ bool FileOperationDialogs::confirmDelete(const QList<QByteArray> &paths, bool to
     return box.exec() == QMessageBox::Yes;
 }
 
-FileOperationQuestions::Reply FileOperationDialogs::ask(const QString &text, const QString &yesText, bool moreFollow)
+FileOperationQuestions::Reply FileOperationDialogs::ask(
+    const QString &text, const QString &yesText, bool moreFollow, bool keepBoth)
 {
     QMessageBox box(QMessageBox::Question, Caption, text, QMessageBox::NoButton, m_parent);
     QPushButton *yes = box.addButton(yesText, QMessageBox::AcceptRole);
+    QPushButton *both = keepBoth ? box.addButton(FileOperationTexts::keepBothButton(), QMessageBox::AcceptRole)
+                                 : nullptr;
     QPushButton *skip = moreFollow ? box.addButton(FileOperationTexts::skipButton(), QMessageBox::DestructiveRole)
                                    : nullptr;
     QPushButton *cancel = box.addButton(QMessageBox::Cancel);
@@ -50,20 +53,23 @@ FileOperationQuestions::Reply FileOperationDialogs::ask(const QString &text, con
     Reply reply;
     if (box.clickedButton() == yes)
         reply.answer = Answer::Yes;
+    else if (both && box.clickedButton() == both)
+        reply.answer = Answer::KeepBoth;
     else if (skip && box.clickedButton() == skip)
         reply.answer = Answer::Skip;
     reply.applyToAll = all && all->isChecked();
     return reply;
 }
 
-FileOperationQuestions::Reply FileOperationDialogs::askReplace(const QByteArray &target, bool moreFollow)
+FileOperationQuestions::Reply FileOperationDialogs::askReplace(const Conflict &conflict, bool moreFollow)
 {
-    return ask(FileOperationTexts::replaceQuestion(target), FileOperationTexts::replaceButton(), moreFollow);
+    return ask(FileOperationTexts::replaceQuestion(conflict), FileOperationTexts::replaceButton(), moreFollow, true);
 }
 
 FileOperationQuestions::Reply FileOperationDialogs::askDeletePermanently(const QByteArray &path, bool moreFollow)
 {
-    return ask(FileOperationTexts::deletePermanentlyQuestion(path), FileOperationTexts::deleteButton(), moreFollow);
+    return ask(FileOperationTexts::deletePermanentlyQuestion(path), FileOperationTexts::deleteButton(), moreFollow,
+        false);
 }
 
 } // namespace pelandor

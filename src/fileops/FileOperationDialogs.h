@@ -1,6 +1,7 @@
 // The engine's questions as message boxes over the main window, captioned
-// "Pelandor". The confirming button is the default (Return confirms), Esc
-// cancels.
+// "Pelandor". Return takes the safe answer wherever a file would be
+// destroyed (skip, or cancel when no further files follow); Esc cancels. A
+// name conflict also offers "keep both".
 #pragma once
 
 #include "fileops/FileOperationQuestions.h"
@@ -14,11 +15,12 @@ public:
     explicit FileOperationDialogs(QWidget *parent);
 
     bool confirmDelete(const QList<QByteArray> &paths, bool toTrash) override;
-    Reply askReplace(const QByteArray &target, bool moreFollow) override;
+    Reply askReplace(const Conflict &conflict, bool moreFollow) override;
     Reply askDeletePermanently(const QByteArray &path, bool moreFollow) override;
 
 private:
-    Reply ask(const QString &text, const QString &yesText, bool moreFollow);
+    // keepBoth: offer "keep both" beside yes, skip and cancel.
+    Reply ask(const QString &text, const QString &yesText, bool moreFollow, bool keepBoth);
 
     QWidget *m_parent;
 };

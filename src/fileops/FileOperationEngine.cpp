@@ -119,6 +119,8 @@ bool FileOperationEngine::run(const FileOperationRequest &request)
             if (m_progress)
                 m_progress->setProgress(m_done, m_total);
         }
+        if (step == Step::Done && request.operation != FO_COPY && m_progress)
+            m_progress->sourceLeft(i);
         if (step != Step::Done)
             aborted = true;
         if (step == Step::Stop)
@@ -129,11 +131,32 @@ bool FileOperationEngine::run(const FileOperationRequest &request)
     return aborted;
 }
 
-FileOperationQuestions::Answer FileOperationEngine::replaceAnswer(const QByteArray &target, bool moreFollow)
+QByteArray FileOperationEngine::numberedName(const QByteArray &name, int n)
+{
+    // A leading dot starts a hidden name, not an extension.
+    const qsizetype dot = name.lastIndexOf('.');
+    const qsizetype cut = dot > 0 ? dot : name.size();
+    return name.left(cut) + " (" + QByteArray::number(n) + ")" + name.mid(cut);
+}
+
+FileOperationQuestions::Answer FileOperationEngine::replaceAnswer(
+    const QByteArray &source, const QByteArray &target, bool moreFollow)
 {
     if (m_replaceAllSet)
         return m_replaceAll;
-    const FileOperationQuestions::Reply reply = m_questions.askReplace(target, moreFollow);
+    FileOperationQuestions::Conflict conflict;
+    conflict.source = source;
+    conflict.target = target;
+    struct stat info {};
+    if (m_ops.stat(source, &info) == 0) {
+        conflict.sourceSize = info.st_size;
+        conflict.sourceTime = info.st_mtim.tv_sec;
+    }
+    if (m_ops.stat(target, &info) == 0) {
+        conflict.targetSize = info.st_size;
+        conflict.targetTime = info.st_mtim.tv_sec;
+    }
+    const FileOperationQuestions::Reply reply = m_questions.askReplace(conflict, moreFollow);
     if (reply.applyToAll && reply.answer != FileOperationQuestions::Answer::Cancel) {
         m_replaceAllSet = true;
         m_replaceAll = reply.answer;
@@ -141,22 +164,49 @@ FileOperationQuestions::Answer FileOperationEngine::replaceAnswer(const QByteArr
     return reply.answer;
 }
 
-FileOperationEngine::Placed FileOperationEngine::place(
-    const QByteArray &from, const QByteArray &to, bool &replace, bool moreFollow)
+void FileOperationEngine::take(FileOperationQuestions::Answer answer, Target &target)
 {
+    if (answer == FileOperationQuestions::Answer::KeepBoth)
+        target.keepBoth = true;
+    else
+        target.replace = true;
+}
+
+FileOperationEngine::Placed FileOperationEngine::place(
+    const QByteArray &from, Target &target, const QByteArray &source, bool moreFollow)
+{
+    const QByteArray folder = RawPath::parent(target.wanted);
+    const QByteArray name = RawPath::baseName(target.wanted);
+    int number = 1;
     for (;;) {
-        if ((replace ? m_ops.rename(from, to) : m_ops.renameNoReplace(from, to)) == 0)
+        if (target.keepBoth) {
+            // The next number whose name is free now; the no-replace rename
+            // below never takes it if another file gets it meanwhile.
+            struct stat existing {};
+            do {
+                if (++number > 100000) {
+                    errno = EEXIST;
+                    return Placed::Failed;
+                }
+                target.path = RawPath::join(folder, numberedName(name, number));
+            } while (m_ops.lstat(target.path, &existing) == 0);
+        }
+        const bool replace = target.replace && !target.keepBoth;
+        if ((replace ? m_ops.rename(from, target.path) : m_ops.renameNoReplace(from, target.path)) == 0)
             return Placed::Done;
         if (errno != EEXIST || replace)
             return Placed::Failed;
+        if (target.keepBoth)
+            continue;
         // The name was free when it was checked and is taken now.
-        switch (replaceAnswer(to, moreFollow)) {
+        const FileOperationQuestions::Answer answer = replaceAnswer(source, target.path, moreFollow);
+        switch (answer) {
         case FileOperationQuestions::Answer::Skip:
             return Placed::Skipped;
         case FileOperationQuestions::Answer::Cancel:
             return Placed::Cancelled;
         default:
-            replace = true;
+            take(answer, target);
         }
     }
 }
@@ -174,7 +224,9 @@ FileOperationEngine::Step FileOperationEngine::transfer(
         fail(FileOperationTexts::notAFile(operation, source));
         return Step::Stop;
     }
-    const QByteArray target = RawPath::join(destination, RawPath::baseName(source));
+    Target target;
+    target.path = RawPath::join(destination, RawPath::baseName(source));
+    target.wanted = target.path;
     auto skipped = [&] {
         m_done += info.st_size;
         if (m_progress)
@@ -182,11 +234,10 @@ FileOperationEngine::Step FileOperationEngine::transfer(
         return Step::Skipped;
     };
 
-    bool replace = false;
     struct stat existing {};
-    if (m_ops.lstat(target, &existing) == 0) {
+    if (m_ops.lstat(target.path, &existing) == 0) {
         struct stat existingFile {};
-        if (sameFile(existing, link) || (m_ops.stat(target, &existingFile) == 0 && sameFile(existingFile, info))) {
+        if (sameFile(existing, link) || (m_ops.stat(target.path, &existingFile) == 0 && sameFile(existingFile, info))) {
             fail(FileOperationTexts::sameFile(operation, source));
             return Step::Stop;
         }
@@ -194,16 +245,16 @@ FileOperationEngine::Step FileOperationEngine::transfer(
             fail(FileOperationTexts::failed(operation, source, EISDIR));
             return Step::Stop;
         }
-        const FileOperationQuestions::Answer answer = replaceAnswer(target, moreFollow);
+        const FileOperationQuestions::Answer answer = replaceAnswer(source, target.path, moreFollow);
         if (answer == FileOperationQuestions::Answer::Skip)
             return skipped();
         if (answer == FileOperationQuestions::Answer::Cancel)
             return Step::Stop;
-        replace = true;
+        take(answer, target);
     }
 
     if (operation == FO_MOVE) {
-        switch (place(source, target, replace, moreFollow)) {
+        switch (place(source, target, source, moreFollow)) {
         case Placed::Done:
             m_done += info.st_size;
             if (m_progress)
@@ -221,11 +272,11 @@ FileOperationEngine::Step FileOperationEngine::transfer(
             return Step::Stop;
         }
         if (S_ISLNK(link.st_mode))
-            return moveLink(source, target, replace, moreFollow);
+            return moveLink(source, target, moreFollow);
     }
 
     struct stat copied {};
-    switch (copyFile(operation, source, target, replace, moreFollow, copied)) {
+    switch (copyFile(operation, source, target, moreFollow, copied)) {
     case CopyResult::Skipped:
         return Step::Skipped;
     case CopyResult::Cancelled:
@@ -242,18 +293,17 @@ FileOperationEngine::Step FileOperationEngine::transfer(
     if (m_ops.lstat(source, &now) != 0 || !S_ISREG(now.st_mode) || !sameFile(now, copied)
         || now.st_size != copied.st_size || now.st_mtim.tv_sec != copied.st_mtim.tv_sec
         || now.st_mtim.tv_nsec != copied.st_mtim.tv_nsec) {
-        fail(FileOperationTexts::sourceChanged(source, target));
+        fail(FileOperationTexts::sourceChanged(source, target.path));
         return Step::Skipped;
     }
     if (m_ops.unlink(source) != 0) {
-        fail(FileOperationTexts::sourceKept(source, target, errno));
+        fail(FileOperationTexts::sourceKept(source, target.path, errno));
         return Step::Stop;
     }
     return Step::Done;
 }
 
-FileOperationEngine::Step FileOperationEngine::moveLink(
-    const QByteArray &source, const QByteArray &target, bool &replace, bool moreFollow)
+FileOperationEngine::Step FileOperationEngine::moveLink(const QByteArray &source, Target &target, bool moreFollow)
 {
     struct stat before {};
     const QByteArray linkTarget = m_ops.readlink(source);
@@ -261,13 +311,13 @@ FileOperationEngine::Step FileOperationEngine::moveLink(
         fail(FileOperationTexts::failed(FO_MOVE, source, errno));
         return Step::Stop;
     }
-    const QByteArray temporary = target + ".pelandor-link";
+    const QByteArray temporary = target.path + ".pelandor-link";
     m_ops.unlink(temporary);
     if (m_ops.symlink(linkTarget, temporary) != 0) {
         fail(FileOperationTexts::failed(FO_MOVE, source, errno));
         return Step::Stop;
     }
-    switch (place(temporary, target, replace, moreFollow)) {
+    switch (place(temporary, target, source, moreFollow)) {
     case Placed::Done:
         break;
     case Placed::Skipped:
@@ -283,21 +333,21 @@ FileOperationEngine::Step FileOperationEngine::moveLink(
         return Step::Stop;
     }
     }
-    syncFolder(RawPath::parent(target));
+    syncFolder(RawPath::parent(target.path));
     struct stat now {};
     if (m_ops.lstat(source, &now) != 0 || !sameFile(now, before)) {
-        fail(FileOperationTexts::sourceChanged(source, target));
+        fail(FileOperationTexts::sourceChanged(source, target.path));
         return Step::Skipped;
     }
     if (m_ops.unlink(source) != 0) {
-        fail(FileOperationTexts::sourceKept(source, target, errno));
+        fail(FileOperationTexts::sourceKept(source, target.path, errno));
         return Step::Stop;
     }
     return Step::Done;
 }
 
-FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, const QByteArray &source,
-    const QByteArray &target, bool &replace, bool moreFollow, struct stat &info)
+FileOperationEngine::CopyResult FileOperationEngine::copyFile(
+    int operation, const QByteArray &source, Target &target, bool moreFollow, struct stat &info)
 {
     Descriptor in(m_ops, m_ops.open(source, O_RDONLY));
     if (in.get() < 0 || m_ops.fstat(in.get(), &info) != 0) {
@@ -311,19 +361,19 @@ FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, con
 
     // A hidden name next to the final one: the final name appears only by
     // the rename below, with the whole file behind it.
-    const QByteArray folder = RawPath::parent(target);
+    const QByteArray folder = RawPath::parent(target.path);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = RawPath::join(folder,
-            "." + RawPath::baseName(target).left(100) + ".pelandor-"
+            "." + RawPath::baseName(target.path).left(100) + ".pelandor-"
                 + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part");
         fd = m_ops.open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (fd < 0 && errno != EEXIST)
             break;
     }
     if (fd < 0) {
-        fail(FileOperationTexts::failed(operation, target, errno));
+        fail(FileOperationTexts::failed(operation, target.path, errno));
         return CopyResult::Failed;
     }
     Descriptor out(m_ops, fd);
@@ -349,7 +399,7 @@ FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, con
         for (ssize_t written = 0; written < n;) {
             const ssize_t w = m_ops.write(out.get(), buffer.get() + written, size_t(n - written));
             if (w <= 0)
-                return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, w < 0 ? errno : ENOSPC));
+                return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target.path, w < 0 ? errno : ENOSPC));
             written += w;
         }
         copied += n;
@@ -362,12 +412,12 @@ FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, con
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     if (m_ops.fchmod(out.get(), info.st_mode & 07777) != 0 || m_ops.futimens(out.get(), times) != 0
         || m_ops.fsync(out.get()) != 0 || m_ops.fstat(out.get(), &written) != 0)
-        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target.path, errno));
     if (copied != info.st_size || written.st_size != copied)
         return discard(CopyResult::Failed, FileOperationTexts::changedWhileCopying(source));
     if (out.close() != 0)
-        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
-    switch (place(temporary, target, replace, moreFollow)) {
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target.path, errno));
+    switch (place(temporary, target, source, moreFollow)) {
     case Placed::Done:
         break;
     case Placed::Skipped:
@@ -375,7 +425,7 @@ FileOperationEngine::CopyResult FileOperationEngine::copyFile(int operation, con
     case Placed::Cancelled:
         return discard(CopyResult::Cancelled, QString());
     case Placed::Failed:
-        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target, errno));
+        return discard(CopyResult::Failed, FileOperationTexts::failed(operation, target.path, errno));
     }
     syncFolder(folder);
     return CopyResult::Done;

@@ -42,24 +42,41 @@ public:
     // cancelled; false when every file was done.
     bool run(const FileOperationRequest &request);
 
+    // "name (2).jpg", "name (3).jpg", ...: the name of the copy number n (n
+    // >= 2) of `name`, the number before the extension.
+    static QByteArray numberedName(const QByteArray &name, int n);
+
 private:
     enum class Step { Done, Skipped, Stop };
     enum class CopyResult { Done, Skipped, Cancelled, Failed };
     enum class Placed { Done, Skipped, Cancelled, Failed };
 
+    // Where a file goes: its name in the destination, whether an existing
+    // file of that name may be replaced (the user agreed), or whether the
+    // file takes a new numbered name instead ("keep both").
+    struct Target {
+        QByteArray path;
+        QByteArray wanted; // the name asked for; numbered names are made from it
+        bool replace = false;
+        bool keepBoth = false;
+    };
+
     Step transfer(int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow);
     Step remove(const QByteArray &source, bool toTrash, bool moreFollow);
     // The answer to "replace target?", or the one given for all.
-    FileOperationQuestions::Answer replaceAnswer(const QByteArray &target, bool moreFollow);
-    // Renames `from` to `to`: over an existing `to` only when `replace` is
-    // set (the user agreed); a name taken since it was checked is asked
-    // about, and `replace` is set when the answer is yes. Failed leaves errno.
-    Placed place(const QByteArray &from, const QByteArray &to, bool &replace, bool moreFollow);
+    FileOperationQuestions::Answer replaceAnswer(const QByteArray &source, const QByteArray &target, bool moreFollow);
+    // Applies a KeepBoth or Yes answer to target.
+    void take(FileOperationQuestions::Answer answer, Target &target);
+    // Renames `from` to target.path: over an existing file only when
+    // target.replace is set; with target.keepBoth under the next free
+    // numbered name. A name taken since it was checked is asked about
+    // (source names the file for the question). Failed leaves errno.
+    Placed place(const QByteArray &from, Target &target, const QByteArray &source, bool moreFollow);
     // Copies source to target by way of a temporary file; error messages are
     // shown here. `copied` receives what the source was when it was read.
-    CopyResult copyFile(int operation, const QByteArray &source, const QByteArray &target, bool &replace,
-        bool moreFollow, struct stat &copied);
-    Step moveLink(const QByteArray &source, const QByteArray &target, bool &replace, bool moreFollow);
+    CopyResult copyFile(int operation, const QByteArray &source, Target &target, bool moreFollow,
+        struct stat &copied);
+    Step moveLink(const QByteArray &source, Target &target, bool moreFollow);
     void syncFolder(const QByteArray &folder);
     bool cancelled();
     void fail(const QString &message);

@@ -19,6 +19,9 @@ public:
     virtual void setProgress(qint64 done, qint64 total) = 0;
     // Polled between files and between the blocks of a file.
     virtual bool cancelRequested() = 0;
+    // Source number `index` of the request has left its folder (moved or
+    // deleted); a source that is still there is never reported.
+    virtual void sourceLeft(qsizetype index) { Q_UNUSED(index); }
     virtual void finish() = 0;
 };
 

@@ -1,45 +1,51 @@
 // The progress of a file operation in a dialog over the main window: the
 // operation's title, the current file, a bar and a cancel button. It appears
-// only when the work lasts longer than half a second. While the work runs it
-// lets the window paint by processing pending events now and then; until the
-// dialog shows, user input waits in the queue, and once it shows, the dialog
-// is window-modal, so only its cancel button takes input.
+// only when the work lasts longer than half a second, and it is not modal:
+// the job runs on its own thread, so the window stays usable (painting,
+// sorting, moving it) while the dialog is up.
 #pragma once
 
-#include <QElapsedTimer>
+#include <QObject>
 #include <QPointer>
-
-#include "fileops/FileOperationProgress.h"
+#include <QTimer>
 
 class QProgressDialog;
 class QWidget;
 
 namespace pelandor {
 
-class FileOperationProgressDialog : public FileOperationProgress {
+class FileOperationJob;
+
+class FileOperationProgressDialog : public QObject {
+    Q_OBJECT
+
 public:
     static constexpr int ShowDelayMs = 500;
 
     explicit FileOperationProgressDialog(QWidget *parent);
     ~FileOperationProgressDialog() override;
-    FileOperationProgressDialog(const FileOperationProgressDialog &) = delete;
-    FileOperationProgressDialog &operator=(const FileOperationProgressDialog &) = delete;
 
-    void start(const QString &title, qint64 total) override;
-    void setCurrentFile(const QByteArray &path) override;
-    void setProgress(qint64 done, qint64 total) override;
-    bool cancelRequested() override;
-    void finish() override;
+    // Follows job: its progress fills the dialog, the cancel button cancels
+    // it, and its end closes the dialog. The dialog object is the job's
+    // child from then on.
+    static FileOperationProgressDialog *follow(QWidget *parent, FileOperationJob &job);
 
     bool isShown() const;
 
-private:
-    void pump();
+public slots:
+    void start(const QString &title, qint64 total);
+    void setCurrentFile(const QByteArray &path);
+    void setProgress(qint64 done, qint64 total);
+    void finish();
 
+signals:
+    // The user pressed the cancel button (or closed the dialog).
+    void cancelRequested();
+
+private:
     QWidget *m_parent;
     QPointer<QProgressDialog> m_dialog;
-    QElapsedTimer m_sinceStart;
-    QElapsedTimer m_sincePump;
+    QTimer m_showTimer;
 };
 
 } // namespace pelandor

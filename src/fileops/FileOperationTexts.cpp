@@ -1,5 +1,8 @@
 #include "fileops/FileOperationTexts.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include "fileops/FileOperationRequest.h"
 #include "fileops/RawPath.h"
 
@@ -39,10 +42,18 @@ QString FileOperationTexts::deleteConfirmation(const QList<QByteArray> &paths, b
                    : QStringLiteral("これらの %1 個のﾌｧｲﾙを完全に削除しますか?").arg(paths.size());
 }
 
-QString FileOperationTexts::replaceQuestion(const QByteArray &target)
+QString FileOperationTexts::replaceQuestion(const FileOperationQuestions::Conflict &conflict)
 {
-    return QStringLiteral("このﾌｫﾙﾀﾞには既に '%1' という名前のﾌｧｲﾙがあります。\n置き換えますか?")
-        .arg(name(target));
+    auto describe = [](qint64 size, qint64 time) {
+        const QString bytes = size < 0 ? QStringLiteral("?") : QLocale(QLocale::Japanese, QLocale::Japan).toString(size);
+        const QString date = time < 0 ? QStringLiteral("?")
+                                      : QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        return QStringLiteral("%1 ﾊﾞｲﾄ  %2").arg(bytes, date);
+    };
+    return QStringLiteral("このﾌｫﾙﾀﾞには既に '%1' という名前のﾌｧｲﾙがあります。\n\n"
+                          "既存のﾌｧｲﾙ:  %2\n新しいﾌｧｲﾙ:  %3\n\n置き換えますか?")
+        .arg(name(conflict.target), describe(conflict.targetSize, conflict.targetTime),
+            describe(conflict.sourceSize, conflict.sourceTime));
 }
 
 QString FileOperationTexts::deletePermanentlyQuestion(const QByteArray &path)
@@ -54,6 +65,7 @@ QString FileOperationTexts::applyToAll() { return QStringLiteral("以降のﾌ�
 QString FileOperationTexts::replaceButton() { return QStringLiteral("置き換える(&R)"); }
 QString FileOperationTexts::deleteButton() { return QStringLiteral("削除する(&D)"); }
 QString FileOperationTexts::skipButton() { return QStringLiteral("ｽｷｯﾌﾟ(&S)"); }
+QString FileOperationTexts::keepBothButton() { return QStringLiteral("両方残す(&K)"); }
 
 QString FileOperationTexts::sameFile(int operation, const QByteArray &path)
 {
@@ -70,6 +82,12 @@ QString FileOperationTexts::failed(int operation, const QByteArray &path, int er
 QString FileOperationTexts::notAFolder(const QByteArray &path)
 {
     return QStringLiteral("'%1' はﾌｫﾙﾀﾞではありません").arg(RawPath::display(path));
+}
+
+QString FileOperationTexts::sameFolder(int operation, const QByteArray &folder)
+{
+    return QStringLiteral("ﾌｧｲﾙは既に '%1' にあります: %2元と%2先が同じﾌｫﾙﾀﾞです")
+        .arg(RawPath::display(folder), verb(operation));
 }
 
 QString FileOperationTexts::notAFile(int operation, const QByteArray &path)

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include "fileops/FileOperationQuestions.h"
+
 namespace pelandor {
 
 class FileOperationTexts {
@@ -18,17 +20,21 @@ public:
 
     // Names the file for one path, the number of files for several.
     static QString deleteConfirmation(const QList<QByteArray> &paths, bool toTrash);
-    static QString replaceQuestion(const QByteArray &target);
+    // Names the file and shows both files' sizes and modification dates.
+    static QString replaceQuestion(const FileOperationQuestions::Conflict &conflict);
     static QString deletePermanentlyQuestion(const QByteArray &path);
     static QString applyToAll();
     static QString replaceButton();
     static QString skipButton();
+    static QString keepBothButton();
     static QString deleteButton();
 
     // operation: FO_COPY, FO_MOVE or FO_DELETE.
     static QString sameFile(int operation, const QByteArray &path);
     static QString failed(int operation, const QByteArray &path, int error);
     static QString notAFolder(const QByteArray &path);
+    // The files are in the destination folder already.
+    static QString sameFolder(int operation, const QByteArray &folder);
     static QString notAFile(int operation, const QByteArray &path);
     static QString changedWhileCopying(const QByteArray &path);
     static QString sourceKept(const QByteArray &source, const QByteArray &copy, int error);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "fileops/FileOperationTexts.h"
 
@@ -9,21 +10,22 @@ namespace pelandor {
 
 namespace {
 
-QString choose(QWidget *parent, const QString &title)
+QString choose(QWidget *parent, const QString &title, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(parent, title, QDir::homePath());
+    const QString start = !startFolder.isEmpty() && QFileInfo(startFolder).isDir() ? startFolder : QDir::homePath();
+    return QFileDialog::getExistingDirectory(parent, title, start);
 }
 
 } // namespace
 
-QString FolderChooser::chooseCopyDestination(QWidget *parent)
+QString FolderChooser::chooseCopyDestination(QWidget *parent, const QString &startFolder)
 {
-    return choose(parent, FileOperationTexts::copyChooserTitle());
+    return choose(parent, FileOperationTexts::copyChooserTitle(), startFolder);
 }
 
-QString FolderChooser::chooseMoveDestination(QWidget *parent)
+QString FolderChooser::chooseMoveDestination(QWidget *parent, const QString &startFolder)
 {
-    return choose(parent, FileOperationTexts::moveChooserTitle());
+    return choose(parent, FileOperationTexts::moveChooserTitle(), startFolder);
 }
 
 } // namespace pelandor

@@ -9,9 +9,10 @@ namespace pelandor {
 
 class FolderChooser {
 public:
-    // The chosen folder; empty when the user cancelled.
-    static QString chooseCopyDestination(QWidget *parent);
-    static QString chooseMoveDestination(QWidget *parent);
+    // The chosen folder; empty when the user cancelled. The chooser starts
+    // at startFolder (the home folder when it is empty or gone).
+    static QString chooseCopyDestination(QWidget *parent, const QString &startFolder);
+    static QString chooseMoveDestination(QWidget *parent, const QString &startFolder);
 };
 
 } // namespace pelandor

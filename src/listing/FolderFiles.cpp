@@ -59,4 +59,10 @@ bool FolderFiles::list(const QString &folderPath, QList<Entry> *entries, QString
     }
 }
 
+bool FolderFiles::stillThere(const QString &path)
+{
+    struct stat info {};
+    return ::stat(NativeName::encode(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 } // namespace pelandor

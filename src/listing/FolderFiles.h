@@ -18,6 +18,9 @@ public:
     };
     // False, with the system's reason, when the folder cannot be read.
     static bool list(const QString &folderPath, QList<Entry> *entries, QString *reason);
+    // Whether path is still a file list() would offer (it may have been
+    // moved or deleted since the listing).
+    static bool stillThere(const QString &path);
 };
 
 } // namespace pelandor

@@ -129,6 +129,13 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         });
     }
     for (int i = 0; i < names.size(); ++i) {
+        // A file moved or deleted since the folder was listed (a move may run
+        // while the folder is read) is skipped when its turn comes.
+        if (!FolderFiles::stillThere(paths[i])) {
+            if (ahead)
+                ahead->take(i); // the read-ahead is taken strictly in order
+            continue;
+        }
         if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i))
             return false;
     }

@@ -1,21 +1,24 @@
 // The main window's copy, move and delete commands and the drop on the
 // folder tree, on a folder it has read (offscreen). The folder chooser, the
 // key state and the engine's questions are answered in code; the engine
-// itself works on real files.
+// itself works on real files, on its worker thread.
 #include <QAction>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QSignalBlocker>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "../fileops/FileOpsFixture.h"
 #include "../listing/ImageFiles.h"
+#include "app/FileCommands.h"
 #include "app/TMainWindow.h"
 #include "fileops/DropRules.h"
-#include "fileops/FileOperationEngine.h"
+#include "fileops/FileOperationJob.h"
 #include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -42,8 +45,43 @@ class TestFileCommandsWindow : public QObject {
     RecordingSink m_messages;
     QList<FileOperationRequest> m_requests;
     QList<int> m_chooserCalls;
+    QStringList m_chooserStarts;
     Qt::KeyboardModifiers m_keys;
-    std::function<void()> m_meanwhile; // runs inside the operation, before the engine
+
+    // Hands the test's scripted answers to each operation.
+    class Forwarding : public FileOperationQuestions {
+    public:
+        explicit Forwarding(FileOperationQuestions &to)
+            : m_to(to)
+        {
+        }
+        bool confirmDelete(const QList<QByteArray> &paths, bool toTrash) override
+        {
+            return m_to.confirmDelete(paths, toTrash);
+        }
+        Reply askReplace(const Conflict &conflict, bool moreFollow) override
+        {
+            return m_to.askReplace(conflict, moreFollow);
+        }
+        Reply askDeletePermanently(const QByteArray &path, bool moreFollow) override
+        {
+            return m_to.askDeletePermanently(path, moreFollow);
+        }
+
+    private:
+        FileOperationQuestions &m_to;
+    };
+
+    FileCommands &files() { return m_window->fileCommands(); }
+    // Notes the request of the operation a command has just started, and
+    // lets it run to its end.
+    void finishOperation()
+    {
+        if (FileOperationJob *job = files().job()) {
+            m_requests << job->request();
+            QTRY_VERIFY_WITH_TIMEOUT(!files().job(), 30000);
+        }
+    }
 
     FileListModel &model() { return *m_window->ListView1->model(); }
     QStringList captions()
@@ -92,25 +130,23 @@ private slots:
         m_messages.messages.clear();
         m_requests.clear();
         m_chooserCalls.clear();
+        m_chooserStarts.clear();
         m_keys = {};
-        m_meanwhile = nullptr;
 
-        m_window = std::make_unique<TMainWindow>(m_modules.path());
+        MainWindowServices windowServices;
+        windowServices.messages = &m_messages;
+        m_window = std::make_unique<TMainWindow>(m_modules.path(), std::move(windowServices));
         FileCommandServices services;
-        services.chooseFolder = [this](QWidget *, int operation) {
+        services.chooseFolder = [this](QWidget *, int operation, const QString &start) {
             m_chooserCalls << operation;
+            m_chooserStarts << start;
             return m_target;
         };
-        services.run = [this](QWidget *, MessageSink &, const FileOperationRequest &request) -> bool {
-            m_requests << request;
-            if (!m_window->commandGuard().busy())
-                return true;
-            if (m_meanwhile)
-                m_meanwhile();
-            FileOperationEngine engine(m_questions, m_messages);
-            return engine.run(request);
+        services.questions = [this](QWidget *) -> std::unique_ptr<FileOperationQuestions> {
+            return std::make_unique<Forwarding>(m_questions);
         };
         services.keys = [this] { return m_keys; };
+        services.showProgress = false;
         m_window->setFileCommandServices(services);
         m_window->show();
         {
@@ -123,6 +159,90 @@ private slots:
         QTRY_VERIFY(!m_window->reading());
     }
     void cleanup() { m_window.reset(); }
+
+    // Copy and move onto the folder the files are in: an error box, no
+    // operation; a drag over that folder's node shows "no drop".
+    void ontoTheirOwnFolder()
+    {
+        m_target = m_folder;
+        select({"f1.bmp"});
+        m_window->popMnu_copyClick();
+        m_window->popMnu_moveClick();
+        QVERIFY(!files().job());
+        QCOMPARE(m_messages.messages.size(), 2);
+        TFolderTree *tree = m_window->FolderTree1;
+        const QPoint own = tree->visualRect(tree->folderModel()->indexForPath(m_folder)).center();
+        const QPoint other = tree->visualRect(tree->folderModel()->indexForPath(m_root.filePath("b"))).center();
+        QVERIFY(!files().treeTakesDropAt(own));
+        QVERIFY(files().treeTakesDropAt(other));
+        // The chooser started at the folder chosen last.
+        QCOMPARE(m_chooserStarts, (QStringList{QString(), m_folder}));
+    }
+
+    // Closing the window while an operation waits for an answer cancels it
+    // and closes once it has stopped: every file is whole and in its place.
+    void closeDuringOperation()
+    {
+        writeText(QDir(m_target).filePath("f1.bmp"), "already there");
+        select({"f0.bmp", "f1.bmp", "f2.bmp"});
+        m_questions.replaceReplies = {FileOperationQuestions::Reply{FileOperationQuestions::Answer::Yes, true}};
+        m_questions.whileAsked = [this] { m_window->close(); };
+        m_window->popMnu_moveClick();
+        QVERIFY(m_window->isVisible());
+        QTRY_VERIFY(!m_window->isVisible());
+        QVERIFY(!files().job());
+        QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), (QStringList{"f0.bmp", "f1.bmp"}));
+        QFile kept(QDir(m_target).filePath("f1.bmp"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("already there"));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f1.bmp")));
+        QVERIFY(QFile::exists(QDir(m_folder).filePath("f2.bmp")));
+    }
+
+    // A move while the folder is being read: it runs (its results arrive
+    // while the reading goes on), the moved entries leave the list, the
+    // reading completes the other files, and a file moved away before the
+    // reading reached it is not listed.
+    void moveDuringReading()
+    {
+        for (int i = 6; i < 40; ++i)
+            writeBmpFile(QDir(m_folder).filePath(QStringLiteral("f%1.bmp").arg(i)), solid(8, 8 + i, 0));
+        QString awayBeforeItsTurn;
+        bool moved = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (moved || model().count() < 3 || !m_window->reading())
+                return;
+            moved = true;
+            const QStringList listed = captions();
+            for (const QString &name : QDir(m_folder).entryList(QDir::Files)) {
+                if (!listed.contains(name)) {
+                    awayBeforeItsTurn = name;
+                    break;
+                }
+            }
+            QVERIFY(QFile::rename(QDir(m_folder).filePath(awayBeforeItsTurn), QDir(m_target).filePath(awayBeforeItsTurn)));
+            select({listed[0], listed[1]});
+            m_window->popMnu_moveClick();
+            QVERIFY(files().job());
+            m_requests << files().job()->request();
+        });
+        poll.start(0);
+        m_window->mnuView_readClick();
+        poll.stop();
+        QVERIFY(moved);
+        QTRY_VERIFY(!files().job());
+        QCOMPARE(m_messages.messages, QStringList());
+        const QStringList moves = sourcesOf(m_requests.value(0));
+        QCOMPARE(moves.size(), 2);
+        QStringList expected = QDir(m_folder).entryList(QDir::Files);
+        QStringList listed = captions();
+        expected.sort();
+        listed.sort();
+        QCOMPARE(listed, expected);
+        QCOMPARE(listed.size(), 40 - 3);
+        QVERIFY(!listed.contains(awayBeforeItsTurn));
+    }
 
     // Each command takes the selected files in list order; a copy leaves the
     // list alone, a completed move or delete takes exactly those entries out
@@ -155,6 +275,7 @@ private slots:
         const QStringList inListOrder{"f1.bmp", "f2.bmp", "f4.bmp"};
         select(chosen);
 
+        const QStringList statusBefore{m_window->StatusPanelText(0), m_window->StatusPanelText(1)};
         if (command == "copy")
             m_window->popMnu_copy->trigger();
         else if (command == "move")
@@ -168,6 +289,7 @@ private slots:
         } else {
             QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete, m_keys);
         }
+        finishOperation();
 
         QCOMPARE(m_requests.size(), 1);
         QCOMPARE(m_requests[0].operation, operation);
@@ -186,6 +308,8 @@ private slots:
         }
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
         QVERIFY(m_window->ListView1->selectedRows().isEmpty());
+        // The status bar shows no file that has just left the list.
+        QCOMPARE((QStringList{m_window->StatusPanelText(0), m_window->StatusPanelText(1)}), statusBefore);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
         const QString landed = operation == FO_MOVE ? m_target : trash;
         const bool forGood = operation == FO_DELETE && flags == 0;
@@ -199,9 +323,10 @@ private slots:
     {
         writeText(QDir(m_target).filePath("f2.bmp"), "already there");
         select({"f1.bmp", "f2.bmp", "f4.bmp"});
-        m_meanwhile = [this] { m_window->mnuView_sort_down->trigger(); };
+        m_questions.whileAsked = [this] { m_window->mnuView_sort_down->trigger(); };
 
         m_window->popMnu_moveClick();
+        finishOperation();
 
         QCOMPARE(m_questions.replaceCalls.size(), 1);
         QCOMPARE(captions(), (QStringList{"f5.bmp", "f4.bmp", "f3.bmp", "f2.bmp", "f0.bmp"}));
@@ -210,8 +335,9 @@ private slots:
         QVERIFY(QFile::exists(QDir(m_folder).filePath("f4.bmp")));
     }
 
-    // While an operation runs (its dialogs pump events), every command that
-    // would re-read, clear or shrink the list refuses; sorting is allowed.
+    // While an operation runs, every command that would re-read or clear the
+    // list refuses, and so does a second operation (with a beep and a status
+    // text); sorting is allowed.
     void listChangingCommandsRefusedMeanwhile_data()
     {
         QTest::addColumn<QString>("meanwhile");
@@ -226,8 +352,8 @@ private slots:
         QFETCH(QString, meanwhile);
         m_window->FolderTree1->setFocus();
         select({"f1.bmp"});
-        m_meanwhile = [&] {
-            m_meanwhile = nullptr; // once
+        m_questions.whileAsked = [&] {
+            m_questions.whileAsked = nullptr; // once
             if (meanwhile == "tree") {
                 QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
             } else if (meanwhile == "read") {
@@ -242,8 +368,11 @@ private slots:
             }
         };
         m_window->popMnu_deleteClick();
+        finishOperation();
 
         QCOMPARE(m_requests.size(), 1);
+        if (meanwhile == "delete" || meanwhile == "move")
+            QVERIFY(!m_window->StatusBar1->currentMessage().isEmpty());
         QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_folder);
         QCOMPARE(m_window->DriveComboEx1->Drive(), m_window->FolderTree1->Drive());
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp"}));
@@ -251,8 +380,8 @@ private slots:
     }
 
     // A drop on the tree copies or moves into the node the drag last passed
-    // over; a drag that passed over no node does nothing; a drag from
-    // elsewhere is refused.
+    // over; a drag that passed over no node is refused and does nothing; a
+    // drag from elsewhere is refused.
     void dropOnTheTree_data()
     {
         QTest::addColumn<bool>("copy");
@@ -277,7 +406,9 @@ private slots:
         const QPoint empty(viewport->width() / 2, viewport->height() - 2);
         QVERIFY(!tree->indexAt(empty).isValid());
 
-        m_window->DragCopyMode = copy;
+        m_keys = copy ? Qt::ControlModifier : Qt::NoModifier;
+        files().timerTick();
+        QCOMPARE(files().dragCopyMode(), copy);
         std::unique_ptr<QMimeData> data(ownDrag ? DropRules::mimeData({m_folder + "/f0.bmp"}) : new QMimeData);
         if (!ownDrag)
             data->setUrls({QUrl::fromLocalFile(m_folder + "/f0.bmp")});
@@ -290,11 +421,14 @@ private slots:
         QApplication::sendEvent(viewport, &move);
         QDropEvent drop(empty, actions, data.get(), Qt::LeftButton, {});
         QApplication::sendEvent(viewport, &drop);
-        QCOMPARE(drop.isAccepted(), ownDrag);
-        if (ownDrag)
+        // Where a drop would do nothing (no node passed yet) it is refused:
+        // the pointer shows "no drop".
+        QCOMPARE(drop.isAccepted(), ownDrag && overNode);
+        if (ownDrag && overNode)
             QCOMPARE(drop.dropAction(), copy ? Qt::CopyAction : Qt::MoveAction);
 
         m_window->FolderTree1DragDrop();
+        finishOperation();
         if (!ownDrag || !overNode) {
             QVERIFY(m_requests.isEmpty());
             QCOMPARE(captions().size(), 6);

@@ -39,17 +39,25 @@ public:
     QList<Reply> replaceReplies;   // taken in turn; Cancel when used up
     QList<Reply> permanentReplies; // likewise
     QList<QList<QByteArray>> confirmCalls;
-    QList<QByteArray> replaceCalls;
+    QList<QByteArray> replaceCalls; // the targets
+    QList<Conflict> conflicts;
     QList<QByteArray> permanentCalls;
+    // Runs inside each question (delete, replace), before it is answered.
+    std::function<void()> whileAsked;
 
     bool confirmDelete(const QList<QByteArray> &paths, bool) override
     {
         confirmCalls.append(paths);
+        if (whileAsked)
+            whileAsked();
         return confirmAnswer;
     }
-    Reply askReplace(const QByteArray &target, bool) override
+    Reply askReplace(const Conflict &conflict, bool) override
     {
-        replaceCalls.append(target);
+        replaceCalls.append(conflict.target);
+        conflicts.append(conflict);
+        if (whileAsked)
+            whileAsked();
         return replaceReplies.isEmpty() ? Reply{} : replaceReplies.takeFirst();
     }
     Reply askDeletePermanently(const QByteArray &path, bool) override

@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QAbstractButton>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include "fileops/DragCursors.h"
 #include "fileops/FileOperationDialogs.h"
 #include "fileops/FileOperationProgressDialog.h"
+#include "fileops/FileOperationTexts.h"
 
 using namespace pelandor;
 using Answer = FileOperationQuestions::Answer;
@@ -57,35 +61,68 @@ private slots:
         QCOMPARE(dialogs.confirmDelete(two, true), confirms);
         pressInNextBox(Qt::Key(key));
         QCOMPARE(dialogs.confirmDelete(two.mid(0, 1), false), false);
+        FileOperationQuestions::Conflict conflict;
+        conflict.source = "/p/a.jpg";
+        conflict.target = "/q/a.jpg";
         pressInNextBox(Qt::Key(key));
-        QCOMPARE(dialogs.askReplace("/q/a.jpg", true).answer, confirms ? Answer::Skip : Answer::Cancel);
+        QCOMPARE(dialogs.askReplace(conflict, true).answer, confirms ? Answer::Skip : Answer::Cancel);
         pressInNextBox(Qt::Key(key));
-        QCOMPARE(dialogs.askReplace("/q/a.jpg", false).answer, Answer::Cancel);
+        QCOMPARE(dialogs.askReplace(conflict, false).answer, Answer::Cancel);
         pressInNextBox(Qt::Key(key));
         QCOMPARE(dialogs.askDeletePermanently("/q/a.jpg", false).answer, Answer::Cancel);
     }
 
+    // The dialog is not modal (the window stays usable while the job runs
+    // on its thread), appears only after its delay, and its cancel button
+    // is reported.
     void progressAppearsLateAndCancels()
     {
         QWidget window;
         window.show();
         FileOperationProgressDialog progress(&window);
+        QSignalSpy cancelled(&progress, &FileOperationProgressDialog::cancelRequested);
+        QElapsedTimer clock;
+        clock.start();
         progress.start(QStringLiteral("title"), 100);
         progress.setProgress(1, 100);
         QVERIFY(!progress.isShown());
-        QElapsedTimer clock;
-        clock.start();
-        while (!progress.isShown() && clock.elapsed() < 5000)
-            progress.setProgress(2, 100);
-        QVERIFY(progress.isShown());
+        QTRY_VERIFY(progress.isShown());
         QVERIFY(clock.elapsed() + 50 >= FileOperationProgressDialog::ShowDelayMs);
-        QVERIFY(!progress.cancelRequested());
+        QVERIFY(!QApplication::activeModalWidget());
         auto *dialog = window.findChild<QProgressDialog *>();
         QVERIFY(dialog);
-        dialog->cancel();
-        QVERIFY(progress.cancelRequested());
+        QCOMPARE(cancelled.size(), 0);
+        auto *cancel = dialog->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        cancel->click();
+        QCOMPARE(cancelled.size(), 1);
         progress.finish();
         QVERIFY(!window.findChild<QProgressDialog *>());
+    }
+
+    // The conflict question offers keep both; choosing it is the answer.
+    void keepBothOffered()
+    {
+        QWidget window;
+        window.show();
+        FileOperationDialogs dialogs(&window);
+        FileOperationQuestions::Conflict conflict;
+        conflict.source = "/p/a.jpg";
+        conflict.target = "/q/a.jpg";
+        conflict.sourceSize = 1234567;
+        conflict.targetSize = 89;
+        QString text;
+        QTimer::singleShot(10, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            text = box->text();
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == FileOperationTexts::keepBothButton())
+                    button->click();
+            }
+        });
+        QCOMPARE(dialogs.askReplace(conflict, true).answer, Answer::KeepBoth);
+        QVERIFY2(text.contains(QStringLiteral("1,234,567")) && text.contains(QStringLiteral("89")), qPrintable(text));
     }
 
     void dragPixmapHotSpotInTheMiddle()

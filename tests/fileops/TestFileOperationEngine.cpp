@@ -261,6 +261,65 @@ private slots:
         QCOMPARE(messages.messages, QStringList());
     }
 
+    // "Keep both": the file takes the first free numbered name, placed with
+    // no-replace, so a file that takes that name meanwhile is never
+    // overwritten (the next number is used, without a question); the file
+    // that had the name stays. The question showed both files' sizes.
+    void keepBoth_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<bool>("crossDevice");
+        QTest::addColumn<bool>("takenMeanwhile");
+        QTest::newRow("copy") << int(FO_COPY) << false << false;
+        QTest::newRow("copy, the new name taken meanwhile") << int(FO_COPY) << false << true;
+        QTest::newRow("move by rename, the new name taken meanwhile") << int(FO_MOVE) << false << true;
+        QTest::newRow("move across file systems") << int(FO_MOVE) << true << false;
+    }
+    void keepBoth()
+    {
+        QFETCH(int, operation);
+        QFETCH(bool, crossDevice);
+        QFETCH(bool, takenMeanwhile);
+        const QList<QByteArray> sources = makeSources();
+        const QByteArray content = readFile(sources[0]);
+        m_originals.insert(sha(makeFile(RawPath::join(m_destination, "a.jpg"), 77, 50)));
+        m_originals.insert(sha(makeFile(RawPath::join(m_destination, "a (2).jpg"), 78, 51)));
+        FaultyOps ops;
+        ops.crossDevice = crossDevice;
+        if (takenMeanwhile) {
+            ops.intruderPath = RawPath::join(m_destination, "a (3).jpg");
+            ops.intruderContent = "saved by another program meanwhile";
+            m_originals.insert(sha(ops.intruderContent));
+        }
+        ScriptedQuestions questions;
+        questions.replaceReplies = {Reply{Answer::KeepBoth, false}};
+        RecordingSink messages;
+        FileOperationEngine engine(questions, messages, nullptr, ops);
+        QCOMPARE(engine.run(request(operation, sources.mid(0, 1))), false);
+        QCOMPARE(questions.conflicts.size(), 1);
+        QCOMPARE(questions.conflicts[0].sourceSize, qint64(1000));
+        QCOMPARE(questions.conflicts[0].targetSize, qint64(77));
+        QCOMPARE(readFile(RawPath::join(m_destination, takenMeanwhile ? "a (4).jpg" : "a (3).jpg")), content);
+        QCOMPARE(exists(sources[0]), operation == FO_COPY);
+        QCOMPARE(messages.messages, QStringList());
+    }
+
+    void numberedName_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("second");
+        QTest::newRow("extension") << QByteArray("name.jpg") << QByteArray("name (2).jpg");
+        QTest::newRow("two dots") << QByteArray("a.b.jpg") << QByteArray("a.b (2).jpg");
+        QTest::newRow("no extension") << QByteArray("name") << QByteArray("name (2)");
+        QTest::newRow("hidden name") << QByteArray(".name") << QByteArray(".name (2)");
+    }
+    void numberedName()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, second);
+        QCOMPARE(FileOperationEngine::numberedName(name, 2), second);
+    }
+
     // A file saved under the source's name while a move copied it across
     // file systems is newer than the copy: it stays, and the user is told.
     void newerSourceKeptAfterMove()
