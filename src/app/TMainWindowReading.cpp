@@ -111,7 +111,7 @@ void TMainWindow::FolderTree1Change()
         pass.run(folder, TypeEntries(), ComboBox1->currentIndex());
         // An empty list must not look like an empty folder.
         if (!pass.folderError().isEmpty())
-            Messages().showMessage(QStringLiteral("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
+            Messages().showMessage(tr("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
                                        .arg(NativeName::display(folder), pass.folderError()));
     }
 
@@ -185,7 +185,7 @@ void TMainWindow::OpenPaths(const QStringList &paths)
 {
     const FileArguments args = FileArguments::resolve(paths, TypeEntries());
     for (const QString &path : args.missing)
-        Messages().showMessage(QStringLiteral("'%1' が見つかりません").arg(NativeName::display(path)));
+        Messages().showMessage(tr("'%1' が見つかりません").arg(NativeName::display(path)));
     if (args.folder.isEmpty())
         return;
     if (args.folderGiven) {
