@@ -28,6 +28,8 @@ foreach(size 16 22 24 32 48 64 128 256)
             DESTINATION share/icons/hicolor/${size}x${size}/apps)
 endforeach()
 install(FILES docs/pelandor.1 DESTINATION share/man/man1)
+install(FILES docs/ja/pelandor.1 DESTINATION share/man/ja/man1)
+install(FILES ${PELANDOR_QM_FILES} DESTINATION share/pelandor/translations)
 
 # cpack -G DEB (run in the build folder) makes a package that installs under /usr.
 set(CPACK_PACKAGE_NAME pelandor)

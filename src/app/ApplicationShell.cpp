@@ -19,6 +19,7 @@
 #include "plugin/TSpi.h"
 #include "plugin/TypeListBuilder.h"
 #include "platform/NativeName.h"
+#include "platform/UiLanguage.h"
 
 namespace pelandor {
 
@@ -53,7 +54,7 @@ void ApplicationShell::installFont()
 {
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"),
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), // not-translated: a font family name
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     QFont font(QStringLiteral("MS PGothic"));
     font.setPixelSize(12);
@@ -115,10 +116,32 @@ void ApplicationShell::setUpApplication(QApplication &app)
     QApplication::setWindowIcon(ToolGlyphs::applicationIcon());
     installFont();
 
-    // The interface is Japanese, and so are Qt's standard dialogs.
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
+    installTranslations(app, UiLanguage::current(), QCoreApplication::applicationDirPath());
+}
+
+void ApplicationShell::installTranslations(QApplication &app, UiLanguage::Language language,
+    const QString &programFolder)
+{
+    if (language == UiLanguage::Language::Japanese) {
+        // The program's own texts are Japanese; Qt's standard dialogs follow.
+        auto *qt = new QTranslator(&app);
+        if (qt->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(qt);
+        else
+            delete qt;
+        return;
+    }
+    // Qt's own texts are English already.
+    auto *own = new QTranslator(&app);
+    const QString name = UiLanguage::translationName(language);
+    for (const QString &folder : UiLanguage::translationFolders(programFolder)) {
+        if (own->load(name, folder)) {
+            QApplication::installTranslator(own);
+            return;
+        }
+    }
+    delete own;
+    writeTo(stderr, QStringLiteral("pelandor: %1.qm not found; the window stays in Japanese\n").arg(name));
 }
 
 int ApplicationShell::startAndRun(QApplication &app, const std::function<void()> &start)

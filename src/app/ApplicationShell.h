@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "decode/ImageTypeEntry.h"
+#include "platform/UiLanguage.h"
 
 class QApplication;
 
@@ -30,6 +31,10 @@ public:
     // Names the application, sets its icon, font and translations. No
     // display name is set: the platform would append it to every caption.
     static void setUpApplication(QApplication &app);
+    // Installs the translations the window needs for `language`: the
+    // program's English texts (looked for beside `programFolder` and in the
+    // installed share folder), or Qt's Japanese ones.
+    static void installTranslations(QApplication &app, UiLanguage::Language language, const QString &programFolder);
     // Runs `start` (which makes and shows the window), then the event loop.
     // An error escaping `start` ends in the standard error box and in
     // StartFailedStatus.

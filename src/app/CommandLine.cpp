@@ -106,7 +106,10 @@ QString CommandLine::usageText()
         "  --list-types         print the type list: text, tab, module file\n"
         "  --clear-cache        empty the thumbnail cache ($XDG_CACHE_HOME/pelandor)\n"
         "  -h, --help           print this help and exit\n"
-        "  --version            print the version and exit\n");
+        "  --version            print the version and exit\n"
+        "\n"
+        "The window is in Japanese where the user's language is Japanese or unset\n"
+        "(C, POSIX), in English otherwise; PELANDOR_LANGUAGE=ja or =en chooses.\n");
 }
 
 QString CommandLine::versionText()

@@ -1,6 +1,7 @@
 #include "app/FileCommands.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -58,7 +59,7 @@ bool sameFolder(const QString &a, const QString &b)
         && first.st_ino == second.st_ino;
 }
 
-QString busyText() { return QStringLiteral("ﾌｧｲﾙ操作の実行中です。終わるまでお待ち下さい"); }
+QString busyText() { return QCoreApplication::translate("FileCommands", "ﾌｧｲﾙ操作の実行中です。終わるまでお待ち下さい"); }
 
 } // namespace
 

@@ -212,17 +212,17 @@ void TMainWindow::createControls()
 
 void TMainWindow::createToolButtons()
 {
-    sbRead = makeToolButton("sbRead", 320, QStringLiteral("読込み"), QStringLiteral("read"));
-    sbStop = makeToolButton("sbStop", 344, QStringLiteral("中止"), QStringLiteral("stop"));
+    sbRead = makeToolButton("sbRead", 320, tr("読込み"), QStringLiteral("read"));
+    sbStop = makeToolButton("sbStop", 344, tr("中止"), QStringLiteral("stop"));
     sbStop->setCheckable(false);
-    sbIcon = makeToolButton("sbIcon", 374, QStringLiteral("サムネイル表示"), QStringLiteral("icon"));
-    sbReport = makeToolButton("sbReport", 398, QStringLiteral("画像情報一覧"), QStringLiteral("report"));
-    sbSortByName = makeToolButton("sbSortByName", 428, QStringLiteral("名前でｿｰﾄ"), QStringLiteral("name"));
-    sbSortByType = makeToolButton("sbSortByType", 452, QStringLiteral("種類でｿｰﾄ"), QStringLiteral("type"));
-    sbSortBySize = makeToolButton("sbSortBySize", 476, QStringLiteral("ｻｲｽﾞでｿｰﾄ"), QStringLiteral("size"));
-    sbSortByDate = makeToolButton("sbSortByDate", 500, QStringLiteral("日時でｿｰﾄ"), QStringLiteral("date"));
-    sbUpSort = makeToolButton("sbUpSort", 530, QStringLiteral("昇順"), QStringLiteral("up"));
-    sbDownSort = makeToolButton("sbDownSort", 554, QStringLiteral("降順"), QStringLiteral("down"));
+    sbIcon = makeToolButton("sbIcon", 374, tr("サムネイル表示"), QStringLiteral("icon"));
+    sbReport = makeToolButton("sbReport", 398, tr("画像情報一覧"), QStringLiteral("report"));
+    sbSortByName = makeToolButton("sbSortByName", 428, tr("名前でｿｰﾄ"), QStringLiteral("name"));
+    sbSortByType = makeToolButton("sbSortByType", 452, tr("種類でｿｰﾄ"), QStringLiteral("type"));
+    sbSortBySize = makeToolButton("sbSortBySize", 476, tr("ｻｲｽﾞでｿｰﾄ"), QStringLiteral("size"));
+    sbSortByDate = makeToolButton("sbSortByDate", 500, tr("日時でｿｰﾄ"), QStringLiteral("date"));
+    sbUpSort = makeToolButton("sbUpSort", 530, tr("昇順"), QStringLiteral("up"));
+    sbDownSort = makeToolButton("sbDownSort", 554, tr("降順"), QStringLiteral("down"));
 
     auto group = [this](std::initializer_list<QToolButton *> buttons) {
         auto *g = new QButtonGroup(this);
@@ -259,61 +259,61 @@ void TMainWindow::createMenus()
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    mnuFile = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mnuFile = bar->addMenu(tr("ﾌｧｲﾙ(&F)"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFile_copy = action(mnuFile, "mnuFile_copy", QStringLiteral("ﾌｧｲﾙｺﾋﾟｰ(&C)"));
-    mnuFile_move = action(mnuFile, "mnuFile_move", QStringLiteral("ﾌｧｲﾙ移動(&M)"));
-    mnuFile_delete = action(mnuFile, "mnuFile_delete", QStringLiteral("ﾌｧｲﾙ削除(&D)"));
+    mnuFile_copy = action(mnuFile, "mnuFile_copy", tr("ﾌｧｲﾙｺﾋﾟｰ(&C)"));
+    mnuFile_move = action(mnuFile, "mnuFile_move", tr("ﾌｧｲﾙ移動(&M)"));
+    mnuFile_delete = action(mnuFile, "mnuFile_delete", tr("ﾌｧｲﾙ削除(&D)"));
     separator(mnuFile, "mnuFile_separate1");
-    mnuFile_del_reg = action(mnuFile, "mnuFile_del_reg", QStringLiteral("ﾚｼﾞｽﾄﾘ情報の削除(&R)"));
+    mnuFile_del_reg = action(mnuFile, "mnuFile_del_reg", tr("ﾚｼﾞｽﾄﾘ情報の削除(&R)"));
     separator(mnuFile, "mnuFile_separate2");
-    mnuFile_exit = action(mnuFile, "mnuFile_exit", QStringLiteral("終了(&X)"));
+    mnuFile_exit = action(mnuFile, "mnuFile_exit", tr("終了(&X)"));
 
-    mnuView = bar->addMenu(QStringLiteral("表示(&V)"));
+    mnuView = bar->addMenu(tr("表示(&V)"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
-    mnuView_read = action(mnuView, "mnuView_read", QStringLiteral("読込み(&R)"));
+    mnuView_read = action(mnuView, "mnuView_read", tr("読込み(&R)"));
     mnuView_read->setShortcut(QKeySequence(Qt::Key_F5));
-    mnuView_cancel = action(mnuView, "mnuView_cancel", QStringLiteral("中止(&C)"));
-    mnuView_style = mnuView->addMenu(QStringLiteral("表示形式(&S)"));
+    mnuView_cancel = action(mnuView, "mnuView_cancel", tr("中止(&C)"));
+    mnuView_style = mnuView->addMenu(tr("表示形式(&S)"));
     mnuView_style->setObjectName(QStringLiteral("mnuView_style"));
-    mnuView_style_icon = action(mnuView_style, "mnuView_style_icon", QStringLiteral("サムネイル(&S)"));
-    mnuView_style_report = action(mnuView_style, "mnuView_style_report", QStringLiteral("画像情報一覧(&I)"));
+    mnuView_style_icon = action(mnuView_style, "mnuView_style_icon", tr("サムネイル(&S)"));
+    mnuView_style_report = action(mnuView_style, "mnuView_style_report", tr("画像情報一覧(&I)"));
     radio({mnuView_style_icon, mnuView_style_report}, this);
     mnuView_style_icon->setChecked(true);
-    mnuView_sort = mnuView->addMenu(QStringLiteral("並び替え(&S)"));
+    mnuView_sort = mnuView->addMenu(tr("並び替え(&S)"));
     mnuView_sort->setObjectName(QStringLiteral("mnuView_sort"));
-    mnuView_sort_name = action(mnuView_sort, "mnuView_sort_name", QStringLiteral("名前順(&N)"));
-    mnuView_sort_type = action(mnuView_sort, "mnuView_sort_type", QStringLiteral("種類順(&T)"));
-    mnuView_sort_size = action(mnuView_sort, "mnuView_sort_size", QStringLiteral("サイズ順(&S)"));
-    mnuView_sort_date = action(mnuView_sort, "mnuView_sort_date", QStringLiteral("日時順(&D)"));
+    mnuView_sort_name = action(mnuView_sort, "mnuView_sort_name", tr("名前順(&N)"));
+    mnuView_sort_type = action(mnuView_sort, "mnuView_sort_type", tr("種類順(&T)"));
+    mnuView_sort_size = action(mnuView_sort, "mnuView_sort_size", tr("サイズ順(&S)"));
+    mnuView_sort_date = action(mnuView_sort, "mnuView_sort_date", tr("日時順(&D)"));
     radio({mnuView_sort_name, mnuView_sort_type, mnuView_sort_size, mnuView_sort_date}, this);
     mnuView_sort_name->setChecked(true);
     separator(mnuView_sort, "mnuView_sort_separater1");
-    mnuView_sort_up = action(mnuView_sort, "mnuView_sort_up", QStringLiteral("昇順(&U)"));
-    mnuView_sort_down = action(mnuView_sort, "mnuView_sort_down", QStringLiteral("降順(&D)"));
+    mnuView_sort_up = action(mnuView_sort, "mnuView_sort_up", tr("昇順(&U)"));
+    mnuView_sort_down = action(mnuView_sort, "mnuView_sort_down", tr("降順(&D)"));
     radio({mnuView_sort_up, mnuView_sort_down}, this);
     mnuView_sort_up->setChecked(true);
     separator(mnuView, "mnuView_separate1");
-    mnuView_view = action(mnuView, "mnuView_view", QStringLiteral("ﾋﾞｭｰｱ表示(&V)"));
+    mnuView_view = action(mnuView, "mnuView_view", tr("ﾋﾞｭｰｱ表示(&V)"));
 
-    mnuOption = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
+    mnuOption = bar->addMenu(tr("ｵﾌﾟｼｮﾝ(&O)"));
     mnuOption->setObjectName(QStringLiteral("mnuOption"));
-    mnuOption_tools = action(mnuOption, "mnuOption_tools", QStringLiteral("外部ﾂｰﾙの設定(&T)"));
+    mnuOption_tools = action(mnuOption, "mnuOption_tools", tr("外部ﾂｰﾙの設定(&T)"));
 
-    mnuHelp = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    mnuHelp = bar->addMenu(tr("ﾍﾙﾌﾟ(&H)"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelp_about = action(mnuHelp, "mnuHelp_about", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+    mnuHelp_about = action(mnuHelp, "mnuHelp_about", tr("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    popMnu_view = action(PopupMenu1, "popMnu_view", QStringLiteral("ﾋﾞｭｰｱ表示"));
-    popMnu_reflesh = action(PopupMenu1, "popMnu_reflesh", QStringLiteral("ﾘﾌﾚｯｼｭ"));
+    popMnu_view = action(PopupMenu1, "popMnu_view", tr("ﾋﾞｭｰｱ表示"));
+    popMnu_reflesh = action(PopupMenu1, "popMnu_reflesh", tr("ﾘﾌﾚｯｼｭ"));
     separator(PopupMenu1, "popMnu_separate3");
-    popMnu_imagecopy = action(PopupMenu1, "popMnu_imagecopy", QStringLiteral("画像ｺﾋﾟｰ"));
+    popMnu_imagecopy = action(PopupMenu1, "popMnu_imagecopy", tr("画像ｺﾋﾟｰ"));
     separator(PopupMenu1, "popMnu_separate1");
-    popMnu_copy = action(PopupMenu1, "popMnu_copy", QStringLiteral("ﾌｧｲﾙｺﾋﾟｰ"));
-    popMnu_move = action(PopupMenu1, "popMnu_move", QStringLiteral("ﾌｧｲﾙ移動"));
-    popMnu_delete = action(PopupMenu1, "popMnu_delete", QStringLiteral("ﾌｧｲﾙ削除"));
+    popMnu_copy = action(PopupMenu1, "popMnu_copy", tr("ﾌｧｲﾙｺﾋﾟｰ"));
+    popMnu_move = action(PopupMenu1, "popMnu_move", tr("ﾌｧｲﾙ移動"));
+    popMnu_delete = action(PopupMenu1, "popMnu_delete", tr("ﾌｧｲﾙ削除"));
     separator(PopupMenu1, "popMnu_separate2");
 }
 
@@ -481,7 +481,7 @@ void TMainWindow::FinishPendingClose()
 
 void TMainWindow::mnuHelp_aboutClick()
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), versionBoxText(), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, tr("ﾊﾞｰｼﾞｮﾝ情報"), versionBoxText(), QMessageBox::Ok, this);
     box.exec();
 }
 

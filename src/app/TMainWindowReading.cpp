@@ -146,10 +146,10 @@ void TMainWindow::FolderTree1Change()
         if (complete)
             SetStatusPanel(0, QString());
         else
-            SetStatusPanel(5, QStringLiteral("中断"));
+            SetStatusPanel(5, tr("中断"));
         // An empty list must not look like an empty folder.
         if (!pass.folderError().isEmpty())
-            Messages().showMessage(QStringLiteral("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
+            Messages().showMessage(tr("ﾌｫﾙﾀﾞ '%1' を読めません: %2")
                                        .arg(NativeName::display(folder), pass.folderError()));
     }
 
@@ -267,7 +267,7 @@ void TMainWindow::OpenPaths(const QStringList &paths)
 {
     const FileArguments args = FileArguments::resolve(paths, TypeEntries());
     for (const QString &path : args.missing)
-        Messages().showMessage(QStringLiteral("'%1' が見つかりません").arg(NativeName::display(path)));
+        Messages().showMessage(tr("'%1' が見つかりません").arg(NativeName::display(path)));
     if (args.folder.isEmpty())
         return;
     if (args.folderGiven) {

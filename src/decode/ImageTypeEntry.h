@@ -3,6 +3,7 @@
 // the built-in BMP and JPEG decoders).
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -20,7 +21,7 @@ using ImageTypeList = QList<ImageTypeEntry>;
 // Caption of the last entry, which stands for all types together.
 inline const QString &allImageFilesText()
 {
-    static const QString text = QStringLiteral("全ての画像ﾌｧｲﾙ");
+    static const QString text = QCoreApplication::translate("ImageTypeEntry", "全ての画像ﾌｧｲﾙ");
     return text;
 }
 

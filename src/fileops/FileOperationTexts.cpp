@@ -1,5 +1,6 @@
 #include "fileops/FileOperationTexts.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 
@@ -14,11 +15,11 @@ QString verb(int operation)
 {
     switch (operation) {
     case FO_MOVE:
-        return QStringLiteral("移動");
+        return QCoreApplication::translate("FileOperationTexts", "移動");
     case FO_DELETE:
-        return QStringLiteral("削除");
+        return QCoreApplication::translate("FileOperationTexts", "削除");
     default:
-        return QStringLiteral("ｺﾋﾟｰ");
+        return QCoreApplication::translate("FileOperationTexts", "ｺﾋﾟｰ");
     }
 }
 
@@ -26,20 +27,20 @@ QString name(const QByteArray &path) { return RawPath::display(RawPath::baseName
 
 } // namespace
 
-QString FileOperationTexts::copyProgressTitle() { return QStringLiteral("ｺﾋﾟｰしています..."); }
-QString FileOperationTexts::moveProgressTitle() { return QStringLiteral("移動しています..."); }
-QString FileOperationTexts::deleteProgressTitle() { return QStringLiteral("削除しています..."); }
-QString FileOperationTexts::copyChooserTitle() { return QStringLiteral("ｺﾋﾟｰ先のﾌｫﾙﾀﾞを選択して下さい"); }
-QString FileOperationTexts::moveChooserTitle() { return QStringLiteral("移動先のﾌｫﾙﾀﾞを選択して下さい"); }
+QString FileOperationTexts::copyProgressTitle() { return QCoreApplication::translate("FileOperationTexts", "ｺﾋﾟｰしています..."); }
+QString FileOperationTexts::moveProgressTitle() { return QCoreApplication::translate("FileOperationTexts", "移動しています..."); }
+QString FileOperationTexts::deleteProgressTitle() { return QCoreApplication::translate("FileOperationTexts", "削除しています..."); }
+QString FileOperationTexts::copyChooserTitle() { return QCoreApplication::translate("FileOperationTexts", "ｺﾋﾟｰ先のﾌｫﾙﾀﾞを選択して下さい"); }
+QString FileOperationTexts::moveChooserTitle() { return QCoreApplication::translate("FileOperationTexts", "移動先のﾌｫﾙﾀﾞを選択して下さい"); }
 
 QString FileOperationTexts::deleteConfirmation(const QList<QByteArray> &paths, bool toTrash)
 {
     if (paths.size() == 1) {
-        return toTrash ? QStringLiteral("'%1' をごみ箱に移しますか?").arg(name(paths.first()))
-                       : QStringLiteral("'%1' を完全に削除しますか?").arg(name(paths.first()));
+        return toTrash ? QCoreApplication::translate("FileOperationTexts", "'%1' をごみ箱に移しますか?").arg(name(paths.first()))
+                       : QCoreApplication::translate("FileOperationTexts", "'%1' を完全に削除しますか?").arg(name(paths.first()));
     }
-    return toTrash ? QStringLiteral("これらの %1 個のﾌｧｲﾙをごみ箱に移しますか?").arg(paths.size())
-                   : QStringLiteral("これらの %1 個のﾌｧｲﾙを完全に削除しますか?").arg(paths.size());
+    return toTrash ? QCoreApplication::translate("FileOperationTexts", "これらの %1 個のﾌｧｲﾙをごみ箱に移しますか?").arg(paths.size())
+                   : QCoreApplication::translate("FileOperationTexts", "これらの %1 個のﾌｧｲﾙを完全に削除しますか?").arg(paths.size());
 }
 
 QString FileOperationTexts::replaceQuestion(const FileOperationQuestions::Conflict &conflict)
@@ -48,9 +49,9 @@ QString FileOperationTexts::replaceQuestion(const FileOperationQuestions::Confli
         const QString bytes = size < 0 ? QStringLiteral("?") : QLocale(QLocale::Japanese, QLocale::Japan).toString(size);
         const QString date = time < 0 ? QStringLiteral("?")
                                       : QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-        return QStringLiteral("%1 ﾊﾞｲﾄ  %2").arg(bytes, date);
+        return QCoreApplication::translate("FileOperationTexts", "%1 ﾊﾞｲﾄ  %2").arg(bytes, date);
     };
-    return QStringLiteral("このﾌｫﾙﾀﾞには既に '%1' という名前のﾌｧｲﾙがあります。\n\n"
+    return QCoreApplication::translate("FileOperationTexts", "このﾌｫﾙﾀﾞには既に '%1' という名前のﾌｧｲﾙがあります。\n\n"
                           "既存のﾌｧｲﾙ:  %2\n新しいﾌｧｲﾙ:  %3\n\n置き換えますか?")
         .arg(name(conflict.target), describe(conflict.targetSize, conflict.targetTime),
             describe(conflict.sourceSize, conflict.sourceTime));
@@ -58,57 +59,57 @@ QString FileOperationTexts::replaceQuestion(const FileOperationQuestions::Confli
 
 QString FileOperationTexts::deletePermanentlyQuestion(const QByteArray &path)
 {
-    return QStringLiteral("'%1' はごみ箱に移せません。\n完全に削除しますか?").arg(RawPath::display(path));
+    return QCoreApplication::translate("FileOperationTexts", "'%1' はごみ箱に移せません。\n完全に削除しますか?").arg(RawPath::display(path));
 }
 
-QString FileOperationTexts::applyToAll() { return QStringLiteral("以降のﾌｧｲﾙにも同じ処理を行う(&A)"); }
-QString FileOperationTexts::replaceButton() { return QStringLiteral("置き換える(&R)"); }
-QString FileOperationTexts::deleteButton() { return QStringLiteral("削除する(&D)"); }
-QString FileOperationTexts::skipButton() { return QStringLiteral("ｽｷｯﾌﾟ(&S)"); }
-QString FileOperationTexts::keepBothButton() { return QStringLiteral("両方残す(&K)"); }
+QString FileOperationTexts::applyToAll() { return QCoreApplication::translate("FileOperationTexts", "以降のﾌｧｲﾙにも同じ処理を行う(&A)"); }
+QString FileOperationTexts::replaceButton() { return QCoreApplication::translate("FileOperationTexts", "置き換える(&R)"); }
+QString FileOperationTexts::deleteButton() { return QCoreApplication::translate("FileOperationTexts", "削除する(&D)"); }
+QString FileOperationTexts::skipButton() { return QCoreApplication::translate("FileOperationTexts", "ｽｷｯﾌﾟ(&S)"); }
+QString FileOperationTexts::keepBothButton() { return QCoreApplication::translate("FileOperationTexts", "両方残す(&K)"); }
 
 QString FileOperationTexts::sameFile(int operation, const QByteArray &path)
 {
-    return QStringLiteral("'%1' を%2できません: %2元と%2先が同じﾌｧｲﾙです")
+    return QCoreApplication::translate("FileOperationTexts", "'%1' を%2できません: %2元と%2先が同じﾌｧｲﾙです")
         .arg(RawPath::display(path), verb(operation));
 }
 
 QString FileOperationTexts::failed(int operation, const QByteArray &path, int error)
 {
-    return QStringLiteral("'%1' を%2できません: %3")
+    return QCoreApplication::translate("FileOperationTexts", "'%1' を%2できません: %3")
         .arg(RawPath::display(path), verb(operation), qt_error_string(error));
 }
 
 QString FileOperationTexts::notAFolder(const QByteArray &path)
 {
-    return QStringLiteral("'%1' はﾌｫﾙﾀﾞではありません").arg(RawPath::display(path));
+    return QCoreApplication::translate("FileOperationTexts", "'%1' はﾌｫﾙﾀﾞではありません").arg(RawPath::display(path));
 }
 
 QString FileOperationTexts::sameFolder(int operation, const QByteArray &folder)
 {
-    return QStringLiteral("ﾌｧｲﾙは既に '%1' にあります: %2元と%2先が同じﾌｫﾙﾀﾞです")
+    return QCoreApplication::translate("FileOperationTexts", "ﾌｧｲﾙは既に '%1' にあります: %2元と%2先が同じﾌｫﾙﾀﾞです")
         .arg(RawPath::display(folder), verb(operation));
 }
 
 QString FileOperationTexts::notAFile(int operation, const QByteArray &path)
 {
-    return QStringLiteral("'%1' はﾌｧｲﾙではないので%2できません").arg(RawPath::display(path), verb(operation));
+    return QCoreApplication::translate("FileOperationTexts", "'%1' はﾌｧｲﾙではないので%2できません").arg(RawPath::display(path), verb(operation));
 }
 
 QString FileOperationTexts::changedWhileCopying(const QByteArray &path)
 {
-    return QStringLiteral("'%1' はｺﾋﾟｰ中に変更されました").arg(RawPath::display(path));
+    return QCoreApplication::translate("FileOperationTexts", "'%1' はｺﾋﾟｰ中に変更されました").arg(RawPath::display(path));
 }
 
 QString FileOperationTexts::sourceKept(const QByteArray &source, const QByteArray &copy, int error)
 {
-    return QStringLiteral("'%1' を '%2' へｺﾋﾟｰしましたが、元のﾌｧｲﾙを削除できません: %3")
+    return QCoreApplication::translate("FileOperationTexts", "'%1' を '%2' へｺﾋﾟｰしましたが、元のﾌｧｲﾙを削除できません: %3")
         .arg(RawPath::display(source), RawPath::display(copy), qt_error_string(error));
 }
 
 QString FileOperationTexts::sourceChanged(const QByteArray &source, const QByteArray &copy)
 {
-    return QStringLiteral("'%1' はｺﾋﾟｰ中に変更されたため削除しませんでした。ｺﾋﾟｰ前の内容は '%2' にあります")
+    return QCoreApplication::translate("FileOperationTexts", "'%1' はｺﾋﾟｰ中に変更されたため削除しませんでした。ｺﾋﾟｰ前の内容は '%2' にあります")
         .arg(RawPath::display(source), RawPath::display(copy));
 }
 

@@ -17,8 +17,12 @@ struct ColumnInfo {
     bool right;
 };
 const ColumnInfo kColumns[FileListModel::ColumnCount] = {
-    {"ﾌｧｲﾙ名", 95, false}, {"ﾌｧｲﾙの種類", 95, false}, {"ﾌｧｲﾙｻｲｽﾞ", 66, true},
-    {"ﾌｧｲﾙ日時", 90, false}, {"画像ｻｲｽﾞ", 70, true}, {"色数", 60, true},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "ﾌｧｲﾙ名"), 95, false},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "ﾌｧｲﾙの種類"), 95, false},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "ﾌｧｲﾙｻｲｽﾞ"), 66, true},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "ﾌｧｲﾙ日時"), 90, false},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "画像ｻｲｽﾞ"), 70, true},
+    {QT_TRANSLATE_NOOP("pelandor::FileListModel", "色数"), 60, true},
 };
 } // namespace
 
@@ -32,12 +36,12 @@ FileListModel::FileListModel(QObject *parent)
 
 QString FileListModel::placeholderCaption()
 {
-    return QStringLiteral("読み込み中");
+    return tr("読み込み中");
 }
 
 QString FileListModel::columnCaption(int column)
 {
-    return column >= 0 && column < ColumnCount ? QString::fromUtf8(kColumns[column].caption) : QString();
+    return column >= 0 && column < ColumnCount ? tr(kColumns[column].caption) : QString();
 }
 
 int FileListModel::columnWidth(int column)

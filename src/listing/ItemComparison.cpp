@@ -1,5 +1,6 @@
 #include "listing/ItemComparison.h"
 
+#include <QCoreApplication>
 #include <cstdlib>
 
 #include "platform/TextCollator.h"
@@ -41,13 +42,13 @@ QString sortKeyHint(SortKey key)
 {
     switch (key) {
     case SortKey::Name:
-        return QStringLiteral("名前順");
+        return QCoreApplication::translate("ItemComparison", "名前順");
     case SortKey::Type:
-        return QStringLiteral("種類順");
+        return QCoreApplication::translate("ItemComparison", "種類順");
     case SortKey::Size:
-        return QStringLiteral("サイズ順");
+        return QCoreApplication::translate("ItemComparison", "サイズ順");
     case SortKey::Date:
-        return QStringLiteral("日時順");
+        return QCoreApplication::translate("ItemComparison", "日時順");
     }
     return QString();
 }

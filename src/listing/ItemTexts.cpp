@@ -1,5 +1,6 @@
 #include "listing/ItemTexts.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <QMimeDatabase>
@@ -78,14 +79,14 @@ QString ColorDepthText(int16_t depth)
     if (depth == 0)
         return QString();
     if (depth <= 1)
-        return QStringLiteral("2色");
+        return QCoreApplication::translate("ItemTexts", "2色");
     if (depth <= 4)
-        return QStringLiteral("16色");
+        return QCoreApplication::translate("ItemTexts", "16色");
     if (depth <= 8)
-        return QStringLiteral("256色");
+        return QCoreApplication::translate("ItemTexts", "256色");
     if (depth <= 16)
-        return QStringLiteral("65536色");
-    return QStringLiteral("1677万色");
+        return QCoreApplication::translate("ItemTexts", "65536色");
+    return QCoreApplication::translate("ItemTexts", "1677万色");
 }
 
 } // namespace pelandor

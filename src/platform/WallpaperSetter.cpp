@@ -1,5 +1,6 @@
 #include "platform/WallpaperSetter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -96,8 +97,8 @@ bool WallpaperSetter::apply(const QString &imagePath, Style style, QString *erro
     }
     if (errorText) {
         *errorText = m_currentDesktop.isEmpty()
-            ? QStringLiteral("このデスクトップ環境では壁紙を設定できません")
-            : QStringLiteral("このデスクトップ環境 (%1) では壁紙を設定できません").arg(m_currentDesktop);
+            ? QCoreApplication::translate("WallpaperSetter", "このデスクトップ環境では壁紙を設定できません")
+            : QCoreApplication::translate("WallpaperSetter", "このデスクトップ環境 (%1) では壁紙を設定できません").arg(m_currentDesktop);
     }
     return false;
 }
@@ -136,7 +137,7 @@ bool WallpaperSetter::applyXfce(const QString &imagePath, Style style, const QDe
     }
     if (imageProperties.isEmpty()) {
         if (errorText)
-            *errorText = QStringLiteral("Xfce の背景の設定が見つからないため、壁紙を設定できません");
+            *errorText = QCoreApplication::translate("WallpaperSetter", "Xfce の背景の設定が見つからないため、壁紙を設定できません");
         return false;
     }
 
@@ -184,7 +185,7 @@ bool WallpaperSetter::run(const QString &program, const QDeadlineTimer &deadline
 {
     const auto fail = [&](const QString &reason) {
         if (errorText)
-            *errorText = QStringLiteral("壁紙を設定できません (%1: %2)").arg(program, reason);
+            *errorText = QCoreApplication::translate("WallpaperSetter", "壁紙を設定できません (%1: %2)").arg(program, reason);
         return false;
     };
     if (deadline.hasExpired())

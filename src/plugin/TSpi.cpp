@@ -325,7 +325,7 @@ bool TSpi::isLoaded() const
 
 int TSpi::notLoaded(const char *call)
 {
-    m_messages.showMessage(QStringLiteral("PluginがLoadされていません(%1)").arg(QLatin1String(call)));
+    m_messages.showMessage(tr("PluginがLoadされていません(%1)").arg(QLatin1String(call)));
     return -1;
 }
 

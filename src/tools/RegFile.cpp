@@ -1,5 +1,6 @@
 #include "tools/RegFile.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -130,12 +131,12 @@ public:
         if (!nextLine())
             return false;
         if (m_lines.size() == 1 && m_line.isEmpty())
-            return fail(QStringLiteral("空のﾌｧｲﾙです"));
+            return fail(QCoreApplication::translate("RegFile", "空のﾌｧｲﾙです"));
         QString header = m_line.trimmed();
         if (header.startsWith(QChar(0xfeff)))
             header.remove(0, 1);
         if (header != QLatin1String(RegFile::Header))
-            return fail(QStringLiteral("REGEDIT4 で始まっていません"));
+            return fail(QCoreApplication::translate("RegFile", "REGEDIT4 で始まっていません"));
         while (nextLine()) {
             const QString line = m_line.trimmed();
             if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
@@ -161,7 +162,7 @@ private:
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         m_line = decoder(raw);
         if (decoder.hasError()) {
-            fail(QStringLiteral("UTF-8 の文字として読めません"));
+            fail(QCoreApplication::translate("RegFile", "UTF-8 の文字として読めません"));
             return false;
         }
         return true;
@@ -178,7 +179,7 @@ private:
     bool readKeyLine(const QString &line)
     {
         if (!line.endsWith(QLatin1Char(']')))
-            return fail(QStringLiteral("ｷｰの行が ] で終わっていません"));
+            return fail(QCoreApplication::translate("RegFile", "ｷｰの行が ] で終わっていません"));
         const QString path = line.mid(1, line.size() - 2);
         const QString root = QLatin1String(RegFile::RootName);
         QString rest;
@@ -188,12 +189,12 @@ private:
             rest = path.mid(root.size() + 1);
             for (const QString &name : rest.split(QLatin1Char('\\'))) {
                 if (!RegistryTree::isValidKeyName(name))
-                    return fail(QStringLiteral("ｷｰの名前が正しくありません"));
+                    return fail(QCoreApplication::translate("RegFile", "ｷｰの名前が正しくありません"));
             }
             if (!RegistryTree::isValidKeyPath(rest))
-                return fail(QStringLiteral("ｷｰの階層が深すぎます"));
+                return fail(QCoreApplication::translate("RegFile", "ｷｰの階層が深すぎます"));
         } else {
-            return fail(QStringLiteral("ｷｰが %1 の下にありません").arg(root));
+            return fail(QCoreApplication::translate("RegFile", "ｷｰが %1 の下にありません").arg(root));
         }
         m_tree->createKey(rest);
         m_keyPath = rest;
@@ -204,18 +205,18 @@ private:
     bool readValueLine(const QString &line)
     {
         if (!m_inKey)
-            return fail(QStringLiteral("値の前にｷｰの行がありません"));
+            return fail(QCoreApplication::translate("RegFile", "値の前にｷｰの行がありません"));
         QString name;
         qsizetype pos = 0;
         if (line.startsWith(QLatin1Char('@'))) {
             pos = 1;
         } else if (!readQuoted(line, pos, &name)) {
-            return fail(QStringLiteral("値の名前が正しくありません"));
+            return fail(QCoreApplication::translate("RegFile", "値の名前が正しくありません"));
         }
         while (pos < line.size() && line[pos].isSpace())
             ++pos;
         if (pos >= line.size() || line[pos] != QLatin1Char('='))
-            return fail(QStringLiteral("値の名前の後に = がありません"));
+            return fail(QCoreApplication::translate("RegFile", "値の名前の後に = がありません"));
         QString data = line.mid(pos + 1).trimmed();
 
         RegistryValue value;
@@ -224,21 +225,21 @@ private:
             qsizetype end = 0;
             bool badEscape = false;
             if (!readQuoted(data, end, &text, &badEscape) || !data.mid(end).trimmed().isEmpty())
-                return fail(badEscape ? QStringLiteral("文字列の中の \\ は \\\\ と書きます")
-                                      : QStringLiteral("文字列の値が正しくありません"));
+                return fail(badEscape ? QCoreApplication::translate("RegFile", "文字列の中の \\ は \\\\ と書きます")
+                                      : QCoreApplication::translate("RegFile", "文字列の値が正しくありません"));
             value = RegistryValue::fromText(text);
         } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
             const QString digits = data.mid(6).trimmed();
             bool ok = false;
             const quint32 number = digits.toUInt(&ok, 16);
             if (!ok || digits.isEmpty() || digits.size() > 8 || digits.startsWith(QLatin1Char('+')))
-                return fail(QStringLiteral("dword の値が正しくありません"));
+                return fail(QCoreApplication::translate("RegFile", "dword の値が正しくありません"));
             value = RegistryValue::fromDword(number);
         } else if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
             if (!readHexValue(data, &value))
                 return false;
         } else {
-            return fail(QStringLiteral("値の種類が分かりません"));
+            return fail(QCoreApplication::translate("RegFile", "値の種類が分かりません"));
         }
         m_tree->setValue(m_keyPath, name, value);
         return true;
@@ -249,27 +250,27 @@ private:
         const qsizetype colon = data.indexOf(QLatin1Char(':'));
         const QString kind = data.left(colon).trimmed().toLower();
         if (colon < 0)
-            return fail(QStringLiteral("hex の値が正しくありません"));
+            return fail(QCoreApplication::translate("RegFile", "hex の値が正しくありません"));
         if (kind == QLatin1String("hex")) {
             value->type = REG_BINARY;
         } else if (kind.startsWith(QLatin1String("hex(")) && kind.endsWith(QLatin1Char(')'))) {
             bool ok = false;
             value->type = kind.mid(4, kind.size() - 5).toUInt(&ok, 16);
             if (!ok)
-                return fail(QStringLiteral("hex の種類が正しくありません"));
+                return fail(QCoreApplication::translate("RegFile", "hex の種類が正しくありません"));
         } else {
-            return fail(QStringLiteral("値の種類が分かりません"));
+            return fail(QCoreApplication::translate("RegFile", "値の種類が分かりません"));
         }
         QString list = data.mid(colon + 1).trimmed();
         // A long list goes on over several lines, each but the last ending in "\".
         while (list.endsWith(QLatin1Char('\\'))) {
             list.chop(1);
             if (!nextLine())
-                return m_failed ? false : fail(QStringLiteral("hex の値が途中で終わっています"));
+                return m_failed ? false : fail(QCoreApplication::translate("RegFile", "hex の値が途中で終わっています"));
             list += m_line.trimmed();
         }
         if (!readHexBytes(list, &value->data))
-            return fail(QStringLiteral("hex の値が正しくありません"));
+            return fail(QCoreApplication::translate("RegFile", "hex の値が正しくありません"));
         return true;
     }
 

@@ -1,17 +1,18 @@
 #include "tools/RegistryDeleteQuestion.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace pelandor {
 
 QString RegistryDeleteQuestion::Caption()
 {
-    return QStringLiteral("レジストリ情報の削除");
+    return QCoreApplication::translate("RegistryDeleteQuestion", "レジストリ情報の削除");
 }
 
 QString RegistryDeleteQuestion::Text()
 {
-    return QStringLiteral("レジストリ情報を削除します。\nこの処理はソフトをアンインストールするときのみ行って下さい。");
+    return QCoreApplication::translate("RegistryDeleteQuestion", "レジストリ情報を削除します。\nこの処理はソフトをアンインストールするときのみ行って下さい。");
 }
 
 bool RegistryDeleteQuestion::Ask(QWidget *parent)

@@ -1,5 +1,6 @@
 #include "tools/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,7 @@ SettingsStore::Result SettingsStore::update(const std::function<bool(RegistryTre
     m_error.clear();
     const QString folder = QFileInfo(m_filePath).absolutePath();
     if (!QDir().mkpath(folder)) {
-        m_error = QStringLiteral("%1: ﾌｫﾙﾀﾞを作れません").arg(folder);
+        m_error = QCoreApplication::translate("SettingsStore", "%1: ﾌｫﾙﾀﾞを作れません").arg(folder);
         return Result::ReadFailed;
     }
 
@@ -51,11 +52,11 @@ SettingsStore::Result SettingsStore::update(const std::function<bool(RegistryTre
         QLockFile lock(m_filePath + QStringLiteral(".lock"));
         if (!lock.tryLock(LockTimeoutMs)) {
             if (lock.error() == QLockFile::LockFailedError)
-                m_error = QStringLiteral("%1: 他の Pelandor が使用中です").arg(m_filePath);
+                m_error = QCoreApplication::translate("SettingsStore", "%1: 他の Pelandor が使用中です").arg(m_filePath);
             else if (lock.error() == QLockFile::PermissionError)
-                m_error = QStringLiteral("%1.lock: ﾛｯｸﾌｧｲﾙを作る権限がありません").arg(m_filePath);
+                m_error = QCoreApplication::translate("SettingsStore", "%1.lock: ﾛｯｸﾌｧｲﾙを作る権限がありません").arg(m_filePath);
             else
-                m_error = QStringLiteral("%1.lock: ﾛｯｸﾌｧｲﾙを作れません").arg(m_filePath);
+                m_error = QCoreApplication::translate("SettingsStore", "%1.lock: ﾛｯｸﾌｧｲﾙを作れません").arg(m_filePath);
             return Result::ReadFailed;
         }
         RegistryTree tree;
@@ -101,15 +102,15 @@ bool SettingsStore::read(RegistryTree *tree, QString *notice)
     QString aside = m_filePath + QStringLiteral(".broken-") + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = m_filePath + QStringLiteral(".broken-") + stamp + QLatin1Char('-') + QString::number(n);
-    const QString where = QStringLiteral("設定ﾌｧｲﾙ '%1' の %2 行目が読めません (%3)")
+    const QString where = QCoreApplication::translate("SettingsStore", "設定ﾌｧｲﾙ '%1' の %2 行目が読めません (%3)")
                               .arg(m_filePath)
                               .arg(fault.line)
                               .arg(fault.reason);
     if (!QFile::rename(m_filePath, aside)) {
-        m_error = where + QStringLiteral("\n'%1' に移すこともできません").arg(aside);
+        m_error = where + QCoreApplication::translate("SettingsStore", "\n'%1' に移すこともできません").arg(aside);
         return false;
     }
-    *notice = where + QStringLiteral("。\nこのﾌｧｲﾙは '%1' に残し、新しい設定ﾌｧｲﾙを作ります。").arg(aside);
+    *notice = where + QCoreApplication::translate("SettingsStore", "。\nこのﾌｧｲﾙは '%1' に残し、新しい設定ﾌｧｲﾙを作ります。").arg(aside);
     *tree = RegistryTree();
     return true;
 }

@@ -44,7 +44,7 @@ TExtToolsDialog::TExtToolsDialog(ToolList &tools, SaveHandler saveTools, QWidget
 {
     setObjectName(QStringLiteral("ExtToolsDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("外部ﾂｰﾙの設定"));
+    setWindowTitle(tr("外部ﾂｰﾙの設定"));
     setFont(DialogFont::font());
 
     auto *row = new QHBoxLayout(this);
@@ -62,11 +62,11 @@ TExtToolsDialog::TExtToolsDialog(ToolList &tools, SaveHandler saveTools, QWidget
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedWidth(82);
-    btn_add = makeButton(Panel1, "btn_add", QStringLiteral("追加"), 12);
-    btn_edit = makeButton(Panel1, "btn_edit", QStringLiteral("編集"), 40);
-    btn_delete = makeButton(Panel1, "btn_delete", QStringLiteral("削除"), 68);
+    btn_add = makeButton(Panel1, "btn_add", tr("追加"), 12);
+    btn_edit = makeButton(Panel1, "btn_edit", tr("編集"), 40);
+    btn_delete = makeButton(Panel1, "btn_delete", tr("削除"), 68);
     btn_ok = makeButton(Panel1, "btn_ok", QStringLiteral("OK"), 104);
-    btn_cancel = makeButton(Panel1, "btn_cancel", QStringLiteral("ｷｬﾝｾﾙ"), 132);
+    btn_cancel = makeButton(Panel1, "btn_cancel", tr("ｷｬﾝｾﾙ"), 132);
 
     row->addWidget(ListBox1, 1);
     row->addWidget(Panel1);

@@ -14,7 +14,7 @@
 
 namespace pelandor {
 
-const QString TToolInfoDialog::OpenDialogFilter = QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)");
+const char *const TToolInfoDialog::OpenDialogFilter = QT_TRANSLATE_NOOP("pelandor::TToolInfoDialog", "ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)");
 
 namespace {
 
@@ -36,17 +36,17 @@ TToolInfoDialog::TToolInfoDialog(TExtToolsDialog *owner)
 {
     setObjectName(QStringLiteral("ToolInfoDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("登録ﾂｰﾙ情報"));
+    setWindowTitle(tr("登録ﾂｰﾙ情報"));
     setFont(DialogFont::font());
     setFixedSize(345, 126);
 
-    Label1 = new QLabel(QStringLiteral("登録名"), this);
+    Label1 = new QLabel(tr("登録名"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(16, 16);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(16, 32, 241, 20);
-    Label2 = new QLabel(QStringLiteral("実行ファイル"), this);
+    Label2 = new QLabel(tr("実行ファイル"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(16, 68);
     Edit2 = new QLineEdit(this);
@@ -54,8 +54,8 @@ TToolInfoDialog::TToolInfoDialog(TExtToolsDialog *owner)
     Edit2->setGeometry(16, 84, 241, 20);
     btn_ok = makeButton(this, "btn_ok", QStringLiteral("OK"), 272, 12);
     btn_ok->setEnabled(false);
-    btn_cancel = makeButton(this, "btn_cancel", QStringLiteral("ｷｬﾝｾﾙ"), 272, 40);
-    btn_ref = makeButton(this, "btn_ref", QStringLiteral("参照"), 272, 84);
+    btn_cancel = makeButton(this, "btn_cancel", tr("ｷｬﾝｾﾙ"), 272, 40);
+    btn_ref = makeButton(this, "btn_ref", tr("参照"), 272, 84);
 
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, btn_ok);
@@ -82,7 +82,7 @@ void TToolInfoDialog::btn_refClick()
 {
     QFileDialog OpenDialog1(this);
     OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1.setNameFilters(OpenDialogFilter.split(QStringLiteral(";;")));
+    OpenDialog1.setNameFilters(tr(OpenDialogFilter).split(QStringLiteral(";;")));
     if (OpenDialog1.exec() == QDialog::Accepted && !OpenDialog1.selectedFiles().isEmpty())
         TakePickedFile(OpenDialog1.selectedFiles().first());
 }

@@ -19,7 +19,7 @@ class TToolInfoDialog : public QDialog {
 public:
     explicit TToolInfoDialog(TExtToolsDialog *owner);
 
-    static const QString OpenDialogFilter;
+    static const char *const OpenDialogFilter;
 
     QLabel *Label1 = nullptr;
     QLineEdit *Edit1 = nullptr;

@@ -1,5 +1,6 @@
 #include "tools/ToolStore.h"
 
+#include <QCoreApplication>
 #include "platform/PelandorError.h"
 #include "tools/SettingsStore.h"
 #include "tools/ToolList.h"
@@ -42,22 +43,22 @@ void setValue(RegistryTree &tree, const QString &keyPath, const QString &name, c
 
 QString settingFailedText(const QString &valueName)
 {
-    return QStringLiteral("'%1' の設定に失敗しました").arg(valueName);
+    return QCoreApplication::translate("ToolStore", "'%1' の設定に失敗しました").arg(valueName);
 }
 
 QString readingFailedText(const QString &valueName)
 {
-    return QStringLiteral("'%1' の取得に失敗しました").arg(valueName);
+    return QCoreApplication::translate("ToolStore", "'%1' の取得に失敗しました").arg(valueName);
 }
 
 QString wrongTypeText(const QString &valueName)
 {
-    return QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(valueName);
+    return QCoreApplication::translate("ToolStore", "'%1' のﾃﾞｰﾀ型が不正です").arg(valueName);
 }
 
 QString toolsNotReadWholeText()
 {
-    return QStringLiteral("外部ﾂｰﾙの設定を最後まで読めなかったため、保存しません (読めなかったﾂｰﾙが失われます)");
+    return QCoreApplication::translate("ToolStore", "外部ﾂｰﾙの設定を最後まで読めなかったため、保存しません (読めなかったﾂｰﾙが失われます)");
 }
 
 void LoadTools(SettingsStore &store, ToolList &tools)

@@ -36,8 +36,8 @@ constexpr int kDesignHeight = 300;
 // leads to a new fit.
 constexpr int kFrameReportWindowMs = 2000;
 
-const char *const kBmpFilter = "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.bmp)";
-const char *const kJpegFilter = "JPEGﾌｧｲﾙ (*.jpg)";
+const char *const kBmpFilter = QT_TRANSLATE_NOOP("pelandor::TViewWindow", "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.bmp)");
+const char *const kJpegFilter = QT_TRANSLATE_NOOP("pelandor::TViewWindow", "JPEGﾌｧｲﾙ (*.jpg)");
 
 int tagOf(const QAction *item)
 {
@@ -101,7 +101,7 @@ void TViewWindow::createMenu()
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
-    popMnu_exit = PopupMenu1->addAction(QStringLiteral("閉じる"));
+    popMnu_exit = PopupMenu1->addAction(tr("閉じる"));
     popMnu_exit->setObjectName(QStringLiteral("popMnu_exit"));
     connect(popMnu_exit, &QAction::triggered, this, [this] { popMnu_exitClick(); });
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("popMnu_separate1"));
@@ -116,21 +116,21 @@ void TViewWindow::createMenu()
     popMnu_view200 = addZoomItem("popMnu_view200", 200, &TViewWindow::popMnu_view200Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("popMnu_separate2"));
 
-    popMnu_savefile = PopupMenu1->addMenu(QStringLiteral("ﾌｧｲﾙに保存"));
+    popMnu_savefile = PopupMenu1->addMenu(tr("ﾌｧｲﾙに保存"));
     popMnu_savefile->setObjectName(QStringLiteral("popMnu_savefile"));
-    popMnu_savefile_bmp = popMnu_savefile->addAction(QStringLiteral("BMP形式"));
+    popMnu_savefile_bmp = popMnu_savefile->addAction(tr("BMP形式"));
     popMnu_savefile_bmp->setObjectName(QStringLiteral("popMnu_savefile_bmp"));
     popMnu_savefile_bmp->setData(0);
-    popMnu_savefile_jpeg = popMnu_savefile->addAction(QStringLiteral("JPEG形式"));
+    popMnu_savefile_jpeg = popMnu_savefile->addAction(tr("JPEG形式"));
     popMnu_savefile_jpeg->setObjectName(QStringLiteral("popMnu_savefile_jpeg"));
     popMnu_savefile_jpeg->setData(1);
 
-    popMnu_wallpaper = PopupMenu1->addMenu(QStringLiteral("壁紙に設定"));
+    popMnu_wallpaper = PopupMenu1->addMenu(tr("壁紙に設定"));
     popMnu_wallpaper->setObjectName(QStringLiteral("popMnu_wallpaper"));
-    popMnu_wallpaper_tile = popMnu_wallpaper->addAction(QStringLiteral("全体"));
+    popMnu_wallpaper_tile = popMnu_wallpaper->addAction(tr("全体"));
     popMnu_wallpaper_tile->setObjectName(QStringLiteral("popMnu_wallpaper_tile"));
     popMnu_wallpaper_tile->setData(0);
-    popMnu_wallpaper_center = popMnu_wallpaper->addAction(QStringLiteral("中央"));
+    popMnu_wallpaper_center = popMnu_wallpaper->addAction(tr("中央"));
     popMnu_wallpaper_center->setObjectName(QStringLiteral("popMnu_wallpaper_center"));
     popMnu_wallpaper_center->setData(1);
 
@@ -322,10 +322,10 @@ void TViewWindow::prepareSaveDialog(int tag)
 {
     const SaveSuggestion suggestion = SaveSuggestion::fromCaption(windowTitle());
     if (tag == 0) {
-        SaveDialog1->setNameFilter(QString::fromUtf8(kBmpFilter));
+        SaveDialog1->setNameFilter(tr(kBmpFilter));
         SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
     } else {
-        SaveDialog1->setNameFilter(QString::fromUtf8(kJpegFilter));
+        SaveDialog1->setNameFilter(tr(kJpegFilter));
         SaveDialog1->setDefaultSuffix(QStringLiteral("jpg"));
     }
     if (!suggestion.folder.isEmpty())

@@ -25,7 +25,8 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         for (const char *file : {"lib/pelandor/pelandor", "lib/pelandor/png.spi", "include/pelandor/spi_plugin.h",
                                  "share/applications/pelandor.desktop", "share/icons/hicolor/48x48/apps/pelandor.png",
-                                 "share/icons/hicolor/scalable/apps/pelandor.svg", "share/man/man1/pelandor.1"})
+                                 "share/icons/hicolor/scalable/apps/pelandor.svg", "share/man/man1/pelandor.1",
+                                 "share/man/ja/man1/pelandor.1", "share/pelandor/translations/pelandor_en.qm"})
             QVERIFY2(QFileInfo::exists(prefix.filePath(QString::fromLatin1(file))), file);
 
         // The user's modules: one of its own, and one named like a shipped
