@@ -3,6 +3,7 @@
 // a save writes, that a save is all or nothing, that an unreadable file is
 // kept aside, and that two instances writing at once never corrupt the file.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -277,6 +278,35 @@ private slots:
         QVERIFY(error.contains(path()));
         QCOMPARE(readAllOf(path()), before);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // A folder that cannot be written (here: the lock file's name is taken by
+    // a folder, which stops root as well as anyone, unlike a mode bit) still
+    // lets a valid settings file be read, without waiting for a lock, and
+    // says once that changes cannot be saved; a save fails and changes nothing.
+    void unwritableFolderStillLoads()
+    {
+        const QByteArray file = kHead + "\"Count\"=dword:1\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools\\0]\n"
+                                        "\"Exe_file\"=\"/bin/a\"\n\"Name\"=\"A\"\n";
+        QVERIFY(writeAllTo(path(), file));
+        QVERIFY(QDir().mkdir(path() + QStringLiteral(".lock")));
+        RecordingMessageSink messages;
+        SettingsStore store(path(), messages);
+        QElapsedTimer timer;
+        timer.start();
+        for (int load = 0; load < 2; ++load) {
+            ToolList tools;
+            QCOMPARE(errorOf([&] { LoadTools(store, tools); }), QString());
+            QCOMPARE(tools, toolsOf({"A", "/bin/a"}));
+        }
+        QVERIFY(timer.elapsed() < SettingsStore::LockTimeoutMs / 2);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY2(messages.messages[0].contains(QStringLiteral("保存できません")), qPrintable(messages.messages[0]));
+        const QString error = errorOf([&] { SaveTools(store, toolsOf({"C", "/c"})); });
+        QVERIFY2(error.startsWith(QStringLiteral("'Count' の設定に失敗しました\n")), qPrintable(error));
+        QCOMPARE(readAllOf(path()), file);
+        QCOMPARE(messages.messages.size(), 1);
     }
 
     void twoWritersNeverCorruptTheFile()
