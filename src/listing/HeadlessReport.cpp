@@ -158,10 +158,17 @@ QString HeadlessReport::escaped(const QString &text)
         default:
             // A byte of a name that is not UTF-8: its value, so the line
             // still tells which file it is.
-            if (const int byte = NativeName::escapedByte(text, i); byte >= 0)
+            if (const int byte = NativeName::escapedByte(text, i); byte >= 0) {
                 out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-            else
+            } else if (c.category() == QChar::Other_Control) {
+                // Any other control character (C0, DEL, C1) would reach the
+                // terminal as a command: its UTF-8 bytes, each as \xNN, as
+                // for the bytes above.
+                for (const char byte : QString(c).toUtf8())
+                    out += QStringLiteral("\\x%1").arg(uchar(byte), 2, 16, QLatin1Char('0'));
+            } else {
                 out += c;
+            }
         }
     }
     return out;

@@ -316,6 +316,25 @@ private slots:
         QCOMPARE(columns[0], QStringLiteral("a\\tb\\nc\\\\d.bmp"));
     }
 
+    // Every control character is written as its bytes, so no report line
+    // can carry a terminal command (ESC, the C1 range) or split a line.
+    void reportEscapesControlCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("tab newline CR backslash") << QStringLiteral("a\tb\nc\rd\\") << QStringLiteral("a\\tb\\nc\\rd\\\\");
+        QTest::newRow("ESC sequence") << QStringLiteral("\x1b[31mred") << QStringLiteral("\\x1b[31mred");
+        QTest::newRow("NUL BEL DEL") << QString(QChar(0)) + QStringLiteral("\x07\x7f") << QStringLiteral("\\x00\\x07\\x7f");
+        QTest::newRow("C1 CSI and NEL") << QStringLiteral("\u009b2J\u0085") << QStringLiteral("\\xc2\\x9b2J\\xc2\\x85");
+        QTest::newRow("printable kept") << QStringLiteral("写真 é ~") << QStringLiteral("写真 é ~");
+    }
+    void reportEscapesControlCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QCOMPARE(HeadlessReport::escaped(text), written);
+    }
+
     // A name in Shift-JIS bytes is listed, decoded, reported with its bytes
     // as \xNN (in directory order, line by line, with --sort none) and its
     // thumbnail written under the same bytes.
