@@ -90,6 +90,8 @@ private slots:
         QTest::newRow("empty texts and duplicates") << QStringList{"", "", "same", "/a", "same", "/a"};
         QTest::newRow("line breaks and brackets") << QStringList{"two\nlines\r\n", "[x]\n\"=dword:1"};
         QTest::newRow("ampersand and semicolon") << QStringList{"&Edit; it", ";/bin/true"};
+        QTest::newRow("byte order mark first")
+            << QStringList{QStringLiteral("\uFEFFname"), QStringLiteral("\uFEFF"), QStringLiteral("a\uFEFF"), "/b"};
     }
     void roundTrip()
     {
