@@ -156,7 +156,8 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     FileListItem item;
     item.caption = name;
     item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
-                     imageSizeText(decoded.width, decoded.height), ColorDepthText(decoded.bitDepth)};
+                     imageSizeText(decoded.width, decoded.height),
+                     colorsText(decoded.width, decoded.height, decoded.bitDepth)};
     item.imageIndex = m_model.thumbnails()->add(decoded.cell);
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);

@@ -75,7 +75,7 @@ QString imageSizeText(int width, int height)
 
 QString ColorDepthText(int16_t depth)
 {
-    if (depth == 0)
+    if (depth <= 0 || (depth > 32 && depth != 48 && depth != 64))
         return QString();
     if (depth <= 1)
         return QStringLiteral("2色");
@@ -86,6 +86,11 @@ QString ColorDepthText(int16_t depth)
     if (depth <= 16)
         return QStringLiteral("65536色");
     return QStringLiteral("1677万色");
+}
+
+QString colorsText(int width, int height, int16_t depth)
+{
+    return width > 0 && height > 0 ? ColorDepthText(depth) : QString();
 }
 
 } // namespace pelandor
