@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -251,6 +252,24 @@ private slots:
         stopped.setFileDone([] { return false; });
         QVERIFY(!stopped.run(dir.path(), builtInTypes, 2));
         QCOMPARE(model.count(), 1);
+    }
+
+    // Files that fail to decode share one blank cell, however many there are.
+    void failedFilesShareOneBlankCell()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(writeText(dir.filePath(QStringLiteral("e%1.%2").arg(i).arg(i % 2 ? "jpg" : "bmp")), "no picture"));
+        StderrMessageSink messages;
+        TSpi host(m_modules.path(), messages);
+        FileListModel model;
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 2);
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 1);
+        QCOMPARE(model.count(), 60);
+        QSet<const uchar *> pixels;
+        for (int row = 0; row < model.count(); ++row)
+            pixels.insert(model.thumbnails()->cell(model.imageIndex(row)).constBits());
+        QCOMPARE(pixels.size(), 1);
     }
 
     void report_data()
