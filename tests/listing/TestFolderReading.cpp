@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ImageFiles.h"
 #include "listing/FileListModel.h"
@@ -401,6 +404,50 @@ private slots:
         QFile kept(outside);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("keep"));
+    }
+
+    // Bitmaps for names up to the longest a file system takes, also in an
+    // output folder whose path comes near the path length limit.
+    void thumbnailsOfLongNames_data()
+    {
+        QTest::addColumn<int>("nameBytes");
+        QTest::addColumn<int>("folderBytes"); // about this long a path to OUTDIR
+        QTest::newRow("251-byte name") << 251 << 0;
+        QTest::newRow("237-byte name") << 237 << 0;
+        QTest::newRow("200-byte name, deep folder") << 200 << 3900;
+    }
+    void thumbnailsOfLongNames()
+    {
+        QFETCH(int, nameBytes);
+        QFETCH(int, folderBytes);
+        QTemporaryDir dir;
+        const QString name = QString(nameBytes - 4, QLatin1Char('n')) + QStringLiteral(".bmp");
+        QVERIFY(writeBmpFile(dir.filePath(name), solid(5, 5, 0)));
+        QByteArray out = QFile::encodeName(dir.filePath(QStringLiteral("out")));
+        QVERIFY(::mkdir(out.constData(), 0777) == 0);
+        // A path beyond the limit cannot be removed whole: file, then folders.
+        const auto cleanUp = qScopeGuard([&out, &name] {
+            if (const int folder = ::open(out.constData(), O_RDONLY | O_DIRECTORY); folder >= 0) {
+                ::unlinkat(folder, (QFile::encodeName(name) + ".bmp").constData(), 0);
+                ::close(folder);
+            }
+            for (QByteArray folder = out; folder.endsWith('d'); folder.truncate(folder.lastIndexOf('/')))
+                ::rmdir(folder.constData());
+        });
+        while (out.size() < folderBytes) {
+            out += '/' + QByteArray(99, 'd');
+            QVERIFY(::mkdir(out.constData(), 0777) == 0);
+        }
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), QFile::decodeName(out)}, m_modules.path()),
+                 0);
+        struct stat info {};
+        const QByteArray written = out + '/' + QFile::encodeName(name) + ".bmp";
+        QVERIFY(written.size() > 4096 || folderBytes == 0);
+        const int folder = ::open(out.constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(folder >= 0);
+        QCOMPARE(::fstatat(folder, (QFile::encodeName(name) + ".bmp").constData(), &info, 0), 0);
+        ::close(folder);
+        QVERIFY(info.st_size > 96 * 96 * 3);
     }
 
     void commandLineErrors_data()
