@@ -86,6 +86,9 @@ private slots:
         QTest::newRow("delete line 0") << 0 << false << "delete" << QStringList{"B", "C"} << QStringList{"/b", "/c"};
         QTest::newRow("delete without selection") << -1 << false << "delete" << QStringList{"A", "B", "C"}
                                                   << QStringList{"/a", "/b", "/c"};
+        // No button answers Return: it neither adds, edits nor closes.
+        QTest::newRow("Return in the list") << 1 << false << "return" << QStringList{"A", "B", "C"}
+                                            << QStringList{"/a", "/b", "/c"};
     }
     void commands()
     {
@@ -120,8 +123,19 @@ private slots:
             QTest::mouseClick(dialog->btn_add, Qt::LeftButton);
         else if (command == QLatin1String("edit"))
             QTest::mouseClick(dialog->btn_edit, Qt::LeftButton);
+        else if (command == QLatin1String("return")) {
+            dialog->activateWindow();
+            dialog->ListBox1->setFocus();
+            QTRY_VERIFY(dialog->ListBox1->hasFocus());
+            QTest::keyClick(dialog->ListBox1, Qt::Key_Return);
+        }
         else
             QTest::mouseClick(dialog->btn_delete, Qt::LeftButton);
+        QVERIFY(dialog->isVisible());
+        // After a delete no line is selected: a second delete only beeps,
+        // and an add appends.
+        if (command == QLatin1String("delete"))
+            QCOMPARE(dialog->SelectedLine(), -1);
 
         QCOMPARE(tools.ToolNames(), names);
         QCOMPARE(tools.ToolExeFiles(), exeFiles);
