@@ -168,14 +168,30 @@ private slots:
             QCOMPARE(after, file);
     }
 
-    void hugeCountIsBounded()
+    void hugeCountIsReported_data()
     {
-        QVERIFY(writeAllTo(path(), kHead + "\"Count\"=dword:7fffffff\n"));
+        QTest::addColumn<QByteArray>("count");
+        QTest::addColumn<int>("tools");
+        QTest::newRow("largest") << QByteArray("7fffffff") << -1;
+        QTest::newRow("one above the bound") << QByteArray::number(MaxToolCount + 1, 16) << -1;
+        QTest::newRow("the bound") << QByteArray::number(MaxToolCount, 16) << MaxToolCount;
+    }
+    void hugeCountIsReported()
+    {
+        QFETCH(QByteArray, count);
+        QFETCH(int, tools);
+        QVERIFY(writeAllTo(path(), kHead + "\"Count\"=dword:" + count + "\n"));
         RecordingMessageSink messages;
         SettingsStore store(path(), messages);
-        ToolList tools;
-        LoadTools(store, tools);
-        QCOMPARE(tools.ToolCount(), MaxToolCount);
+        ToolList loaded;
+        const QString error = errorOf([&] { LoadTools(store, loaded); });
+        if (tools < 0) {
+            QCOMPARE(error, QStringLiteral("'Count' の取得に失敗しました"));
+            QCOMPARE(loaded.ToolCount(), 0);
+        } else {
+            QCOMPARE(error, QString());
+            QCOMPARE(loaded.ToolCount(), tools);
+        }
     }
 
     void saveAfterDeletingTheFirstToolRenumbers()
