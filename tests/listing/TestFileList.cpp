@@ -288,6 +288,25 @@ private slots:
         QCOMPARE(view.selectedRows(), run);
     }
 
+    // The row of a file still being read is never selected, so no command
+    // (copy, view, tool) can take "読み込み中" for a file name.
+    void placeholderIsNeverSelected()
+    {
+        FileListView view;
+        FileListModel &model = *view.model();
+        fill(model);
+        const int placeholder = model.appendPlaceholder();
+        view.selectionModel()->select(QItemSelection(model.index(0, 0), model.index(model.count() - 1, 0)),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), (QList<int>{0, 1, 2, 3}));
+        view.selectionModel()->select(model.index(placeholder, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), QList<int>{});
+        // Once read, the row is a file like any other.
+        model.setItem(placeholder, makeItem(QStringLiteral("e.bmp"), QStringLiteral("1"), QString(), -1));
+        view.selectionModel()->select(model.index(placeholder, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), QList<int>{placeholder});
+    }
+
     void reportViewHasNoThumbnails()
     {
         FileListView view;
