@@ -4,17 +4,20 @@
 // items reporting their tool number.
 #include <QApplication>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 #include "ToolTestSupport.h"
+#include "tools/ExecutableFileFilter.h"
 #include "tools/SettingsStore.h"
 #include "tools/TExtToolsDialog.h"
 #include "tools/TToolInfoDialog.h"
@@ -254,6 +257,38 @@ private slots:
         if (how != QLatin1String("ok"))
             QCOMPARE(readAllOf(store.filePath()), storedFile);
         QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The chooser of "参照" lists this system's programs first: files the
+    // user may run (folders to move around), whatever their names.
+    void programChooserListsExecutableFiles()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"run-me", "notes.txt", "setup.exe"}) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::setPermissions(dir.filePath("run-me"), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QFileSystemModel files;
+        QSignalSpy loaded(&files, &QFileSystemModel::directoryLoaded);
+        const QModelIndex root = files.setRootPath(dir.path());
+        QTRY_VERIFY(!loaded.isEmpty());
+        QTRY_COMPARE(files.rowCount(root), 4);
+        ExecutableFileFilter programs;
+        programs.setSourceModel(&files);
+        const auto shown = [&] {
+            QStringList names;
+            const QModelIndex parent = programs.mapFromSource(root);
+            for (int row = 0; row < programs.rowCount(parent); ++row)
+                names << programs.index(row, 0, parent).data().toString();
+            names.sort();
+            return names;
+        };
+        QCOMPARE(shown(), (QStringList{"run-me", "sub"}));
+        programs.setActive(false);
+        QCOMPARE(shown(), (QStringList{"notes.txt", "run-me", "setup.exe", "sub"}));
+        QCOMPARE(TToolInfoDialog::OpenDialogFilter.split(";;").value(1), QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe)"));
     }
 
     void menuEntriesFollowTheFixedItems()
