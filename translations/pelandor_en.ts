@@ -278,14 +278,6 @@ Do this only when you uninstall Pelandor.</translation>
             <translation>%1: in use by another Pelandor</translation>
         </message>
         <message>
-            <source>%1.lock: ﾛｯｸﾌｧｲﾙを作る権限がありません</source>
-            <translation>%1.lock: no permission to create the lock file</translation>
-        </message>
-        <message>
-            <source>%1.lock: ﾛｯｸﾌｧｲﾙを作れません</source>
-            <translation>%1.lock: cannot create the lock file</translation>
-        </message>
-        <message>
             <source>設定ﾌｧｲﾙ '%1' の %2 行目が読めません (%3)</source>
             <translation>Cannot read line %2 of the settings file '%1' (%3)</translation>
         </message>
@@ -300,6 +292,18 @@ It cannot be moved to '%1' either</translation>
 このﾌｧｲﾙは '%1' に残し、新しい設定ﾌｧｲﾙを作ります。</source>
             <translation>.
 The file is kept as '%1' and a new settings file is made.</translation>
+        </message>
+        <message>
+            <source>%1: ﾛｯｸﾌｧｲﾙを作れません</source>
+            <translation>%1: cannot create the lock file</translation>
+        </message>
+        <message>
+            <source>%1: ﾛｯｸﾌｧｲﾙを作る権限がありません</source>
+            <translation>%1: no permission to create the lock file</translation>
+        </message>
+        <message>
+            <source>設定ﾌｧｲﾙ '%1' のﾌｫﾙﾀﾞに書き込めないため、設定の変更は保存できません</source>
+            <translation>The folder of the settings file '%1' cannot be written, so changes to the settings cannot be saved</translation>
         </message>
     </context>
     <context>
@@ -583,10 +587,6 @@ The file is kept as '%1' and a new settings file is made.</translation>
     <context>
         <name>pelandor::TToolInfoDialog</name>
         <message>
-            <source>ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)</source>
-            <translation>Programs (*.exe);;All files (*)</translation>
-        </message>
-        <message>
             <source>登録ﾂｰﾙ情報</source>
             <translation>Tool</translation>
         </message>
@@ -605,6 +605,10 @@ The file is kept as '%1' and a new settings file is made.</translation>
         <message>
             <source>参照</source>
             <translation>Browse…</translation>
+        </message>
+        <message>
+            <source>実行ﾌｧｲﾙ (*);;ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)</source>
+            <translation>Programs (*);;Windows programs (*.exe);;All files (*)</translation>
         </message>
     </context>
     <context>

@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <climits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "decode/ImageLoader.h"
 #include "listing/FileListModel.h"
@@ -10,16 +12,35 @@
 
 namespace pelandor {
 
+namespace {
+
+// The path made absolute with the working folder's exact bytes: QFileInfo
+// would take the working folder as Qt decodes it, which names another folder
+// when its name is not UTF-8.
+QString absoluteOf(const QString &path)
+{
+    if (path.startsWith(QLatin1Char('/')))
+        return path;
+    char buffer[PATH_MAX];
+    if (!::getcwd(buffer, sizeof buffer))
+        return path;
+    const QString folder = NativeName::decode(buffer);
+    return folder.endsWith(QLatin1Char('/')) ? folder + path : folder + QLatin1Char('/') + path;
+}
+
+} // namespace
+
 FileArguments FileArguments::resolve(const QStringList &paths, const ImageTypeList &entries)
 {
     FileArguments result;
-    for (const QString &path : paths) {
+    for (const QString &given : paths) {
         // The name's own bytes are asked for: a name that is not UTF-8 is
         // found too (QFileInfo would look for another name).
+        const QString path = absoluteOf(given);
         const QFileInfo info(path);
         struct stat status {};
         if (::stat(NativeName::encode(path).constData(), &status) != 0) {
-            result.missing.append(path);
+            result.missing.append(given);
             continue;
         }
         if (S_ISDIR(status.st_mode)) {

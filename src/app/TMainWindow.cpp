@@ -181,7 +181,7 @@ void TMainWindow::createControls()
     Splitter1->addWidget(Panel3);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({155, 646 - 155 - 3});
+    Splitter1->setSizes({155, OuterWidth - 155 - 3});
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -205,7 +205,7 @@ void TMainWindow::createControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
 
-    resize(646, 480);
+    resize(OuterWidth, OuterHeight);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -441,6 +441,23 @@ void TMainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     FormResize();
+}
+
+void TMainWindow::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    // 646 x 480 is the window's outer size. A window system that draws a
+    // frame reports it only after the window is shown (the frame's move
+    // comes with it): the client area then gets what the frame leaves, once.
+    const QSize frame = frameGeometry().size() - size();
+    if (m_outerSizeKept || !isVisible() || frame.width() < 0 || frame.height() < 0 || frame == QSize(0, 0))
+        return;
+    m_outerSizeKept = true;
+    if (isMaximized() || isFullScreen() || size() != QSize(OuterWidth, OuterHeight))
+        return;
+    resize(QSize(OuterWidth, OuterHeight) - frame);
+    if (QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
 }
 
 void TMainWindow::FormResize()

@@ -55,6 +55,9 @@ public:
     ~TMainWindow() override;
 
     static constexpr const char *VersionText = "1.60";
+    // The window's outer size at the start, frame included.
+    static constexpr int OuterWidth = 646;
+    static constexpr int OuterHeight = 480;
     // The two lines of the version box.
     static QString versionBoxText();
 
@@ -241,6 +244,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -280,6 +284,9 @@ private:
     bool m_toolsReadWhole = false;
     std::unique_ptr<ProcessStarter> m_starter;
     int m_fixedPopupItemCount = 0;
+    // The outer size was made 646 x 480 once the window system told the
+    // frame's size.
+    bool m_outerSizeKept = false;
     // File operations and the drag of the selection.
     FileCommands *m_fileCommands = nullptr;
 };

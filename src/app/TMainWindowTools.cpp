@@ -43,8 +43,10 @@ void TMainWindow::ToolMenuItemClick(int toolIndex)
     // A failure is shown in a modal box, which processes events: the command
     // holds the guard, so that nothing re-reads the list meanwhile.
     const CommandGuard::Token token = m_guard->hold();
-    for (const ToolLauncher::Failure &failure : ToolLauncher(*m_starter).launch(program, paths))
+    // Each file's failure is shown before the next file's tool is started.
+    ToolLauncher(*m_starter).launch(program, paths, [this](const ToolLauncher::Failure &failure) {
         Messages().showMessage(failure.errorText);
+    });
 }
 
 void TMainWindow::mnuOption_toolsClick()

@@ -1,5 +1,5 @@
-// One non-blocking open checked to be a regular file, a signature read, one
-// size query, one read: no mapping, so a file that shrinks while it is read
+// One non-blocking open checked to be a regular file, a size query, a read of
+// the signature (or the header), one read of the rest: no mapping, so a file that shrinks while it is read
 // gives a short read instead of a fault.
 #include "decode/ImageFile.h"
 #include "platform/NativeName.h"
@@ -54,6 +54,14 @@ bool readAt(int fd, char *buffer, qint64 length, qint64 at)
 
 ImageFileData readImageFile(const QString &path, QByteArrayView signature)
 {
+    return readImageFileJudged(path, signature, signature.size(), [](QByteArrayView, qint64 fileSize) {
+        return fileSize;
+    });
+}
+
+ImageFileData readImageFileJudged(const QString &path, QByteArrayView signature, qint64 headLength,
+                                  const ImageFileJudge &judge)
+{
     ImageFileData result;
     if (path.isEmpty())
         return result;
@@ -72,17 +80,26 @@ ImageFileData readImageFile(const QString &path, QByteArrayView signature)
         result.status = ImageFileStatus::Read;
         return result;
     }
-    const qint64 head = qMin<qint64>(signature.size(), size);
+    const qint64 head = qMin<qint64>(qMax<qint64>(signature.size(), headLength), size);
     QByteArray prefix(head, Qt::Uninitialized);
     if (!readAt(file.get(), prefix.data(), head, 0))
         return result;
-    if (head < signature.size() || prefix != signature) {
+    if (prefix.size() < signature.size() || !prefix.startsWith(signature)) {
         result.status = ImageFileStatus::WrongSignature;
         return result;
     }
-    QByteArray data(size, Qt::Uninitialized);
+    const qint64 wanted = judge(QByteArrayView(prefix), size);
+    if (wanted < 0 || wanted > size)
+        return result;
+    if (wanted <= head) {
+        prefix.truncate(wanted);
+        result.status = ImageFileStatus::Read;
+        result.bytes = std::move(prefix);
+        return result;
+    }
+    QByteArray data(wanted, Qt::Uninitialized);
     std::copy(prefix.cbegin(), prefix.cend(), data.begin());
-    if (!readAt(file.get(), data.data() + head, size - head, head))
+    if (!readAt(file.get(), data.data() + head, wanted - head, head))
         return result;
     result.status = ImageFileStatus::Read;
     result.bytes = std::move(data);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 
 namespace pelandor {
 
@@ -27,5 +28,18 @@ struct ImageFileData {
 // costs one short read; an empty file is Read (with no bytes), one that is
 // shorter than the signature or differs is WrongSignature.
 ImageFileData readImageFile(const QString &path, QByteArrayView signature = {});
+
+// Says from the file's first bytes (`head`, at most the length asked for)
+// and its size how many bytes from its start are to be read in all: at most
+// `fileSize`, or -1 to refuse the file without reading more.
+using ImageFileJudge = std::function<qint64(QByteArrayView head, qint64 fileSize)>;
+
+// As readImageFile, but reads the first `headLength` bytes (fewer for a
+// shorter file) after the signature check and then only what `judge` asks
+// for: a header that declares little, or nothing sound, costs no read of a
+// huge (perhaps sparse) file. `bytes` holds what was read; a refusal is
+// Unreadable.
+ImageFileData readImageFileJudged(const QString &path, QByteArrayView signature, qint64 headLength,
+                                  const ImageFileJudge &judge);
 
 } // namespace pelandor

@@ -14,6 +14,9 @@ struct FileListItem {
     QString caption;
     std::array<QString, SubItemCount> subItems;
     int imageIndex = -1;
+    // The row of a file still being read ("読み込み中"): it names no file
+    // yet, so it can be neither selected nor dragged.
+    bool placeholder = false;
 };
 
 } // namespace pelandor

@@ -104,6 +104,9 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // A placeholder is never selected, so no command takes it for a file.
+    if (index.row() < m_items.size() && m_items[index.row()].placeholder)
+        return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
@@ -147,6 +150,7 @@ int FileListModel::appendPlaceholder()
 {
     FileListItem item;
     item.caption = placeholderCaption();
+    item.placeholder = true;
     return appendItem(item);
 }
 

@@ -1,8 +1,10 @@
 #include "listing/HeadlessReport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTextStream>
 #include <cerrno>
 #include <cstdio>
@@ -57,6 +59,43 @@ bool makeFolders(const QByteArray &path)
     ::mkdir(path.constData(), 0777);
     struct stat status {};
     return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Writes `bytes` as the file `name` in the open folder: into a new file of
+// a short name of its own, then renamed over `name`, so no name ever holds
+// half a bitmap and two runs into one folder never share a temporary file.
+// Not forced to disk, as the cells can always be made again. 0, or the
+// system's reason (errno) of the first step that failed.
+int replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes)
+{
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = ".pelandor-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // A new file only, never a link followed.
+        fd = ::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
+    if (fd < 0)
+        return EEXIST;
+    int error = 0;
+    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n == 0)
+            error = EIO;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error == 0 && ::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlinkat(folder, temporary.constData(), 0);
+    return error;
 }
 
 int sortKeyOf(const QString &name)
@@ -158,10 +197,17 @@ QString HeadlessReport::escaped(const QString &text)
         default:
             // A byte of a name that is not UTF-8: its value, so the line
             // still tells which file it is.
-            if (const int byte = NativeName::escapedByte(text, i); byte >= 0)
+            if (const int byte = NativeName::escapedByte(text, i); byte >= 0) {
                 out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-            else
+            } else if (c.category() == QChar::Other_Control) {
+                // Any other control character (C0, DEL, C1) would reach the
+                // terminal as a command: its UTF-8 bytes, each as \xNN, as
+                // for the bytes above.
+                for (const char byte : QString(c).toUtf8())
+                    out += QStringLiteral("\\x%1").arg(uchar(byte), 2, 16, QLatin1Char('0'));
+            } else {
                 out += c;
+            }
         }
     }
     return out;
@@ -271,52 +317,45 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
         err << "pelandor: cannot create the folder " << NativeName::display(outputFolder) << Qt::endl;
         return WriteFailedStatus;
     }
+    // Every name is used relative to the open folder, so a long folder path
+    // plus a long name never meets the path length limit on its own.
+    const int folder = ::open(NativeName::encode(outputFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        err << "pelandor: cannot open the folder " << NativeName::display(outputFolder) << ": "
+            << QString::fromLocal8Bit(std::strerror(errno)) << Qt::endl;
+        return WriteFailedStatus;
+    }
     int status = 0;
     for (int row = 0; row < model.count(); ++row) {
         Bitmap cell;
         cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
-        const QString path = FileNames::joinPath(outputFolder, model.caption(row) + QStringLiteral(".bmp"));
-        const QByteArray target = NativeName::encode(path);
+        const QString name = model.caption(row) + QStringLiteral(".bmp");
+        const QString path = FileNames::joinPath(outputFolder, name);
+        const QByteArray target = NativeName::encode(name);
         // Saving replaces the file a link points to: never write outside the
         // output folder through a link that was already there.
         struct stat existing {};
-        if (::lstat(target.constData(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        if (::fstatat(folder, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(existing.st_mode)) {
             err << "pelandor: not written, is a link: " << NativeName::display(path) << Qt::endl;
             status = WriteFailedStatus;
             continue;
         }
-        // Written beside its name and renamed over it, so no name ever holds
-        // half a bitmap; not forced to disk, as the cells can always be made
-        // again (that wait was most of the time of a run from the cache).
-        const QByteArray temporary = NativeName::encode(FileNames::joinPath(
-            outputFolder, QStringLiteral(".") + model.caption(row) + QStringLiteral(".bmp.pelandor-part")));
-        // A new file only: a link left under the temporary name is removed,
-        // never followed.
-        ::unlink(temporary.constData());
-        QFile file;
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
         QString writeError;
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0)
-            writeError = QString::fromLocal8Bit(std::strerror(errno));
-        bool written = fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
-            && writeBmp(cell, file, &writeError);
-        if (written) {
-            file.close();
-            written = file.error() == QFileDevice::NoError
-                && std::rename(temporary.constData(), target.constData()) == 0;
-            if (!written && writeError.isEmpty())
-                writeError = file.error() == QFileDevice::NoError ? QString::fromLocal8Bit(std::strerror(errno))
-                                                                  : file.errorString();
-        } else if (fd >= 0 && !file.isOpen()) {
-            ::close(fd);
+        buffer.open(QIODevice::WriteOnly);
+        if (!writeBmp(cell, buffer, &writeError)) {
+            err << "pelandor: cannot write " << NativeName::display(path) << ": " << writeError << Qt::endl;
+            status = WriteFailedStatus;
+            continue;
         }
-        if (!written) {
-            ::unlink(temporary.constData());
+        if (const int error = replaceFileIn(folder, target, bytes); error != 0) {
             err << "pelandor: cannot write " << NativeName::display(path) << ": "
-                << (writeError.isEmpty() ? file.errorString() : writeError) << Qt::endl;
+                << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
             status = WriteFailedStatus;
         }
     }
+    ::close(folder);
     return status;
 }
 

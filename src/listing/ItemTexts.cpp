@@ -76,7 +76,7 @@ QString imageSizeText(int width, int height)
 
 QString ColorDepthText(int16_t depth)
 {
-    if (depth == 0)
+    if (depth <= 0 || (depth > 32 && depth != 48 && depth != 64))
         return QString();
     if (depth <= 1)
         return QCoreApplication::translate("ItemTexts", "2色");
@@ -87,6 +87,11 @@ QString ColorDepthText(int16_t depth)
     if (depth <= 16)
         return QCoreApplication::translate("ItemTexts", "65536色");
     return QCoreApplication::translate("ItemTexts", "1677万色");
+}
+
+QString colorsText(int width, int height, int16_t depth)
+{
+    return width > 0 && height > 0 ? ColorDepthText(depth) : QString();
 }
 
 } // namespace pelandor

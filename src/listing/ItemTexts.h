@@ -25,7 +25,13 @@ QString fileDateTextOf(const QDateTime &modified);
 // "W * H".
 QString imageSizeText(int width, int height);
 
-// The colours column for a colour depth in bits per pixel.
+// The colours column for a colour depth in bits per pixel. Only a depth a
+// picture can have gives a text: 1 to 32 bits, or 48 and 64 (16 bits per
+// channel); 0, a negative depth or any other number (a module's garbage)
+// gives none.
 QString ColorDepthText(int16_t depth);
+// The colours column of a decoded picture: empty for one without pixels
+// (a failed decode), whatever depth its record was left with.
+QString colorsText(int width, int height, int16_t depth);
 
 } // namespace pelandor

@@ -1,5 +1,6 @@
 #include "listing/ThumbnailCell.h"
 
+#include <mutex>
 #include <vector>
 
 #include "decode/Bitmap.h"
@@ -22,11 +23,22 @@ CellRect ThumbnailCell::target(int width, int height, qreal ratio)
 
 QImage ThumbnailCell::blank(qreal ratio)
 {
+    // One white cell per ratio, whose pixels every copy shares until it is
+    // drawn into: the files that fail to decode (any number of them) cost
+    // one cell together.
+    static std::mutex lock;
+    static std::vector<QImage> made;
+    const qreal stored = ratio > 1.0 ? ratio : 1.0;
+    const std::lock_guard<std::mutex> guard(lock);
+    for (const QImage &cell : made) {
+        if (cell.devicePixelRatio() == stored)
+            return cell;
+    }
     const int side = pixelSize(ratio);
     QImage cell(side, side, Format);
     cell.fill(Qt::white);
-    if (ratio > 1.0)
-        cell.setDevicePixelRatio(ratio);
+    cell.setDevicePixelRatio(stored);
+    made.push_back(cell);
     return cell;
 }
 

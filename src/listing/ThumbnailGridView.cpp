@@ -1,5 +1,7 @@
 #include "listing/ThumbnailGridView.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QTimerEvent>
@@ -179,10 +181,38 @@ bool ThumbnailGridView::isIndexHidden(const QModelIndex &) const
     return false;
 }
 
+int ThumbnailGridView::rowNear(const QPoint &contentPoint) const
+{
+    const int count = rowCount();
+    if (count == 0)
+        return -1;
+    const int columns = columnCount();
+    const int line = std::max(0, contentPoint.y() / m_grid.height());
+    const int column = std::clamp(contentPoint.x() / m_grid.width(), 0, columns - 1);
+    const qint64 row = qint64(line) * columns + column;
+    return int(std::min<qint64>(row, count - 1));
+}
+
 void ThumbnailGridView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
 {
     if (!model() || !selectionModel())
         return;
+    const int lastColumnIndex = model()->columnCount(rootIndex()) - 1;
+    if (m_extending) {
+        // Shift extends the selection over the run of files between the
+        // anchor and the target in list order, as the report view does; the
+        // item view gives the anchor as the rectangle's first corner and the
+        // target as its second.
+        const QPoint offset(horizontalOffset(), verticalOffset());
+        const int anchor = rowNear(rect.topLeft() + offset);
+        const int target = rowNear(rect.bottomRight() + offset);
+        if (anchor < 0 || target < 0)
+            return;
+        selectionModel()->select(QItemSelection(model()->index(std::min(anchor, target), 0, rootIndex()),
+                                                model()->index(std::max(anchor, target), lastColumnIndex, rootIndex())),
+                                 command);
+        return;
+    }
     const QRect content = rect.normalized().translated(horizontalOffset(), verticalOffset());
     const int columns = columnCount();
     const int firstColumn = std::max(0, content.left() / m_grid.width());
@@ -191,7 +221,6 @@ void ThumbnailGridView::setSelection(const QRect &rect, QItemSelectionModel::Sel
     int last = -1;
     rowsIn(content, &first, &last);
     QItemSelection selection;
-    const int lastColumnIndex = model()->columnCount(rootIndex()) - 1;
     for (int lineStart = first - first % columns; lineStart <= last; lineStart += columns) {
         const int from = lineStart + firstColumn;
         const int to = std::min(last, lineStart + lastColumn);
@@ -346,14 +375,18 @@ void ThumbnailGridView::changeEvent(QEvent *event)
 
 void ThumbnailGridView::mousePressEvent(QMouseEvent *event)
 {
+    m_extending = event->modifiers().testFlag(Qt::ShiftModifier);
     m_gesture->pressed(event);
     QAbstractItemView::mousePressEvent(event);
+    m_extending = false;
 }
 
 void ThumbnailGridView::mouseMoveEvent(QMouseEvent *event)
 {
+    m_extending = event->modifiers().testFlag(Qt::ShiftModifier);
     if (!m_gesture->moved(event))
         QAbstractItemView::mouseMoveEvent(event);
+    m_extending = false;
 }
 
 void ThumbnailGridView::mouseReleaseEvent(QMouseEvent *event)
@@ -371,7 +404,9 @@ void ThumbnailGridView::mouseDoubleClickEvent(QMouseEvent *event)
 void ThumbnailGridView::keyPressEvent(QKeyEvent *event)
 {
     m_gesture->flush();
+    m_extending = event->modifiers().testFlag(Qt::ShiftModifier);
     QAbstractItemView::keyPressEvent(event);
+    m_extending = false;
 }
 
 QItemSelectionModel::SelectionFlags ThumbnailGridView::selectionCommand(const QModelIndex &index,

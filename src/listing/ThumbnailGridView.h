@@ -58,6 +58,9 @@ private:
     int rowCount() const;
     // Rows whose cells meet the rectangle given in content coordinates.
     void rowsIn(const QRect &contentRect, int *first, int *last) const;
+    // The row whose cell holds the point (content coordinates), the nearest
+    // one for a point beyond the last cell of a line or of the list.
+    int rowNear(const QPoint &contentPoint) const;
     void updateRow(int row);
     void updateScrollRange();
 
@@ -66,6 +69,9 @@ private:
     QSize m_grid;
     QBasicTimer m_rangeTimer;
     ItemPressGesture *m_gesture;
+    // The event that is being handled holds Shift: a selection it makes is
+    // a run in list order, not a rectangle of the grid.
+    bool m_extending = false;
 };
 
 } // namespace pelandor

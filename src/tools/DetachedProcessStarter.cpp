@@ -6,6 +6,7 @@
 #include <cstring>
 #include <csignal>
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -41,6 +42,10 @@ bool DetachedProcessStarter::startDetached(const QString &program, const QString
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    // The highest descriptor number there can be, for the child's fallback.
+    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int lastFd = openMax > 0 && openMax < (1 << 20) ? int(openMax) - 1 : (1 << 16) - 1;
+
     // The grandchild reports a failed exec through the pipe; a successful
     // one closes it (close-on-exec) and the read sees its end.
     int report[2];
@@ -69,6 +74,13 @@ bool DetachedProcessStarter::startDetached(const QString &program, const QString
             sigset_t none;
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            // Only standard input, output and error go to the tool: every
+            // other descriptor (also those this program itself inherited)
+            // closes at the exec, the report pipe with them.
+            if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+                for (int fd = 3; fd <= lastFd; ++fd)
+                    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            }
             ::execv(file.constData(), argv.data());
             const int error = errno;
             [[maybe_unused]] const ssize_t n = ::write(report[1], &error, sizeof error);

@@ -36,7 +36,8 @@ bool fitsQuoted(const QByteArray &data)
     const QByteArray body = data.left(data.size() - 1);
     if (body.contains('\n') || body.contains('\r'))
         return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = decoder(body);
     Q_UNUSED(text);
     return !decoder.hasError();
@@ -159,7 +160,11 @@ private:
         QByteArray raw = m_lines[m_next++];
         if (raw.endsWith('\r'))
             raw.chop(1);
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // A U+FEFF at the start of a line is a character of the line (only
+        // the header may carry the file's byte order mark), so that a value
+        // that starts with it is read back as it was written.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         m_line = decoder(raw);
         if (decoder.hasError()) {
             fail(QCoreApplication::translate("RegFile", "UTF-8 の文字として読めません"));

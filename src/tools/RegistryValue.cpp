@@ -1,5 +1,7 @@
 #include "tools/RegistryValue.h"
 
+#include <QStringDecoder>
+
 #include <QtEndian>
 
 namespace pelandor {
@@ -25,7 +27,10 @@ RegistryValue RegistryValue::fromDword(quint32 number)
 QString RegistryValue::text() const
 {
     const qsizetype end = data.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? data : data.left(end));
+    // Decoded exactly: a text that starts with U+FEFF keeps it.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(end < 0 ? data : data.left(end));
 }
 
 bool RegistryValue::toDword(quint32 *number) const

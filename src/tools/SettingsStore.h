@@ -8,6 +8,9 @@
 // write or a second instance never leaves a half-written or merged file.
 // A file that cannot be read as settings is never overwritten: it is renamed
 // aside and the user is told where it went, then work goes on with no keys.
+// When the file's folder cannot be written (the lock cannot be made), the
+// file is read without the lock, an update that would change it fails, and
+// the user is told once that changes cannot be saved.
 #pragma once
 
 #include <QString>
@@ -47,12 +50,14 @@ public:
     static constexpr int LockTimeoutMs = 10000;
 
 private:
-    bool read(RegistryTree *tree, QString *notice);
+    bool read(RegistryTree *tree, QString *notice, bool readOnly);
+    QString unsavedText() const;
 
     QString m_filePath;
     MessageSink &m_messages;
     FileWriter m_writer;
     QString m_error;
+    bool m_toldUnsaved = false;
 };
 
 } // namespace pelandor

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -58,6 +59,7 @@ TExtToolsDialog::TExtToolsDialog(ToolList &tools, SaveHandler saveTools, QWidget
     ListBox1->setUniformItemSizes(true);
     ListBox1->setItemDelegate(new LineHeightDelegate(ListBox1));
     ListBox1->viewport()->installEventFilter(this);
+    ListBox1->installEventFilter(this);
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -142,6 +144,11 @@ void TExtToolsDialog::btn_deleteClick()
     }
     delete ListBox1->takeItem(line);
     m_tools.removeAt(line);
+    // The list box would move the selection to the next line; after a delete
+    // no line is selected, so that a second delete cannot remove another
+    // tool unasked and an add appends.
+    ListBox1->clearSelection();
+    ListBox1->setCurrentItem(nullptr, QItemSelectionModel::Clear);
 }
 
 void TExtToolsDialog::btn_okClick()
@@ -165,6 +172,14 @@ void TExtToolsDialog::ListBox1MouseUp(const QPoint &pos)
 
 bool TExtToolsDialog::eventFilter(QObject *watched, QEvent *event)
 {
+    // No button of this dialog answers Return. The button that had the focus
+    // last (the cancel button when the dialog opens) would otherwise take a
+    // Return typed in the list, and a cancel throws away every edit.
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
     if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonRelease)
         ListBox1MouseUp(static_cast<QMouseEvent *>(event)->position().toPoint());
     return QDialog::eventFilter(watched, event);

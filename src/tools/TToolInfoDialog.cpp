@@ -10,11 +10,15 @@
 #include <QScreen>
 
 #include "tools/DialogFont.h"
+#include "tools/ExecutableFileFilter.h"
 #include "tools/TExtToolsDialog.h"
 
 namespace pelandor {
 
-const char *const TToolInfoDialog::OpenDialogFilter = QT_TRANSLATE_NOOP("pelandor::TToolInfoDialog", "ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)");
+// The programs of this system (files the user may run, whatever their names)
+// come first; the "*.exe" entry follows for programs run through Wine.
+const char *const TToolInfoDialog::OpenDialogFilter =
+    QT_TRANSLATE_NOOP("pelandor::TToolInfoDialog", "実行ﾌｧｲﾙ (*);;ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe);;全てのﾌｧｲﾙ (*)");
 
 namespace {
 
@@ -82,7 +86,15 @@ void TToolInfoDialog::btn_refClick()
 {
     QFileDialog OpenDialog1(this);
     OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1.setNameFilters(tr(OpenDialogFilter).split(QStringLiteral(";;")));
+    // The first entry filters on the permission to run a file, which needs
+    // the dialog's own file list.
+    OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    auto *programs = new ExecutableFileFilter(&OpenDialog1);
+    OpenDialog1.setProxyModel(programs);
+    const QStringList filters = tr(OpenDialogFilter).split(QStringLiteral(";;"));
+    OpenDialog1.setNameFilters(filters);
+    connect(&OpenDialog1, &QFileDialog::filterSelected, programs,
+            [programs, first = filters.value(0)](const QString &filter) { programs->setActive(filter == first); });
     if (OpenDialog1.exec() == QDialog::Accepted && !OpenDialog1.selectedFiles().isEmpty())
         TakePickedFile(OpenDialog1.selectedFiles().first());
 }

@@ -12,12 +12,18 @@ ToolLauncher::ToolLauncher(ProcessStarter &starter)
 QList<ToolLauncher::Failure> ToolLauncher::launch(const QString &program, const QStringList &filePaths)
 {
     QList<Failure> failures;
+    launch(program, filePaths, [&failures](const Failure &failure) { failures.append(failure); });
+    return failures;
+}
+
+void ToolLauncher::launch(const QString &program, const QStringList &filePaths,
+                          const std::function<void(const Failure &)> &failed)
+{
     for (const QString &path : filePaths) {
         QString error;
         if (!m_starter.startDetached(program, {path}, &error))
-            failures.append({path, shownErrorText(error)});
+            failed({path, shownErrorText(error)});
     }
-    return failures;
 }
 
 QString ToolLauncher::shownErrorText(const QString &systemText)

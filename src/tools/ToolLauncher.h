@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace pelandor {
 
@@ -22,6 +23,11 @@ public:
     // Starts `program` once for every path of `filePaths`; a file whose
     // process cannot be started is reported and the next one is still tried.
     QList<Failure> launch(const QString &program, const QStringList &filePaths);
+    // The same, handing each failure to `failed` as soon as it happens,
+    // before the next file's process is started (where a message box is
+    // shown, it comes between the starts, in list order).
+    void launch(const QString &program, const QStringList &filePaths,
+                const std::function<void(const Failure &)> &failed);
 
     // The system's text as shown: trailing blanks, control characters and
     // periods removed.

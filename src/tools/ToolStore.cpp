@@ -75,7 +75,11 @@ void LoadTools(SettingsStore &store, ToolList &tools)
         quint32 stored = 0;
         if (!count.toDword(&stored))
             throw PelandorError(readingFailedText(ToolKeys::Count));
-        const int toolCount = qBound(0, qint32(stored), MaxToolCount);
+        // A count below 0 means no tools; one above the bound is damaged
+        // (every tool past the stored subkeys would be an empty one).
+        if (qint32(stored) > MaxToolCount)
+            throw PelandorError(readingFailedText(ToolKeys::Count));
+        const int toolCount = qMax(0, qint32(stored));
 
         // A numbered subkey that is missing reads as a tool with empty texts.
         for (int i = 0; i < toolCount; ++i) {

@@ -24,9 +24,9 @@ inline const QString ExeFile = QStringLiteral("Exe_file");
 inline const QString Name = QStringLiteral("Name");
 } // namespace ToolKeys
 
-// A "Count" above this is taken as this many: every tool past the stored
-// subkeys would be an empty one, and a damaged count must not make the
-// program build millions of them.
+// A "Count" above this is a damaged value, reported as one that cannot be
+// read: every tool past the stored subkeys would be an empty one, and a
+// damaged count must not make the program build millions of them.
 inline constexpr int MaxToolCount = 4096;
 
 // Appends the stored tools to `tools` (the caller clears it first). Creates

@@ -1,8 +1,13 @@
 // The command line: what each form asks for, and the exit codes of the
 // forms that end at once.
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+#include <cerrno>
+#include <cstring>
 
 #include "app/CommandLine.h"
 
@@ -10,6 +15,59 @@ using namespace pelandor;
 using Action = CommandLine::Action;
 
 Q_DECLARE_METATYPE(CommandLine::Action)
+
+namespace {
+
+// A 2 by 2 bitmap file of 24 bits.
+QByteArray smallBitmap()
+{
+    QByteArray bytes(54 + 16, '\0');
+    uchar *p = reinterpret_cast<uchar *>(bytes.data());
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(quint32(bytes.size()), p + 2);
+    qToLittleEndian<quint32>(54, p + 10);
+    qToLittleEndian<quint32>(40, p + 14);
+    qToLittleEndian<qint32>(2, p + 18);
+    qToLittleEndian<qint32>(2, p + 22);
+    qToLittleEndian<quint16>(1, p + 26);
+    qToLittleEndian<quint16>(24, p + 28);
+    return bytes;
+}
+
+bool fillFolder(const QString &folder, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        QFile file(QDir(folder).filePath(QStringLiteral("p%1.bmp").arg(i)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(smallBitmap()) != 70)
+            return false;
+    }
+    return true;
+}
+
+// Starts the program with its own cache, through `sh -c` when `shell` names
+// what the shell does before it.
+void startProgram(QProcess &process, const QString &cache, const QStringList &args, const QString &shell = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+    process.setProcessEnvironment(env);
+    if (shell.isEmpty()) {
+        process.start(QStringLiteral(PELANDOR_EXE), args);
+    } else {
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{"-c", shell + QStringLiteral("; exec \"$0\" \"$@\""), QStringLiteral(PELANDOR_EXE)}
+                          + args);
+    }
+}
+
+QStringList writeFailures(QProcess &process)
+{
+    QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split(QLatin1Char('\n'));
+    return lines.filter(QStringLiteral("cannot write"));
+}
+
+} // namespace
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -83,6 +141,48 @@ private slots:
         QCOMPARE(err.contains(QLatin1String("Usage: pelandor")), usageOnStderr);
         if (args.first() == QLatin1String("--version"))
             QVERIFY(QRegularExpression(QStringLiteral("^pelandor \\d+\\.\\d+\\n$")).match(out).hasMatch());
+    }
+
+    // Two --thumbnails runs into one folder never disturb each other's
+    // temporary files.
+    void twoThumbnailRunsIntoOneFolder()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        QVERIFY(fillFolder(in, 300));
+        QProcess first, second;
+        startProgram(first, dir.filePath(QStringLiteral("cache1")), {"--thumbnails", in, out});
+        startProgram(second, dir.filePath(QStringLiteral("cache2")), {"--thumbnails", in, out});
+        for (QProcess *run : {&first, &second}) {
+            QVERIFY(run->waitForFinished(60000));
+            const QStringList failures = writeFailures(*run);
+            QVERIFY2(failures.isEmpty(), qPrintable(failures.value(0)));
+            QCOMPARE(run->exitCode(), 0);
+        }
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 300);
+    }
+
+    // A write that fails says the system's reason, once for each file, and
+    // leaves no temporary file. A file size limit stands in for a full disk.
+    void thumbnailWriteFailureSaysWhy()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in"));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        QVERIFY(fillFolder(in, 3));
+        QProcess run;
+        startProgram(run, dir.filePath(QStringLiteral("cache")), {"--thumbnails", in, out},
+                     QStringLiteral("trap '' XFSZ; ulimit -f 1"));
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 1);
+        const QStringList failures = writeFailures(run);
+        QCOMPARE(failures.size(), 3);
+        for (const QString &line : failures)
+            QVERIFY2(line.endsWith(QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(line));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 };
 

@@ -7,6 +7,12 @@
 
 #include "app/FileArguments.h"
 #include "listing/FileListModel.h"
+#include "platform/NativeName.h"
+
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pelandor;
 
@@ -65,6 +71,42 @@ private slots:
             FileArguments::rowsOf(model, "/p", {"/p/c.jpg", "/q/a.jpg", "/p/b.jpg", "/p/missing.jpg"});
         QCOMPARE(selection.rows, (QList<int>{1, 2})); // a.jpg of another folder is not this a.jpg
         QCOMPARE(selection.firstRow, 2);
+    }
+
+    // A name that is not UTF-8, also in a folder whose name is not and given
+    // relative to it, keeps its bytes all the way to its row.
+    void nameThatIsNotUtf8_data()
+    {
+        QTest::addColumn<bool>("relative");
+        QTest::newRow("absolute") << false;
+        QTest::newRow("relative to a folder that is not UTF-8") << true;
+    }
+    void nameThatIsNotUtf8()
+    {
+        QFETCH(bool, relative);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/\x90\x91";
+        QVERIFY(::mkdir(folder.constData(), 0755) == 0);
+        const QByteArray name = "\x82\xa0\x83J.bmp";
+        const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        char previous[PATH_MAX];
+        QVERIFY(::getcwd(previous, sizeof previous));
+        QVERIFY(::chdir(folder.constData()) == 0);
+        const FileArguments args =
+            FileArguments::resolve({NativeName::decode(relative ? name : folder + '/' + name)}, Entries);
+        QVERIFY(::chdir(previous) == 0);
+        QCOMPARE(args.missing, QStringList{});
+        QCOMPARE(NativeName::encode(args.files.value(0)), folder + '/' + name);
+        QCOMPARE(NativeName::encode(args.folder), folder);
+        QCOMPARE(args.typeIndex, 0);
+        FileListModel model;
+        model.setCaption(model.appendPlaceholder(), QStringLiteral("a.bmp"));
+        model.setCaption(model.appendPlaceholder(), NativeName::decode(name));
+        const FileArguments::Selection selection = FileArguments::rowsOf(model, args.folder, args.files);
+        QCOMPARE(selection.rows, QList<int>{1});
+        QCOMPARE(selection.firstRow, 1);
     }
 };
 

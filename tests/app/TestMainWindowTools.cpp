@@ -44,8 +44,11 @@ public:
     {
         messages.append(text);
         guardHeld.append(guard && guard->busy());
+        startsWhenShown.append(starter ? int(starter->starts.size()) : -1);
     }
     const CommandGuard *guard = nullptr;
+    const RecordingStarter *starter = nullptr;
+    QList<int> startsWhenShown;
     QStringList messages;
     QList<bool> guardHeld;
 };
@@ -160,8 +163,10 @@ private slots:
         SaveTools(store, threeTools());
         m_sink.messages.clear();
         m_sink.guardHeld.clear();
+        m_sink.startsWhenShown.clear();
         m_window = makeWindow();
         m_sink.guard = &m_window->commandGuard();
+        m_sink.starter = m_starter;
         m_window->show();
         m_window->OpenFolder(m_folder);
         QTRY_COMPARE(m_window->ListView1->model()->count(), 4);
@@ -216,6 +221,8 @@ private slots:
         for (int i = 0; i < refused.size(); ++i) {
             QCOMPARE(m_sink.messages[i], QStringLiteral("No such file or directory"));
             QVERIFY(m_sink.guardHeld[i]);
+            // Shown before the next file's tool is started.
+            QCOMPARE(m_sink.startsWhenShown[i], int(expected.indexOf(QDir(m_folder).filePath(refused[i]))) + 1);
         }
         QVERIFY(!m_window->commandGuard().busy());
     }

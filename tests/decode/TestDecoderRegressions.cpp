@@ -61,6 +61,14 @@ private slots:
         QTest::newRow("sparse 1 GiB .jpg without start marker")
             << sparseFile(QStringLiteral("sparse-1gib.jpg"), QByteArray("\x89PNG", 4));
         QTest::newRow("sparse 1 GiB .bmp without BM") << sparseFile(QStringLiteral("sparse-1gib.bmp"), QByteArray("MB"));
+        // The header is judged before the rest is read.
+        QTest::newRow("sparse 1 GiB .bmp with BM and no header")
+            << sparseFile(QStringLiteral("sparse-bm-1gib.bmp"), QByteArray("BM"));
+        QByteArray oneByOne("BM\0\0\0\0\0\0\0\0\x36\0\0\0", 14);
+        oneByOne += QByteArray("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) + QByteArray(24, '\0');
+        oneByOne += QByteArray("\xff\0\0\0", 4);
+        QTest::newRow("1 GiB .bmp whose header declares 1 x 1")
+            << sparseFile(QStringLiteral("declared-1x1-1gib.bmp"), oneByOne);
     }
 
     void filesStayBounded()
@@ -78,6 +86,10 @@ private slots:
         QVERIFY2(peakMemory() - memoryBefore < MemoryBudget, qPrintable(QString::number(peakMemory() - memoryBefore)));
         if (path.contains(QLatin1String("sparse")))
             QVERIFY(target.image().isNull());
+        if (path.contains(QLatin1String("declared-1x1"))) {
+            QCOMPARE(target.image().size(), QSize(1, 1));
+            QCOMPARE(target.image().pixel(0, 0), qRgb(0, 0, 0xff));
+        }
     }
 };
 

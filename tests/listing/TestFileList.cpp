@@ -241,6 +241,72 @@ private slots:
         QTRY_COMPARE(bar->maximum(), 0);
     }
 
+    // Shift extends over the files between anchor and target in list order,
+    // never over the grid's rectangle (a command would then act on files the
+    // user did not mean).
+    void shiftSelectsRunInListOrder_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("targetFromLineBelow"); // target = anchor's line + 1, this column
+        QTest::newRow("shift-click forward") << "click" << 2 << 0;
+        QTest::newRow("shift-click backward") << "click-back" << 2 << 0;
+        QTest::newRow("shift-down") << "down" << 1 << 1;
+    }
+    void shiftSelectsRunInListOrder()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(int, anchor);
+        QFETCH(int, targetFromLineBelow);
+        FileListView view;
+        view.resize(500, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        FileListModel &model = *view.model();
+        for (int i = 0; i < 20; ++i)
+            model.appendItem(makeItem(QStringLiteral("f%1").arg(i), QStringLiteral("1"), QString(), -1));
+        ThumbnailGridView *grid = view.iconView();
+        const int columns = grid->columnCount();
+        QVERIFY(columns >= 3);
+        QWidget *viewport = grid->viewport();
+        const auto centre = [&](int row) { return grid->visualRect(model.index(row, 0)).center(); };
+        int first = anchor;
+        int target = columns + targetFromLineBelow;
+        if (gesture == "click-back")
+            std::swap(first, target);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(first));
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        if (gesture == "down") {
+            QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+            target = anchor + columns;
+        } else {
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, centre(target));
+        }
+        QList<int> run;
+        for (int row = std::min(first, target); row <= std::max(first, target); ++row)
+            run << row;
+        QCOMPARE(view.selectedRows(), run);
+    }
+
+    // The row of a file still being read is never selected, so no command
+    // (copy, view, tool) can take "読み込み中" for a file name.
+    void placeholderIsNeverSelected()
+    {
+        FileListView view;
+        FileListModel &model = *view.model();
+        fill(model);
+        const int placeholder = model.appendPlaceholder();
+        view.selectionModel()->select(QItemSelection(model.index(0, 0), model.index(model.count() - 1, 0)),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), (QList<int>{0, 1, 2, 3}));
+        view.selectionModel()->select(model.index(placeholder, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), QList<int>{});
+        // Once read, the row is a file like any other.
+        model.setItem(placeholder, makeItem(QStringLiteral("e.bmp"), QStringLiteral("1"), QString(), -1));
+        view.selectionModel()->select(model.index(placeholder, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(view.selectedRows(), QList<int>{placeholder});
+    }
+
     void reportViewHasNoThumbnails()
     {
         FileListView view;

@@ -3,11 +3,15 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ImageFiles.h"
 #include "listing/FileListModel.h"
@@ -253,6 +257,24 @@ private slots:
         QCOMPARE(model.count(), 1);
     }
 
+    // Files that fail to decode share one blank cell, however many there are.
+    void failedFilesShareOneBlankCell()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(writeText(dir.filePath(QStringLiteral("e%1.%2").arg(i).arg(i % 2 ? "jpg" : "bmp")), "no picture"));
+        StderrMessageSink messages;
+        TSpi host(m_modules.path(), messages);
+        FileListModel model;
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 2);
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 1);
+        QCOMPARE(model.count(), 60);
+        QSet<const uchar *> pixels;
+        for (int row = 0; row < model.count(); ++row)
+            pixels.insert(model.thumbnails()->cell(model.imageIndex(row)).constBits());
+        QCOMPARE(pixels.size(), 1);
+    }
+
     void report_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -316,6 +338,25 @@ private slots:
         QCOMPARE(columns[0], QStringLiteral("a\\tb\\nc\\\\d.bmp"));
     }
 
+    // Every control character is written as its bytes, so no report line
+    // can carry a terminal command (ESC, the C1 range) or split a line.
+    void reportEscapesControlCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("tab newline CR backslash") << QStringLiteral("a\tb\nc\rd\\") << QStringLiteral("a\\tb\\nc\\rd\\\\");
+        QTest::newRow("ESC sequence") << QStringLiteral("\x1b[31mred") << QStringLiteral("\\x1b[31mred");
+        QTest::newRow("NUL BEL DEL") << QString(QChar(0)) + QStringLiteral("\x07\x7f") << QStringLiteral("\\x00\\x07\\x7f");
+        QTest::newRow("C1 CSI and NEL") << QStringLiteral("\u009b2J\u0085") << QStringLiteral("\\xc2\\x9b2J\\xc2\\x85");
+        QTest::newRow("printable kept") << QStringLiteral("写真 é ~") << QStringLiteral("写真 é ~");
+    }
+    void reportEscapesControlCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QCOMPARE(HeadlessReport::escaped(text), written);
+    }
+
     // A name in Shift-JIS bytes is listed, decoded, reported with its bytes
     // as \xNN (in directory order, line by line, with --sort none) and its
     // thumbnail written under the same bytes.
@@ -363,6 +404,50 @@ private slots:
         QFile kept(outside);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("keep"));
+    }
+
+    // Bitmaps for names up to the longest a file system takes, also in an
+    // output folder whose path comes near the path length limit.
+    void thumbnailsOfLongNames_data()
+    {
+        QTest::addColumn<int>("nameBytes");
+        QTest::addColumn<int>("folderBytes"); // about this long a path to OUTDIR
+        QTest::newRow("251-byte name") << 251 << 0;
+        QTest::newRow("237-byte name") << 237 << 0;
+        QTest::newRow("200-byte name, deep folder") << 200 << 3900;
+    }
+    void thumbnailsOfLongNames()
+    {
+        QFETCH(int, nameBytes);
+        QFETCH(int, folderBytes);
+        QTemporaryDir dir;
+        const QString name = QString(nameBytes - 4, QLatin1Char('n')) + QStringLiteral(".bmp");
+        QVERIFY(writeBmpFile(dir.filePath(name), solid(5, 5, 0)));
+        QByteArray out = QFile::encodeName(dir.filePath(QStringLiteral("out")));
+        QVERIFY(::mkdir(out.constData(), 0777) == 0);
+        // A path beyond the limit cannot be removed whole: file, then folders.
+        const auto cleanUp = qScopeGuard([&out, &name] {
+            if (const int folder = ::open(out.constData(), O_RDONLY | O_DIRECTORY); folder >= 0) {
+                ::unlinkat(folder, (QFile::encodeName(name) + ".bmp").constData(), 0);
+                ::close(folder);
+            }
+            for (QByteArray folder = out; folder.endsWith('d'); folder.truncate(folder.lastIndexOf('/')))
+                ::rmdir(folder.constData());
+        });
+        while (out.size() < folderBytes) {
+            out += '/' + QByteArray(99, 'd');
+            QVERIFY(::mkdir(out.constData(), 0777) == 0);
+        }
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), QFile::decodeName(out)}, m_modules.path()),
+                 0);
+        struct stat info {};
+        const QByteArray written = out + '/' + QFile::encodeName(name) + ".bmp";
+        QVERIFY(written.size() > 4096 || folderBytes == 0);
+        const int folder = ::open(out.constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(folder >= 0);
+        QCOMPARE(::fstatat(folder, (QFile::encodeName(name) + ".bmp").constData(), &info, 0), 0);
+        ::close(folder);
+        QVERIFY(info.st_size > 96 * 96 * 3);
     }
 
     void commandLineErrors_data()

@@ -31,7 +31,7 @@ private slots:
         QTest::addColumn<int>("depth");
         QTest::addColumn<QString>("text");
         QTest::newRow("0 nothing") << 0 << QString();
-        QTest::newRow("negative") << -3 << QStringLiteral("2色");
+        QTest::newRow("negative: none") << -3 << QString();
         QTest::newRow("1") << 1 << QStringLiteral("2色");
         QTest::newRow("2") << 2 << QStringLiteral("16色");
         QTest::newRow("4") << 4 << QStringLiteral("16色");
@@ -43,12 +43,20 @@ private slots:
         QTest::newRow("17") << 17 << QStringLiteral("1677万色");
         QTest::newRow("24") << 24 << QStringLiteral("1677万色");
         QTest::newRow("32") << 32 << QStringLiteral("1677万色");
+        QTest::newRow("33: none") << 33 << QString();
+        QTest::newRow("48") << 48 << QStringLiteral("1677万色");
+        QTest::newRow("64") << 64 << QStringLiteral("1677万色");
+        QTest::newRow("32767: none") << 32767 << QString();
+        QTest::newRow("-32768: none") << -32768 << QString();
     }
     void colorDepth()
     {
         QFETCH(int, depth);
         QFETCH(QString, text);
         QCOMPARE(ColorDepthText(int16_t(depth)), text);
+        // A picture that failed has no colours, whatever its record says.
+        QCOMPARE(colorsText(3, 2, int16_t(depth)), text);
+        QCOMPARE(colorsText(0, 0, int16_t(depth)), QString());
     }
 
     void typeDescriptionIsReadable()

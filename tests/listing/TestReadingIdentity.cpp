@@ -68,7 +68,8 @@ Expected straightforward(const QString &folder, const QString &name, MessageSink
     e.cell = ThumbnailCell::compose(picture);
     e.item.caption = name;
     e.item.subItems = {typeDescription(name), sizeText(bytes.size()), FileDateText(path),
-                       imageSizeText(picture.width(), picture.height()), ColorDepthText(int16_t(depth))};
+                       imageSizeText(picture.width(), picture.height()),
+                       colorsText(picture.width(), picture.height(), int16_t(depth))};
     return e;
 }
 

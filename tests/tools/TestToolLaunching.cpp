@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 #include "tools/DetachedProcessStarter.h"
 #include "platform/NativeName.h"
@@ -75,6 +76,33 @@ private slots:
         expected.sort();
         QCOMPARE(received, expected);
         QVERIFY(!QFile::exists(QStringLiteral("x")));
+    }
+
+    // A started tool gets standard input, output and error only, not the
+    // descriptors this program has open (also those it inherited itself).
+    void toolInheritsOnlyStandardStreams()
+    {
+        QTemporaryDir dir;
+        const QString tool = dir.filePath(QStringLiteral("list fds"));
+        const QByteArray script = "#!/bin/sh\n"
+                                  "for fd in 0 1 2 57; do [ -e /proc/$$/fd/$fd ] && printf '%s ' $fd; done "
+                                  "> \"$1.tmp\"; mv \"$1.tmp\" \"$1\"\n";
+        QFile file(tool);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script) == script.size());
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // Descriptor 57 as one this program inherited: no close-on-exec flag.
+        QFile held(tool);
+        QVERIFY(held.open(QIODevice::ReadOnly));
+        QCOMPARE(::dup2(held.handle(), 57), 57);
+        const QString result = dir.filePath(QStringLiteral("fds"));
+        DetachedProcessStarter starter;
+        QVERIFY(ToolLauncher(starter).launch(tool, {result}).isEmpty());
+        ::close(57);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(result), 10000);
+        QFile record(result);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll(), QByteArray("0 1 2 "));
     }
 
     void missingProgramFailsOncePerFile_data()

@@ -3,6 +3,7 @@
 // a save writes, that a save is all or nothing, that an unreadable file is
 // kept aside, and that two instances writing at once never corrupt the file.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -89,6 +90,8 @@ private slots:
         QTest::newRow("empty texts and duplicates") << QStringList{"", "", "same", "/a", "same", "/a"};
         QTest::newRow("line breaks and brackets") << QStringList{"two\nlines\r\n", "[x]\n\"=dword:1"};
         QTest::newRow("ampersand and semicolon") << QStringList{"&Edit; it", ";/bin/true"};
+        QTest::newRow("byte order mark first")
+            << QStringList{QStringLiteral("\uFEFFname"), QStringLiteral("\uFEFF"), QStringLiteral("a\uFEFF"), "/b"};
     }
     void roundTrip()
     {
@@ -165,14 +168,30 @@ private slots:
             QCOMPARE(after, file);
     }
 
-    void hugeCountIsBounded()
+    void hugeCountIsReported_data()
     {
-        QVERIFY(writeAllTo(path(), kHead + "\"Count\"=dword:7fffffff\n"));
+        QTest::addColumn<QByteArray>("count");
+        QTest::addColumn<int>("tools");
+        QTest::newRow("largest") << QByteArray("7fffffff") << -1;
+        QTest::newRow("one above the bound") << QByteArray::number(MaxToolCount + 1, 16) << -1;
+        QTest::newRow("the bound") << QByteArray::number(MaxToolCount, 16) << MaxToolCount;
+    }
+    void hugeCountIsReported()
+    {
+        QFETCH(QByteArray, count);
+        QFETCH(int, tools);
+        QVERIFY(writeAllTo(path(), kHead + "\"Count\"=dword:" + count + "\n"));
         RecordingMessageSink messages;
         SettingsStore store(path(), messages);
-        ToolList tools;
-        LoadTools(store, tools);
-        QCOMPARE(tools.ToolCount(), MaxToolCount);
+        ToolList loaded;
+        const QString error = errorOf([&] { LoadTools(store, loaded); });
+        if (tools < 0) {
+            QCOMPARE(error, QStringLiteral("'Count' の取得に失敗しました"));
+            QCOMPARE(loaded.ToolCount(), 0);
+        } else {
+            QCOMPARE(error, QString());
+            QCOMPARE(loaded.ToolCount(), tools);
+        }
     }
 
     void saveAfterDeletingTheFirstToolRenumbers()
@@ -277,6 +296,35 @@ private slots:
         QVERIFY(error.contains(path()));
         QCOMPARE(readAllOf(path()), before);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // A folder that cannot be written (here: the lock file's name is taken by
+    // a folder, which stops root as well as anyone, unlike a mode bit) still
+    // lets a valid settings file be read, without waiting for a lock, and
+    // says once that changes cannot be saved; a save fails and changes nothing.
+    void unwritableFolderStillLoads()
+    {
+        const QByteArray file = kHead + "\"Count\"=dword:1\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools\\0]\n"
+                                        "\"Exe_file\"=\"/bin/a\"\n\"Name\"=\"A\"\n";
+        QVERIFY(writeAllTo(path(), file));
+        QVERIFY(QDir().mkdir(path() + QStringLiteral(".lock")));
+        RecordingMessageSink messages;
+        SettingsStore store(path(), messages);
+        QElapsedTimer timer;
+        timer.start();
+        for (int load = 0; load < 2; ++load) {
+            ToolList tools;
+            QCOMPARE(errorOf([&] { LoadTools(store, tools); }), QString());
+            QCOMPARE(tools, toolsOf({"A", "/bin/a"}));
+        }
+        QVERIFY(timer.elapsed() < SettingsStore::LockTimeoutMs / 2);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY2(messages.messages[0].contains(QStringLiteral("保存できません")), qPrintable(messages.messages[0]));
+        const QString error = errorOf([&] { SaveTools(store, toolsOf({"C", "/c"})); });
+        QVERIFY2(error.startsWith(QStringLiteral("'Count' の設定に失敗しました\n")), qPrintable(error));
+        QCOMPARE(readAllOf(path()), file);
+        QCOMPARE(messages.messages.size(), 1);
     }
 
     void twoWritersNeverCorruptTheFile()

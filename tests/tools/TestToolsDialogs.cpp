@@ -4,17 +4,20 @@
 // items reporting their tool number.
 #include <QApplication>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 #include "ToolTestSupport.h"
+#include "tools/ExecutableFileFilter.h"
 #include "tools/SettingsStore.h"
 #include "tools/TExtToolsDialog.h"
 #include "tools/TToolInfoDialog.h"
@@ -86,6 +89,9 @@ private slots:
         QTest::newRow("delete line 0") << 0 << false << "delete" << QStringList{"B", "C"} << QStringList{"/b", "/c"};
         QTest::newRow("delete without selection") << -1 << false << "delete" << QStringList{"A", "B", "C"}
                                                   << QStringList{"/a", "/b", "/c"};
+        // No button answers Return: it neither adds, edits nor closes.
+        QTest::newRow("Return in the list") << 1 << false << "return" << QStringList{"A", "B", "C"}
+                                            << QStringList{"/a", "/b", "/c"};
     }
     void commands()
     {
@@ -120,8 +126,19 @@ private slots:
             QTest::mouseClick(dialog->btn_add, Qt::LeftButton);
         else if (command == QLatin1String("edit"))
             QTest::mouseClick(dialog->btn_edit, Qt::LeftButton);
+        else if (command == QLatin1String("return")) {
+            dialog->activateWindow();
+            dialog->ListBox1->setFocus();
+            QTRY_VERIFY(dialog->ListBox1->hasFocus());
+            QTest::keyClick(dialog->ListBox1, Qt::Key_Return);
+        }
         else
             QTest::mouseClick(dialog->btn_delete, Qt::LeftButton);
+        QVERIFY(dialog->isVisible());
+        // After a delete no line is selected: a second delete only beeps,
+        // and an add appends.
+        if (command == QLatin1String("delete"))
+            QCOMPARE(dialog->SelectedLine(), -1);
 
         QCOMPARE(tools.ToolNames(), names);
         QCOMPARE(tools.ToolExeFiles(), exeFiles);
@@ -240,6 +257,38 @@ private slots:
         if (how != QLatin1String("ok"))
             QCOMPARE(readAllOf(store.filePath()), storedFile);
         QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The chooser of "参照" lists this system's programs first: files the
+    // user may run (folders to move around), whatever their names.
+    void programChooserListsExecutableFiles()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"run-me", "notes.txt", "setup.exe"}) {
+            QFile file(dir.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::setPermissions(dir.filePath("run-me"), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QFileSystemModel files;
+        QSignalSpy loaded(&files, &QFileSystemModel::directoryLoaded);
+        const QModelIndex root = files.setRootPath(dir.path());
+        QTRY_VERIFY(!loaded.isEmpty());
+        QTRY_COMPARE(files.rowCount(root), 4);
+        ExecutableFileFilter programs;
+        programs.setSourceModel(&files);
+        const auto shown = [&] {
+            QStringList names;
+            const QModelIndex parent = programs.mapFromSource(root);
+            for (int row = 0; row < programs.rowCount(parent); ++row)
+                names << programs.index(row, 0, parent).data().toString();
+            names.sort();
+            return names;
+        };
+        QCOMPARE(shown(), (QStringList{"run-me", "sub"}));
+        programs.setActive(false);
+        QCOMPARE(shown(), (QStringList{"notes.txt", "run-me", "setup.exe", "sub"}));
+        QCOMPARE(QString::fromUtf8(TToolInfoDialog::OpenDialogFilter).split(";;").value(1), QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｧｲﾙ (*.exe)"));
     }
 
     void menuEntriesFollowTheFixedItems()
