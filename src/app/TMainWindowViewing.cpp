@@ -12,10 +12,13 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailList.h"
+#include "shell/TFolderTree.h"
 #include "platform/PelandorError.h"
 #include "viewer/ImageClipboard.h"
 #include "viewer/SingleImageDecoder.h"
 #include "viewer/TViewWindow.h"
+#include "viewer/ViewerPictureLoader.h"
+#include "viewer/ViewerSequence.h"
 #include "viewer/ThumbnailRefresher.h"
 #include "platform/NativeName.h"
 
@@ -34,11 +37,24 @@ void TMainWindow::OpenViewers(const QStringList &paths)
         return;
     const CommandGuard::Token token = m_guard->hold();
     SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
+    // Each viewer steps through the list as long as it shows this folder.
+    const QString folder = FolderTree1->GetFolderPath();
+    const FileListModel *model = ListView1->model();
+    const auto pathOfRow = [this, folder, model](int row) {
+        return FolderTree1->GetFolderPath() == folder ? ItemFullPath(model->caption(row)) : QString();
+    };
     for (const QString &path : paths) {
         auto *viewer = new TViewWindow(this);
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
         viewer->setMessageSink(&Messages());
         viewer->setPicture(decoder.decode(path));
+        int row = -1;
+        for (int i = 0; i < model->count() && row < 0; ++i) {
+            if (pathOfRow(i) == path)
+                row = i;
+        }
+        viewer->setBrowsing(new ViewerSequence(model, pathOfRow, row, path),
+                            new ViewerPictureLoader(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound));
         viewer->setWindowTitle(NativeName::display(path));
         viewer->show();
         // The viewer paints before the next file is decoded.

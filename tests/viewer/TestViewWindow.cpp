@@ -83,13 +83,13 @@ private slots:
         QStringList texts;
         for (const QAction *item : viewer.PopupMenu1->actions())
             texts.append(item->isSeparator() ? "-" : item->text());
-        QCOMPARE(texts, (QStringList{"閉じる", "-", "25%", "50%", "75%", "100%", "150%", "200%", "-",
-                                     "ﾌｧｲﾙに保存", "壁紙に設定"}));
+        QCOMPARE(texts, (QStringList{"閉じる", "-", "25%", "50%", "75%", "100%", "150%", "200%", "Fit to window",
+                                     "-", "ﾌｧｲﾙに保存", "壁紙に設定"}));
         QCOMPARE(viewer.popMnu_savefile_bmp->text(), QString("BMP形式"));
         QCOMPARE(viewer.popMnu_savefile_jpeg->data().toInt(), 1);
         QCOMPARE(viewer.popMnu_wallpaper_tile->text(), QString("全体"));
         QCOMPARE(viewer.popMnu_wallpaper_center->data().toInt(), 1);
-        QCOMPARE(viewer.ZoomGroup->actions().size(), 6);
+        QCOMPARE(viewer.ZoomGroup->actions().size(), 7);
         QVERIFY(viewer.ZoomGroup->isExclusive());
         QCOMPARE(checkedZoom(viewer), QString());
     }
@@ -112,6 +112,14 @@ private slots:
         const QSize area = workArea();
         viewer.setPicture(picture(area.width() + 500, area.height() + 300));
         viewer.show();
+        // Opened fitted: the whole picture in a window within the work area.
+        QCOMPARE(checkedZoom(viewer), QString("Fit to window"));
+        QVERIFY(viewer.frameGeometry().width() <= area.width());
+        QVERIFY(viewer.frameGeometry().height() <= area.height());
+        QCOMPARE(viewer.Image1->width(), viewer.width());
+        QVERIFY(viewer.Image1->height() <= viewer.height());
+        // At 100 % the window takes the work area and scrolls.
+        viewer.popMnu_view100->trigger();
         QCOMPARE(viewer.frameGeometry().size(), area);
         QCOMPARE(checkedZoom(viewer), QString("100%"));
         auto *scroll = viewer.findChild<QScrollArea *>();
