@@ -372,12 +372,18 @@ void TViewWindow::setBrowsing(ViewerSequence *sequence, ViewerPictureLoader *loa
 
 void TViewWindow::stepTo(ViewerSequence::Step step)
 {
+    using Step = ViewerSequence::Step;
     if (!m_sequence || !m_loader) {
         QApplication::beep();
         return;
     }
     if (m_loader->busy()) {
-        m_pendingStep = step;
+        if (step == Step::First || step == Step::Last) {
+            m_pendingJump = step;
+            m_pendingSteps = 0;
+        } else {
+            m_pendingSteps += step == Step::Next ? 1 : -1;
+        }
         return;
     }
     const QString before = m_sequence->currentPath();
@@ -386,8 +392,34 @@ void TViewWindow::stepTo(ViewerSequence::Step step)
         QApplication::beep();
         return;
     }
-    m_forward = step == ViewerSequence::Step::Next || step == ViewerSequence::Step::First;
+    m_forward = step == Step::Next || step == Step::First;
     m_loader->load(path);
+}
+
+void TViewWindow::runPendingSteps()
+{
+    using Step = ViewerSequence::Step;
+    const QString before = m_sequence->currentPath();
+    if (m_pendingJump) {
+        m_sequence->go(*m_pendingJump);
+        m_forward = *m_pendingJump == Step::First;
+    }
+    for (; m_pendingSteps != 0; m_pendingSteps += m_pendingSteps > 0 ? -1 : 1) {
+        m_forward = m_pendingSteps > 0;
+        if (m_sequence->go(m_forward ? Step::Next : Step::Previous).isEmpty()) {
+            QApplication::beep(); // the steps ran past an end of the list
+            break;
+        }
+    }
+    m_pendingJump.reset();
+    m_pendingSteps = 0;
+    if (m_sequence->currentPath() != before)
+        m_loader->load(m_sequence->currentPath());
+}
+
+bool TViewWindow::stepping() const
+{
+    return m_pendingJump.has_value() || m_pendingSteps != 0 || (m_loader && m_loader->busy());
 }
 
 void TViewWindow::pictureLoaded(const QString &path, const Bitmap &picture)
@@ -408,13 +440,10 @@ void TViewWindow::pictureLoaded(const QString &path, const Bitmap &picture)
     m_scrollArea->horizontalScrollBar()->setValue(0);
     m_scrollArea->verticalScrollBar()->setValue(0);
     setWindowTitle(NativeName::display(path));
-    m_loader->prefetch(m_sequence->peek(m_forward ? ViewerSequence::Step::Next : ViewerSequence::Step::Previous));
-    if (m_pendingStep) {
-        const ViewerSequence::Step next = *m_pendingStep;
-        m_pendingStep.reset();
-        // After this picture has been painted.
-        QTimer::singleShot(0, this, [this, next] { stepTo(next); });
-    }
+    if (m_pendingJump || m_pendingSteps != 0)
+        runPendingSteps();
+    else
+        m_loader->prefetch(m_sequence->peek(m_forward ? ViewerSequence::Step::Next : ViewerSequence::Step::Previous));
 }
 
 bool TViewWindow::scrollFirst(Qt::Orientation orientation, int action)

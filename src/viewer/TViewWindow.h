@@ -98,8 +98,12 @@ public:
     // Goes to another file of the list (when browsing; otherwise, at the
     // ends of the list or while no file is there, it beeps). The picture is
     // shown only once decoded; steps asked for while one decodes are
-    // coalesced into the last one asked for.
+    // counted, and the file they lead to is the next one decoded (the files
+    // between are skipped, so a held key never makes the window lag).
     void stepTo(ViewerSequence::Step step);
+    // Whether a step is under way (its picture still decoding, or steps
+    // waiting for it).
+    bool stepping() const;
     // The next larger (direction > 0) or smaller zoom step.
     void stepZoom(int direction);
     // Full screen on black, and back.
@@ -135,6 +139,7 @@ private:
     void pictureLoaded(const QString &path, const Bitmap &picture);
     // Scrolls by `action` of the bar when it can; false at its end or without one.
     bool scrollFirst(Qt::Orientation orientation, int action);
+    void runPendingSteps();
 
     QScrollArea *m_scrollArea = nullptr;
     std::function<void(QWidget *, const QString &)> m_errorHandler;
@@ -147,7 +152,10 @@ private:
     bool m_fitMode = false;
     ViewerSequence *m_sequence = nullptr;
     ViewerPictureLoader *m_loader = nullptr;
-    std::optional<ViewerSequence::Step> m_pendingStep;
+    // Steps asked for while a picture decoded: a jump to the first or last
+    // file, then a number of steps forward (positive) or back.
+    std::optional<ViewerSequence::Step> m_pendingJump;
+    int m_pendingSteps = 0;
     bool m_forward = true;
 };
 
