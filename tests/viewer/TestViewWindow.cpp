@@ -128,6 +128,33 @@ private slots:
         QCOMPARE(viewer.Image1->size(), QSize(area.width() + 500, area.height() + 300));
     }
 
+    // F11 shows the picture full screen on black; F11 again returns. + and -
+    // step the zoom from any mode, F fits, Esc closes.
+    void viewerKeys()
+    {
+        QPointer<TViewWindow> viewer = new TViewWindow;
+        viewer->setPicture(picture(100, 60));
+        viewer->show();
+        QTest::keyClick(viewer, Qt::Key_F11);
+        QTRY_VERIFY(viewer->isFullScreen());
+        auto *scroll = viewer->findChild<QScrollArea *>();
+        QCOMPARE(scroll->viewport()->palette().color(QPalette::Window), QColor(Qt::black));
+        QTest::keyClick(viewer, Qt::Key_F11);
+        QTRY_VERIFY(!viewer->isFullScreen());
+        QVERIFY(scroll->viewport()->palette().color(QPalette::Window) != QColor(Qt::black));
+
+        QTest::keyClick(viewer, Qt::Key_Plus);
+        QCOMPARE(checkedZoom(*viewer), QString("150%"));
+        QTest::keyClick(viewer, Qt::Key_F);
+        QCOMPARE(checkedZoom(*viewer), QString("Fit to window"));
+        viewer->resize(50, 40);
+        QCOMPARE(viewer->Image1->size(), QSize(50, 30));
+        QTest::keyClick(viewer, Qt::Key_Minus); // from the fitted 50 %
+        QCOMPARE(checkedZoom(*viewer), QString("25%"));
+        QTest::keyClick(viewer, Qt::Key_Escape);
+        QTRY_VERIFY(viewer.isNull());
+    }
+
     void zoomSteps_data()
     {
         QTest::addColumn<QString>("item");
