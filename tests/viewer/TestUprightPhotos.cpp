@@ -33,8 +33,16 @@ const QRgb Green = qRgb(20, 220, 20);
 const QRgb Blue = qRgb(20, 20, 230);
 const QRgb White = qRgb(250, 250, 250);
 
+// Greyscale files take their own path through the decoder (a palette
+// picture); their quadrants are four grey levels.
+bool g_grey = false;
+
 QRgb colourOf(char letter)
 {
+    if (g_grey) {
+        const int level = letter == 'R' ? 30 : letter == 'G' ? 100 : letter == 'B' ? 170 : 240;
+        return qRgb(level, level, level);
+    }
     switch (letter) {
     case 'R': return Red;
     case 'G': return Green;
@@ -45,13 +53,16 @@ QRgb colourOf(char letter)
 
 QByteArray storedJpeg()
 {
-    return testjpeg::make(testjpeg::Kind::Rgb, StoredWidth, StoredHeight, [](int x, int y, unsigned char *rgb) {
+    const auto kind = g_grey ? testjpeg::Kind::Grey : testjpeg::Kind::Rgb;
+    return testjpeg::make(kind, StoredWidth, StoredHeight, [](int x, int y, unsigned char *out) {
         const bool right = x >= StoredWidth / 2;
         const bool bottom = y >= StoredHeight / 2;
-        const QRgb c = bottom ? (right ? White : Blue) : (right ? Green : Red);
-        rgb[0] = uchar(qRed(c));
-        rgb[1] = uchar(qGreen(c));
-        rgb[2] = uchar(qBlue(c));
+        const QRgb c = colourOf(bottom ? (right ? 'W' : 'B') : (right ? 'G' : 'R'));
+        out[0] = uchar(qRed(c));
+        if (!g_grey) {
+            out[1] = uchar(qGreen(c));
+            out[2] = uchar(qBlue(c));
+        }
     });
 }
 
@@ -169,35 +180,44 @@ private slots:
         qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
     }
 
-    void cleanup() { ExifOrientation::setApplied(true); }
+    void cleanup()
+    {
+        ExifOrientation::setApplied(true);
+        g_grey = false;
+    }
 
     void everyOrientationShowsUpright_data()
     {
         QTest::addColumn<QByteArray>("app1");
         QTest::addColumn<QString>("corners"); // upright TL TR BL BR
+        QTest::addColumn<bool>("grey");
 
         // Each corner of the upright picture names the stored quadrant it
         // comes from (stored: R G over B W).
-        QTest::newRow("1 as stored") << exifBlock(1, true) << "RGBW";
-        QTest::newRow("2 mirrored") << exifBlock(2, false) << "GRWB";
-        QTest::newRow("3 half turn") << exifBlock(3, true) << "WBGR";
-        QTest::newRow("4 flipped") << exifBlock(4, false) << "BWRG";
-        QTest::newRow("5 transposed") << exifBlock(5, true) << "RBGW";
-        QTest::newRow("6 quarter turn") << exifBlock(6, false) << "BRWG";
-        QTest::newRow("7 transversed") << exifBlock(7, true) << "WGBR";
-        QTest::newRow("8 three quarters") << exifBlock(8, false) << "GWRB";
-        QTest::newRow("absurd value 9") << exifBlock(9, true) << "RGBW";
-        QTest::newRow("value 0") << exifBlock(0, false) << "RGBW";
-        QTest::newRow("block cut in its IFD") << exifBlock(6, true).left(20) << "RGBW";
+        QTest::newRow("1 as stored") << exifBlock(1, true) << "RGBW" << false;
+        QTest::newRow("2 mirrored") << exifBlock(2, false) << "GRWB" << false;
+        QTest::newRow("3 half turn") << exifBlock(3, true) << "WBGR" << false;
+        QTest::newRow("4 flipped") << exifBlock(4, false) << "BWRG" << false;
+        QTest::newRow("5 transposed") << exifBlock(5, true) << "RBGW" << false;
+        QTest::newRow("6 quarter turn") << exifBlock(6, false) << "BRWG" << false;
+        QTest::newRow("7 transversed") << exifBlock(7, true) << "WGBR" << false;
+        QTest::newRow("8 three quarters") << exifBlock(8, false) << "GWRB" << false;
+        QTest::newRow("absurd value 9") << exifBlock(9, true) << "RGBW" << false;
+        QTest::newRow("value 0") << exifBlock(0, false) << "RGBW" << false;
+        QTest::newRow("block cut in its IFD") << exifBlock(6, true).left(20) << "RGBW" << false;
         QTest::newRow("IFD offset past the end") << exifBlock(6, true).replace(10, 4, QByteArray("\x7F\xFF\xFF\xF0", 4))
-                                                 << "RGBW";
-        QTest::newRow("not an EXIF block") << QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 34) << "RGBW";
+                                                 << "RGBW" << false;
+        QTest::newRow("6 quarter turn, grey") << exifBlock(6, true) << "BRWG" << true;
+        QTest::newRow("7 transversed, grey") << exifBlock(7, false) << "WGBR" << true;
+        QTest::newRow("not an EXIF block") << QByteArray("http://ns.adobe.com/xap/1.0/\0<x/>", 34) << "RGBW" << false;
     }
 
     void everyOrientationShowsUpright()
     {
         QFETCH(QByteArray, app1);
         QFETCH(QString, corners);
+        QFETCH(bool, grey);
+        g_grey = grey;
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString name = QStringLiteral("photo.jpg");
