@@ -58,10 +58,13 @@ void report(const char *what, std::vector<double> times)
     std::sort(times.begin(), times.end());
     const auto at = [&](double q) { return times[std::min(times.size() - 1, size_t(q * double(times.size())))]; };
     double sum = 0;
-    for (double t : times)
+    int over = 0;
+    for (double t : times) {
         sum += t;
-    std::printf("%-28s %3zu steps  median %7.1f ms  p90 %7.1f ms  max %7.1f ms  mean %7.1f ms\n", what,
-                times.size(), at(0.5), at(0.9), times.back(), sum / double(times.size()));
+        over += t > 50 ? 1 : 0;
+    }
+    std::printf("%-22s %3zu steps  median %6.1f ms  p90 %6.1f ms  max %7.1f ms  mean %6.1f ms  over 50 ms: %d\n",
+                what, times.size(), at(0.5), at(0.9), times.back(), sum / double(times.size()), over);
 }
 
 } // namespace
