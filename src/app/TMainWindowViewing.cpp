@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPersistentModelIndex>
 
 #include "listing/CommandGuard.h"
@@ -43,17 +44,17 @@ void TMainWindow::OpenViewers(const QStringList &paths)
     const auto pathOfRow = [this, folder, model](int row) {
         return FolderTree1->GetFolderPath() == folder ? ItemFullPath(model->caption(row)) : QString();
     };
+    // By persistent index: a sort while an earlier viewer paints moves the rows.
+    QHash<QString, QPersistentModelIndex> itemOfPath;
+    for (int row = 0; row < model->count(); ++row)
+        itemOfPath.insert(pathOfRow(row), QPersistentModelIndex(model->index(row, 0)));
     for (const QString &path : paths) {
         auto *viewer = new TViewWindow(this);
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
         viewer->setMessageSink(&Messages());
         viewer->setPicture(decoder.decode(path));
-        int row = -1;
-        for (int i = 0; i < model->count() && row < 0; ++i) {
-            if (pathOfRow(i) == path)
-                row = i;
-        }
-        viewer->setBrowsing(new ViewerSequence(model, pathOfRow, row, path),
+        const QPersistentModelIndex item = itemOfPath.value(path);
+        viewer->setBrowsing(new ViewerSequence(model, pathOfRow, item.isValid() ? item.row() : -1, path),
                             new ViewerPictureLoader(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound));
         viewer->setWindowTitle(NativeName::display(path));
         viewer->show();

@@ -2,6 +2,7 @@
 // menu, fitting and zooming, closing, saving and the wallpaper command.
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -151,6 +152,8 @@ private slots:
         QCOMPARE(viewer->Image1->size(), QSize(50, 30));
         QTest::keyClick(viewer, Qt::Key_Minus); // from the fitted 50 %
         QCOMPARE(checkedZoom(*viewer), QString("25%"));
+        QTest::keyClick(viewer, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(100, 60));
         QTest::keyClick(viewer, Qt::Key_Escape);
         QTRY_VERIFY(viewer.isNull());
     }
