@@ -13,15 +13,15 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailList.h"
-#include "shell/TFolderTree.h"
+#include "platform/NativeName.h"
 #include "platform/PelandorError.h"
+#include "shell/TFolderTree.h"
 #include "viewer/ImageClipboard.h"
 #include "viewer/SingleImageDecoder.h"
 #include "viewer/TViewWindow.h"
+#include "viewer/ThumbnailRefresher.h"
 #include "viewer/ViewerPictureLoader.h"
 #include "viewer/ViewerSequence.h"
-#include "viewer/ThumbnailRefresher.h"
-#include "platform/NativeName.h"
 
 namespace pelandor {
 

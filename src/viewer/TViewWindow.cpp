@@ -6,14 +6,14 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QKeyEvent>
-#include <QScrollBar>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,14 +23,14 @@
 #include "decode/Bitmap.h"
 #include "platform/ErrorBoxText.h"
 #include "platform/MessageSink.h"
+#include "platform/NativeName.h"
 #include "platform/PelandorError.h"
 #include "platform/WallpaperSetter.h"
-#include "platform/NativeName.h"
 #include "viewer/ImageClipboard.h"
 #include "viewer/ImageControl.h"
-#include "viewer/ViewerPictureLoader.h"
 #include "viewer/ImageFileWriter.h"
 #include "viewer/SaveSuggestion.h"
+#include "viewer/ViewerPictureLoader.h"
 #include "viewer/ViewerSizing.h"
 
 namespace pelandor {

@@ -7,7 +7,6 @@
 // is still the one decoded (same size, modification and status change time).
 #pragma once
 
-#include <QDateTime>
 #include <QFuture>
 #include <QObject>
 #include <QString>
