@@ -71,9 +71,15 @@ std::unique_ptr<ViewerPictureLoader::Job> ViewerPictureLoader::start(const QStri
             return;
         }
         Decoded decoded;
-        PictureInfo record{};
-        decoded.tryModule = LoadBuiltInImage(jpegPluginFound, decoded.picture, record, path, pattern)
-                            == BuiltInOutcome::TryPlugin;
+        try {
+            PictureInfo record{};
+            decoded.tryModule = LoadBuiltInImage(jpegPluginFound, decoded.picture, record, path, pattern)
+                                == BuiltInOutcome::TryPlugin;
+        } catch (...) {
+            // Nothing may escape into the pool: the viewer shows an empty
+            // picture, as for any file that failed to decode.
+            decoded = Decoded();
+        }
         promise->addResult(std::move(decoded));
         promise->finish();
     });
