@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "decode/ExifOrientation.h"
 #include "app/ErrorBox.h"
 #include "app/TMainWindow.h"
 #include "app/ToolGlyphs.h"
@@ -74,7 +75,9 @@ int ApplicationShell::listTypes(const QString &moduleFolder)
 
 int ApplicationShell::run(int argc, char **argv)
 {
-    const QStringList args = argumentsOf(argc, argv);
+    QStringList args = argumentsOf(argc, argv);
+    if (CommandLine::takeNoOrientation(args))
+        ExifOrientation::setApplied(false);
     const CommandLine::Parsed parsed = CommandLine::parse(args);
     switch (parsed.action) {
     case CommandLine::Action::Help:
@@ -163,7 +166,8 @@ int ApplicationShell::runWindow(int argc, char **argv)
     QApplication app(argc, argv);
     setUpApplication(app);
 
-    const QStringList args = argumentsOf(argc, argv);
+    QStringList args = argumentsOf(argc, argv);
+    CommandLine::takeNoOrientation(args);
     std::unique_ptr<TMainWindow> window;
     return startAndRun(app, [&] {
         window = std::make_unique<TMainWindow>(QCoreApplication::applicationDirPath());

@@ -83,6 +83,11 @@ CommandLine::Parsed CommandLine::parse(const QStringList &args)
     return parsed;
 }
 
+bool CommandLine::takeNoOrientation(QStringList &args)
+{
+    return args.removeAll(QStringLiteral("--no-orientation")) > 0;
+}
+
 QString CommandLine::usageText()
 {
     return QStringLiteral(
@@ -90,6 +95,7 @@ QString CommandLine::usageText()
         "       pelandor --report FOLDER [--type PATTERN] [--sort name|type|size|date|none] [--descending]\n"
         "       pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]\n"
         "       pelandor --list-types | --clear-cache | --help | --version\n"
+        "       (--no-orientation may be added to the window and the headless commands)\n"
         "\n"
         "A thumbnail image browser.\n"
         "\n"
@@ -104,6 +110,8 @@ QString CommandLine::usageText()
         "  --thumbnails FOLDER OUTDIR\n"
         "                       write every listed image's thumbnail as OUTDIR/NAME.bmp\n"
         "  --list-types         print the type list: text, tab, module file\n"
+        "  --no-orientation     show JPEG files as stored, not turned upright by their\n"
+        "                       EXIF orientation\n"
         "  --clear-cache        empty the thumbnail cache ($XDG_CACHE_HOME/pelandor)\n"
         "  -h, --help           print this help and exit\n"
         "  --version            print the version and exit\n"

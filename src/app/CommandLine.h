@@ -27,6 +27,11 @@ public:
     // their values, and are not taken for paths.
     static Parsed parse(const QStringList &args);
 
+    // Removes every --no-orientation from `args` (it may stand anywhere, for
+    // the window and the headless commands alike) and says whether there was
+    // one: JPEG files are then shown as stored, without their EXIF turn.
+    static bool takeNoOrientation(QStringList &args);
+
     static QString usageText();
     static QString versionText();
 };

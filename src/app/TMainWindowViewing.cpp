@@ -6,18 +6,22 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPersistentModelIndex>
 
 #include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/ThumbnailList.h"
+#include "platform/NativeName.h"
 #include "platform/PelandorError.h"
+#include "shell/TFolderTree.h"
 #include "viewer/ImageClipboard.h"
 #include "viewer/SingleImageDecoder.h"
 #include "viewer/TViewWindow.h"
 #include "viewer/ThumbnailRefresher.h"
-#include "platform/NativeName.h"
+#include "viewer/ViewerPictureLoader.h"
+#include "viewer/ViewerSequence.h"
 
 namespace pelandor {
 
@@ -34,11 +38,24 @@ void TMainWindow::OpenViewers(const QStringList &paths)
         return;
     const CommandGuard::Token token = m_guard->hold();
     SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
+    // Each viewer steps through the list as long as it shows this folder.
+    const QString folder = FolderTree1->GetFolderPath();
+    const FileListModel *model = ListView1->model();
+    const auto pathOfRow = [this, folder, model](int row) {
+        return FolderTree1->GetFolderPath() == folder ? ItemFullPath(model->caption(row)) : QString();
+    };
+    // By persistent index: a sort while an earlier viewer paints moves the rows.
+    QHash<QString, QPersistentModelIndex> itemOfPath;
+    for (int row = 0; row < model->count(); ++row)
+        itemOfPath.insert(pathOfRow(row), QPersistentModelIndex(model->index(row, 0)));
     for (const QString &path : paths) {
         auto *viewer = new TViewWindow(this);
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
         viewer->setMessageSink(&Messages());
         viewer->setPicture(decoder.decode(path));
+        const QPersistentModelIndex item = itemOfPath.value(path);
+        viewer->setBrowsing(new ViewerSequence(model, pathOfRow, item.isValid() ? item.row() : -1, path),
+                            new ViewerPictureLoader(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound));
         viewer->setWindowTitle(NativeName::display(path));
         viewer->show();
         // The viewer paints before the next file is decoded.

@@ -5,6 +5,7 @@
 #include "decode/JpegDecoder.h"
 
 #include "decode/Bitmap.h"
+#include "decode/ExifOrientation.h"
 #include "decode/ImageFile.h"
 #include "decode/JpegErrorManager.h"
 
@@ -125,10 +126,27 @@ void termFileSource(j_decompress_ptr)
 {
 }
 
+// The orientation tag of the first EXIF block the library kept.
+int orientationOf(const jpeg_decompress_struct *cinfo)
+{
+    for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data) {
+            const int orientation = ExifOrientation::fromApp1(marker->data, marker->data_length);
+            if (orientation != 1)
+                return orientation;
+        }
+    }
+    return 1;
+}
+
 // The library part of the decode. Everything with a destructor lives in the
 // caller's frame, so a jump back from the error manager skips none.
-bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const Input &input, Bitmap &target)
+// `orientation` receives the EXIF orientation when it is to be applied (1
+// otherwise); the caller turns the picture.
+bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const Input &input, Bitmap &target,
+               int &orientation)
 {
+    orientation = 1;
     if (setjmp(errors->recovery)) {
         jpeg_destroy_decompress(cinfo);
         return false;
@@ -144,10 +162,15 @@ bool runDecode(jpeg_decompress_struct *cinfo, JpegErrorManager *errors, const In
     } else {
         jpeg_mem_src(cinfo, input.data, static_cast<unsigned long>(input.size));
     }
+    const bool upright = ExifOrientation::applied();
+    if (upright)
+        jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(cinfo);
         return false;
     }
+    if (upright)
+        orientation = orientationOf(cinfo);
 
     cinfo->scale_num = 1;
     cinfo->scale_denom = 1;
@@ -236,8 +259,11 @@ JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out)
     input.size = size;
     // A picture of its own, so that a failure leaves `out` as it was.
     Bitmap decoded;
-    if (!runDecode(&cinfo, &errors, input, decoded))
+    int orientation = 1;
+    if (!runDecode(&cinfo, &errors, input, decoded, orientation))
         return errors.lastCode == JERR_NO_SOI ? JpegResult::NotJpeg : JpegResult::Failed;
+    if (!ExifOrientation::apply(decoded, orientation))
+        return JpegResult::Failed;
     out = std::move(decoded);
     return JpegResult::Ok;
 }
@@ -280,9 +306,14 @@ JpegResult decodeJpegFile(const QString &path, Bitmap &out)
     Input input;
     input.file = source.get();
     input.size = uint64_t(info.st_size);
-    if (!runDecode(&cinfo, &errors, input, out)) {
+    int orientation = 1;
+    if (!runDecode(&cinfo, &errors, input, out, orientation)) {
         out.clear();
         return errors.lastCode == JERR_NO_SOI ? JpegResult::NotJpeg : JpegResult::Failed;
+    }
+    if (!ExifOrientation::apply(out, orientation)) {
+        out.clear();
+        return JpegResult::Failed;
     }
     return JpegResult::Ok;
 }

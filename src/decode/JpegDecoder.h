@@ -24,7 +24,8 @@ enum class JpegResult {
 // - four-component files (CMYK, YCCK) as CMYK, converted to RGB here (also the
 //   inverted CMYK that Adobe-marked files carry) into Bits24.
 // Warnings of the library (such as data that ends early, which it completes
-// with grey) do not fail the decode. On failure `out` is untouched.
+// with grey) do not fail the decode. While ExifOrientation::applied(), the
+// picture is turned upright by its EXIF orientation tag. On failure `out` is untouched.
 JpegResult decodeJpeg(const uchar *data, size_t size, Bitmap &out);
 
 // Decodes the file at `path` as decodeJpeg does, reading it in pieces as the

@@ -1,4 +1,5 @@
 #include "listing/ThumbnailCache.h"
+#include "decode/ExifOrientation.h"
 #include "platform/NativeName.h"
 
 #include <QCryptographicHash>
@@ -116,7 +117,9 @@ QString ThumbnailCache::defaultFolder()
 
 QString ThumbnailCache::builtInRoute()
 {
-    return QStringLiteral("built-in");
+    // Cells of JPEG files turned upright differ from those of the stored
+    // pixels, so the rule is part of the key.
+    return ExifOrientation::applied() ? QStringLiteral("built-in upright") : QStringLiteral("built-in");
 }
 
 QString ThumbnailCache::moduleRoute(const QString &moduleFile)

@@ -47,8 +47,9 @@ public:
     // $XDG_CACHE_HOME/pelandor/thumbnails, or ~/.cache/pelandor/thumbnails.
     static QString defaultFolder();
 
-    // The route texts of the key: the built-in decoders, or a module file
-    // (its name, size and modification time; empty when it cannot be found).
+    // The route texts of the key: the built-in decoders (with the EXIF
+    // orientation rule in force), or a module file (its name, size and
+    // modification time; empty when it cannot be found).
     static QString builtInRoute();
     static QString moduleRoute(const QString &moduleFile);
 

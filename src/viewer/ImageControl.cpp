@@ -63,8 +63,12 @@ void ImageControl::paintEvent(QPaintEvent *event)
 
 void ImageControl::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        emit doubleClicked();
+    if (event->button() == Qt::LeftButton) {
+        if (event->modifiers() & Qt::ControlModifier)
+            emit ctrlDoubleClicked();
+        else
+            emit doubleClicked();
+    }
     QWidget::mouseDoubleClickEvent(event);
 }
 

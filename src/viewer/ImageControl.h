@@ -26,6 +26,8 @@ public:
 
 signals:
     void doubleClicked();
+    // A double-click with Ctrl held (instead of doubleClicked).
+    void ctrlDoubleClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -2,14 +2,18 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,11 +23,14 @@
 #include "decode/Bitmap.h"
 #include "platform/ErrorBoxText.h"
 #include "platform/MessageSink.h"
+#include "platform/NativeName.h"
 #include "platform/PelandorError.h"
 #include "platform/WallpaperSetter.h"
+#include "viewer/ImageClipboard.h"
 #include "viewer/ImageControl.h"
 #include "viewer/ImageFileWriter.h"
 #include "viewer/SaveSuggestion.h"
+#include "viewer/ViewerPictureLoader.h"
 #include "viewer/ViewerSizing.h"
 
 namespace pelandor {
@@ -76,6 +83,11 @@ TViewWindow::TViewWindow(QWidget *owner)
     Image1->resize(0, 0);
     m_scrollArea->setWidget(Image1);
     connect(Image1, &ImageControl::doubleClicked, this, [this] { guarded([this] { Image1DblClick(); }); });
+    connect(Image1, &ImageControl::ctrlDoubleClicked, this, &TViewWindow::toggleFullScreen);
+    // The window takes the keys itself: the scroll area would use the
+    // stepping keys for scrolling only.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -114,6 +126,12 @@ void TViewWindow::createMenu()
     popMnu_view100 = addZoomItem("popMnu_view100", 100, &TViewWindow::popMnu_view100Click);
     popMnu_view150 = addZoomItem("popMnu_view150", 150, &TViewWindow::popMnu_view150Click);
     popMnu_view200 = addZoomItem("popMnu_view200", 200, &TViewWindow::popMnu_view200Click);
+    popMnu_viewFit = PopupMenu1->addAction(QStringLiteral("Fit to window"));
+    popMnu_viewFit->setObjectName(QStringLiteral("popMnu_viewFit"));
+    popMnu_viewFit->setData(0);
+    popMnu_viewFit->setCheckable(true);
+    ZoomGroup->addAction(popMnu_viewFit);
+    connect(popMnu_viewFit, &QAction::triggered, this, [this] { guarded([this] { popMnu_viewFitClick(); }); });
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("popMnu_separate2"));
 
     popMnu_savefile = PopupMenu1->addMenu(tr("ﾌｧｲﾙに保存"));
@@ -216,7 +234,14 @@ void TViewWindow::showEvent(QShowEvent *event)
 
 void TViewWindow::FormShow()
 {
-    popMnu_view100->setChecked(true);
+    // A picture that would not fit the work area at 100 % opens fitted to
+    // the window, which is itself limited to the work area.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    m_fitMode = screen && !ViewerSizing::fitsWorkArea(QSize(ImageWidth, ImageHeight), frameExtra(),
+                                                      screen->availableGeometry().size());
+    (m_fitMode ? popMnu_viewFit : popMnu_view100)->setChecked(true);
+    if (m_fitMode)
+        Image1->resize(ImageWidth, ImageHeight);
     FitWindowToImage();
     m_refitPending = true;
     QTimer::singleShot(kFrameReportWindowMs, this, [this] { m_refitPending = false; });
@@ -229,9 +254,16 @@ QSize TViewWindow::frameExtra() const
 
 void TViewWindow::FitWindowToImage()
 {
+    if (isFullScreen()) {
+        if (m_fitMode)
+            fitImageToClient();
+        return;
+    }
     // The client area takes the image control's size, then the outer size is
-    // limited to the primary screen's work area.
-    const QSize imageSize = Image1->size();
+    // limited to the primary screen's work area. In fit mode the window is
+    // sized for the whole picture, the picture fitted into it, and the window
+    // brought down to the fitted picture.
+    const QSize imageSize = m_fitMode ? QSize(ImageWidth, ImageHeight) : Image1->size();
     resize(imageSize.expandedTo(ViewerSizing::MinimumClientSize));
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -241,6 +273,16 @@ void TViewWindow::FitWindowToImage()
                                                         screen->availableGeometry().size());
     if (client != imageSize)
         resize(client);
+    if (m_fitMode) {
+        const QSize fitted = ViewerSizing::fitSize(imageSize, client);
+        Image1->resize(fitted);
+        resize(fitted.expandedTo(ViewerSizing::MinimumClientSize));
+    }
+}
+
+void TViewWindow::fitImageToClient()
+{
+    Image1->resize(ViewerSizing::fitSize(QSize(ImageWidth, ImageHeight), m_scrollArea->maximumViewportSize()));
 }
 
 void TViewWindow::refitOnceFrameKnown()
@@ -260,11 +302,14 @@ void TViewWindow::moveEvent(QMoveEvent *event)
 void TViewWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    if (m_fitMode)
+        fitImageToClient();
     refitOnceFrameKnown();
 }
 
 void TViewWindow::ZoomImage(int percent)
 {
+    m_fitMode = false;
     Image1->resize(ViewerSizing::zoomedSize(QSize(ImageWidth, ImageHeight), percent));
     FitWindowToImage();
 }
@@ -281,6 +326,204 @@ void TViewWindow::popMnu_view75Click() { zoomCommand(popMnu_view75); }
 void TViewWindow::popMnu_view100Click() { zoomCommand(popMnu_view100); }
 void TViewWindow::popMnu_view150Click() { zoomCommand(popMnu_view150); }
 void TViewWindow::popMnu_view200Click() { zoomCommand(popMnu_view200); }
+
+void TViewWindow::popMnu_viewFitClick()
+{
+    m_fitMode = true;
+    popMnu_viewFit->setChecked(true);
+    fitImageToClient();
+}
+
+void TViewWindow::stepZoom(int direction)
+{
+    const QList<QAction *> steps{popMnu_view25,  popMnu_view50,  popMnu_view75,
+                                 popMnu_view100, popMnu_view150, popMnu_view200};
+    // The present scale in per cent of the full size (fit mode: as fitted).
+    const int current = m_fitMode && ImageWidth > 0 ? int(qint64(Image1->width()) * 100 / ImageWidth)
+                        : ZoomGroup->checkedAction() ? ZoomGroup->checkedAction()->data().toInt()
+                                                     : 100;
+    QAction *chosen = nullptr;
+    for (QAction *step : steps) {
+        const int percent = step->data().toInt();
+        if (direction > 0 && percent > current && !chosen)
+            chosen = step;
+        if (direction < 0 && percent < current)
+            chosen = step;
+    }
+    if (!chosen) {
+        QApplication::beep();
+        return;
+    }
+    zoomCommand(chosen);
+}
+
+// --- stepping through the list ------------------------------------------------
+
+void TViewWindow::setBrowsing(ViewerSequence *sequence, ViewerPictureLoader *loader)
+{
+    m_sequence = sequence;
+    m_loader = loader;
+    sequence->setParent(this);
+    loader->setParent(this);
+    connect(loader, &ViewerPictureLoader::loaded, this, &TViewWindow::pictureLoaded);
+    // The file a step forward most likely wants is decoded while this one is looked at.
+    loader->prefetch(sequence->peek(ViewerSequence::Step::Next));
+}
+
+void TViewWindow::stepTo(ViewerSequence::Step step)
+{
+    using Step = ViewerSequence::Step;
+    if (!m_sequence || !m_loader) {
+        QApplication::beep();
+        return;
+    }
+    if (m_loader->busy()) {
+        if (step == Step::First || step == Step::Last) {
+            m_pendingJump = step;
+            m_pendingSteps = 0;
+        } else {
+            m_pendingSteps += step == Step::Next ? 1 : -1;
+        }
+        return;
+    }
+    const QString before = m_sequence->currentPath();
+    const QString path = m_sequence->go(step);
+    if (path.isEmpty() || path == before) {
+        QApplication::beep();
+        return;
+    }
+    m_forward = step == Step::Next || step == Step::First;
+    m_loader->load(path);
+}
+
+void TViewWindow::runPendingSteps()
+{
+    using Step = ViewerSequence::Step;
+    const QString before = m_sequence->currentPath();
+    if (m_pendingJump) {
+        m_sequence->go(*m_pendingJump);
+        m_forward = *m_pendingJump == Step::First;
+    }
+    for (; m_pendingSteps != 0; m_pendingSteps += m_pendingSteps > 0 ? -1 : 1) {
+        m_forward = m_pendingSteps > 0;
+        if (m_sequence->go(m_forward ? Step::Next : Step::Previous).isEmpty()) {
+            QApplication::beep(); // the steps ran past an end of the list
+            break;
+        }
+    }
+    m_pendingJump.reset();
+    m_pendingSteps = 0;
+    if (m_sequence->currentPath() != before)
+        m_loader->load(m_sequence->currentPath());
+}
+
+bool TViewWindow::stepping() const
+{
+    return m_pendingJump.has_value() || m_pendingSteps != 0 || (m_loader && m_loader->busy());
+}
+
+void TViewWindow::pictureLoaded(const QString &path, const Bitmap &picture)
+{
+    if (!m_sequence || path != m_sequence->currentPath())
+        return;
+    // The zoom mode stays: fit mode fits the new picture into the window as
+    // it is; a zoom step shows it at that step.
+    Image1->setPicture(picture);
+    ImageHeight = picture.height();
+    ImageWidth = picture.width();
+    if (m_fitMode) {
+        fitImageToClient();
+    } else {
+        const QAction *checked = ZoomGroup->checkedAction();
+        ZoomImage(checked ? checked->data().toInt() : 100);
+    }
+    m_scrollArea->horizontalScrollBar()->setValue(0);
+    m_scrollArea->verticalScrollBar()->setValue(0);
+    setWindowTitle(NativeName::display(path));
+    if (m_pendingJump || m_pendingSteps != 0)
+        runPendingSteps();
+    else
+        m_loader->prefetch(m_sequence->peek(m_forward ? ViewerSequence::Step::Next : ViewerSequence::Step::Previous));
+}
+
+bool TViewWindow::scrollFirst(Qt::Orientation orientation, int action)
+{
+    QScrollBar *bar = orientation == Qt::Vertical ? m_scrollArea->verticalScrollBar()
+                                                   : m_scrollArea->horizontalScrollBar();
+    if (!bar->isVisible() || bar->maximum() <= bar->minimum())
+        return false;
+    const bool forward = action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderSingleStepAdd;
+    if (forward ? bar->value() >= bar->maximum() : bar->value() <= bar->minimum())
+        return false;
+    bar->triggerAction(QAbstractSlider::SliderAction(action));
+    return true;
+}
+
+void TViewWindow::keyPressEvent(QKeyEvent *event)
+{
+    using Step = ViewerSequence::Step;
+    if (event->matches(QKeySequence::Copy)) {
+        copyPicture();
+        return;
+    }
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (mods != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Escape: close(); break;
+    case Qt::Key_F11: toggleFullScreen(); break;
+    case Qt::Key_F:
+    case Qt::Key_Asterisk: guarded([this] { popMnu_viewFitClick(); }); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: guarded([this] { stepZoom(1); }); break;
+    case Qt::Key_Minus: guarded([this] { stepZoom(-1); }); break;
+    case Qt::Key_Space:
+    case Qt::Key_PageDown:
+        if (!scrollFirst(Qt::Vertical, QAbstractSlider::SliderPageStepAdd))
+            stepTo(Step::Next);
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_PageUp:
+        if (!scrollFirst(Qt::Vertical, QAbstractSlider::SliderPageStepSub))
+            stepTo(Step::Previous);
+        break;
+    case Qt::Key_Right:
+        if (!scrollFirst(Qt::Horizontal, QAbstractSlider::SliderSingleStepAdd))
+            stepTo(Step::Next);
+        break;
+    case Qt::Key_Left:
+        if (!scrollFirst(Qt::Horizontal, QAbstractSlider::SliderSingleStepSub))
+            stepTo(Step::Previous);
+        break;
+    case Qt::Key_Home: stepTo(Step::First); break;
+    case Qt::Key_End: stepTo(Step::Last); break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TViewWindow::toggleFullScreen()
+{
+    const bool entering = !isFullScreen();
+    QPalette palette = m_scrollArea->viewport()->palette();
+    palette.setColor(QPalette::Window, entering ? QColor(Qt::black) : this->palette().color(QPalette::Window));
+    m_scrollArea->viewport()->setPalette(palette);
+    m_scrollArea->viewport()->setAutoFillBackground(true);
+    m_scrollArea->setAlignment(entering ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    if (entering)
+        showFullScreen();
+    else
+        showNormal();
+}
+
+void TViewWindow::copyPicture()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !ImageClipboard::copy(Image1->picture(), *clipboard))
+        QApplication::beep();
+}
 
 void TViewWindow::Image1DblClick()
 {

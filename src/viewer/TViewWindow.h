@@ -8,6 +8,9 @@
 #include <QSize>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+#include "viewer/ViewerSequence.h"
 
 class QAction;
 class QActionGroup;
@@ -21,6 +24,7 @@ namespace pelandor {
 class Bitmap;
 class ImageControl;
 class MessageSink;
+class ViewerPictureLoader;
 
 class TViewWindow : public QWidget {
     Q_OBJECT
@@ -43,6 +47,11 @@ public:
     // set). Without one, a plain box is shown.
     void setMessageSink(MessageSink *messages);
 
+    // Lets the viewer step through the main window's list: `sequence` says
+    // where it stands and which file a step goes to, `loader` decodes it.
+    // The viewer takes both (as its children).
+    void setBrowsing(ViewerSequence *sequence, ViewerPictureLoader *loader);
+
     // --- members ---
     ImageControl *Image1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
@@ -57,6 +66,7 @@ public:
     QAction *popMnu_view100 = nullptr;
     QAction *popMnu_view150 = nullptr;
     QAction *popMnu_view200 = nullptr;
+    QAction *popMnu_viewFit = nullptr;
     QMenu *popMnu_savefile = nullptr;
     QAction *popMnu_savefile_bmp = nullptr;
     QAction *popMnu_savefile_jpeg = nullptr;
@@ -80,6 +90,26 @@ public:
     void popMnu_view100Click();
     void popMnu_view150Click();
     void popMnu_view200Click();
+    // "Fit to window": the picture is shown as large as the client area
+    // allows (never above 100 %), and follows the window's size.
+    void popMnu_viewFitClick();
+    bool fitMode() const { return m_fitMode; }
+
+    // Goes to another file of the list (when browsing; otherwise, at the
+    // ends of the list or while no file is there, it beeps). The picture is
+    // shown only once decoded; steps asked for while one decodes are
+    // counted, and the file they lead to is the next one decoded (the files
+    // between are skipped, so a held key never makes the window lag).
+    void stepTo(ViewerSequence::Step step);
+    // Whether a step is under way (its picture still decoding, or steps
+    // waiting for it).
+    bool stepping() const;
+    // The next larger (direction > 0) or smaller zoom step.
+    void stepZoom(int direction);
+    // Full screen on black, and back.
+    void toggleFullScreen();
+    // Copies the shown picture to the clipboard.
+    void copyPicture();
     // Tag 0 of the sender saves a bitmap file, any other tag a JPEG file.
     void SaveToFile(const QAction *sender);
     // Tag 0 of the sender tiles the wallpaper, any other tag centres it.
@@ -93,6 +123,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -104,6 +135,11 @@ private:
     // Runs a command; an error escaping it ends in the error box.
     template <typename F> void guarded(F &&command);
     void showNotice(const QString &text);
+    void fitImageToClient();
+    void pictureLoaded(const QString &path, const Bitmap &picture);
+    // Scrolls by `action` of the bar when it can; false at its end or without one.
+    bool scrollFirst(Qt::Orientation orientation, int action);
+    void runPendingSteps();
 
     QScrollArea *m_scrollArea = nullptr;
     std::function<void(QWidget *, const QString &)> m_errorHandler;
@@ -113,6 +149,14 @@ private:
     // once.
     QSize m_fittedFrameExtra;
     bool m_refitPending = false;
+    bool m_fitMode = false;
+    ViewerSequence *m_sequence = nullptr;
+    ViewerPictureLoader *m_loader = nullptr;
+    // Steps asked for while a picture decoded: a jump to the first or last
+    // file, then a number of steps forward (positive) or back.
+    std::optional<ViewerSequence::Step> m_pendingJump;
+    int m_pendingSteps = 0;
+    bool m_forward = true;
 };
 
 } // namespace pelandor

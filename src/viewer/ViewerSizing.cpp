@@ -28,4 +28,26 @@ QSize ViewerSizing::fittedClientSize(const QSize &imageSize, const QSize &frameE
     return QSize(outerWidth - frameExtra.width(), outerHeight - frameExtra.height()).expandedTo(MinimumClientSize);
 }
 
+bool ViewerSizing::fitsWorkArea(const QSize &imageSize, const QSize &frameExtra, const QSize &workArea)
+{
+    return imageSize.width() + frameExtra.width() < workArea.width()
+           && imageSize.height() + frameExtra.height() < workArea.height();
+}
+
+QSize ViewerSizing::fitSize(const QSize &imageSize, const QSize &area)
+{
+    if (imageSize.isEmpty())
+        return QSize(0, 0);
+    if (imageSize.width() <= area.width() && imageSize.height() <= area.height())
+        return imageSize;
+    const qint64 w = imageSize.width();
+    const qint64 h = imageSize.height();
+    const qint64 aw = std::max(area.width(), 1);
+    const qint64 ah = std::max(area.height(), 1);
+    // Scale by the tighter side; 64-bit products, rounded to the nearest pixel.
+    if (w * ah >= h * aw)
+        return QSize(int(aw), int(std::max<qint64>(1, (h * aw + w / 2) / w)));
+    return QSize(int(std::max<qint64>(1, (w * ah + h / 2) / h)), int(ah));
+}
+
 } // namespace pelandor

@@ -24,6 +24,17 @@ public:
     // "limited" too), and likewise for the width. Never less than
     // MinimumClientSize.
     static QSize fittedClientSize(const QSize &imageSize, const QSize &frameExtra, const QSize &workArea);
+
+    // Whether a window showing `imageSize` at 100 % fits the work area
+    // (outer size strictly inside it, as fittedClientSize limits a window
+    // that merely reaches an edge).
+    static bool fitsWorkArea(const QSize &imageSize, const QSize &frameExtra, const QSize &workArea);
+
+    // The size "Fit to window" gives a picture of `imageSize` in `area`: the
+    // largest size of the same proportions within the area, never larger
+    // than the picture itself, and at least a pixel a side for a picture that
+    // has any.
+    static QSize fitSize(const QSize &imageSize, const QSize &area);
 };
 
 } // namespace pelandor

@@ -119,6 +119,9 @@ private slots:
         QTest::newRow("help") << QStringList{"--help"} << 0 << true << false;
         QTest::newRow("version") << QStringList{"--version"} << 0 << false << false;
         QTest::newRow("unknown") << QStringList{"--bogus"} << 2 << false << true;
+        // Taken anywhere by the window and the headless commands, never as an unknown option.
+        QTest::newRow("no orientation, headless") << QStringList{"--report", "/nonexistent-folder", "--no-orientation"}
+                                                  << 2 << false << false;
     }
     void exitCodes()
     {

@@ -9,12 +9,14 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QAction>
+#include <QComboBox>
 #include <QTest>
 #include <QTimer>
 
 #include "app/TMainWindow.h"
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
+#include "decode/JpegWriter.h"
 #include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -119,6 +121,16 @@ private slots:
     {
         QVERIFY(QDir(m_root.path()).mkpath("a"));
         QVERIFY(QDir(m_root.path()).mkpath("b"));
+        QVERIFY(QDir(m_root.path()).mkpath("c"));
+        const QDir mixed(m_root.filePath("c")); // two bitmaps and two JPEG files
+        const QStringList names{"p0.bmp", "p1.jpg", "p2.bmp", "p3.jpg"};
+        for (const QString &name : names) {
+            QSaveFile file(mixed.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(name.endsWith("bmp") ? writeBmp(solid(8, 8, qRgb(1, 2, 3)), file)
+                                         : writeJpeg(solid(8, 8, qRgb(1, 2, 3)), file));
+            QVERIFY(file.commit());
+        }
         for (int i = 0; i < 3; ++i) {
             QSaveFile file(m_sibling.filePath(QString("g%1.bmp").arg(i)));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -281,6 +293,86 @@ private slots:
             QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_sibling.path());
             QCOMPARE(model()->count(), 3);
         }
+    }
+
+    // A viewer steps through the list in its present order, keeps its zoom
+    // step, stops at the ends, and stays on a file the list dropped.
+    void viewerStepsThroughTheList_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QList<int>>("shown"); // the file after each key
+        const int space = Qt::Key_Space, back = Qt::Key_Backspace;
+        QTest::newRow("list order") << 0 << "" << QList<int>{space, space, Qt::Key_PageDown, Qt::Key_Right, space}
+                                    << QList<int>{1, 2, 3, 4, 4};
+        QTest::newRow("backwards") << 3 << "" << QList<int>{back, Qt::Key_PageUp, Qt::Key_Left, back}
+                                   << QList<int>{2, 1, 0, 0};
+        QTest::newRow("across the ends") << 2 << "" << QList<int>{Qt::Key_End, space, Qt::Key_Home, back}
+                                         << QList<int>{4, 4, 0, 0};
+        QTest::newRow("after a re-sort") << 2 << "sort" << QList<int>{space, space, space, back}
+                                         << QList<int>{1, 0, 0, 1};
+        QTest::newRow("file dropped, forward") << 2 << "drop" << QList<int>{space, back} << QList<int>{3, 1};
+        QTest::newRow("file dropped, backward") << 2 << "drop" << QList<int>{back, space} << QList<int>{1, 3};
+        QTest::newRow("keys held down") << 0 << "" << QList<int>{space, space, space, space}
+                                        << QList<int>{-1, -1, -1, 4};
+    }
+
+    void viewerStepsThroughTheList()
+    {
+        QFETCH(int, start);
+        QFETCH(QString, meanwhile);
+        QFETCH(QList<int>, keys);
+        QFETCH(QList<int>, shown);
+        select({rowOf(start)});
+        m_window->ListView1DblClick();
+        QPointer<TViewWindow> viewer = openViewers().value(0);
+        QVERIFY(viewer);
+        viewer->popMnu_view200->trigger();
+
+        if (meanwhile == "sort")
+            m_window->mnuView_sort_down->trigger();
+        if (meanwhile == "drop")
+            QVERIFY(model()->removeRows(rowOf(start), 1));
+        QCOMPARE(viewer->windowTitle(), m_folder.filePath(QString("f%1.bmp").arg(start)));
+
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            QTest::keyClick(viewer, Qt::Key(keys[k]));
+            if (shown[k] < 0)
+                continue; // the next key comes before the picture
+            QTRY_VERIFY(!viewer->stepping());
+            QCOMPARE(viewer->windowTitle(), m_folder.filePath(QString("f%1.bmp").arg(shown[k])));
+            QCOMPARE(viewer->Image1->picture().image(), fileBitmap(shown[k]).image());
+            QVERIFY(viewer->popMnu_view200->isChecked());
+            QCOMPARE(viewer->Image1->size(), fileBitmap(shown[k]).image().size() * 2);
+        }
+
+        QTest::keyClick(viewer, Qt::Key_Escape);
+        QTRY_VERIFY(viewer.isNull());
+    }
+
+    // The list holds only the chosen type: the steps keep to it.
+    void viewerStepsWithinTheType()
+    {
+        const QDir mixed(m_root.filePath("c"));
+        m_window->ComboBox1->setCurrentIndex(m_window->ComboBox1->findText("*.BMP"));
+        m_window->OpenFolder(mixed.path());
+        QTRY_COMPARE(model()->count(), 2);
+        QTRY_VERIFY(!m_window->reading());
+        select({0});
+        m_window->ListView1DblClick();
+        QPointer<TViewWindow> viewer = openViewers().value(0);
+        QVERIFY(viewer);
+        QCOMPARE(viewer->windowTitle(), mixed.filePath("p0.bmp"));
+        for (const char *expected : {"p2.bmp", "p2.bmp"}) {
+            QTest::keyClick(viewer, Qt::Key_Space);
+            QTRY_VERIFY(!viewer->stepping());
+            QCOMPARE(viewer->windowTitle(), mixed.filePath(expected));
+        }
+        QTest::keyClick(viewer, Qt::Key_Home);
+        QTRY_VERIFY(!viewer->stepping());
+        QCOMPARE(viewer->windowTitle(), mixed.filePath("p0.bmp"));
+        viewer->close();
     }
 
     void imageCopyTakesFirstSelected()

@@ -2,6 +2,7 @@
 // menu, fitting and zooming, closing, saving and the wallpaper command.
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -83,13 +84,13 @@ private slots:
         QStringList texts;
         for (const QAction *item : viewer.PopupMenu1->actions())
             texts.append(item->isSeparator() ? "-" : item->text());
-        QCOMPARE(texts, (QStringList{"閉じる", "-", "25%", "50%", "75%", "100%", "150%", "200%", "-",
-                                     "ﾌｧｲﾙに保存", "壁紙に設定"}));
+        QCOMPARE(texts, (QStringList{"閉じる", "-", "25%", "50%", "75%", "100%", "150%", "200%", "Fit to window",
+                                     "-", "ﾌｧｲﾙに保存", "壁紙に設定"}));
         QCOMPARE(viewer.popMnu_savefile_bmp->text(), QString("BMP形式"));
         QCOMPARE(viewer.popMnu_savefile_jpeg->data().toInt(), 1);
         QCOMPARE(viewer.popMnu_wallpaper_tile->text(), QString("全体"));
         QCOMPARE(viewer.popMnu_wallpaper_center->data().toInt(), 1);
-        QCOMPARE(viewer.ZoomGroup->actions().size(), 6);
+        QCOMPARE(viewer.ZoomGroup->actions().size(), 7);
         QVERIFY(viewer.ZoomGroup->isExclusive());
         QCOMPARE(checkedZoom(viewer), QString());
     }
@@ -112,12 +113,49 @@ private slots:
         const QSize area = workArea();
         viewer.setPicture(picture(area.width() + 500, area.height() + 300));
         viewer.show();
+        // Opened fitted: the whole picture in a window within the work area.
+        QCOMPARE(checkedZoom(viewer), QString("Fit to window"));
+        QVERIFY(viewer.frameGeometry().width() <= area.width());
+        QVERIFY(viewer.frameGeometry().height() <= area.height());
+        QCOMPARE(viewer.Image1->width(), viewer.width());
+        QVERIFY(viewer.Image1->height() <= viewer.height());
+        // At 100 % the window takes the work area and scrolls.
+        viewer.popMnu_view100->trigger();
         QCOMPARE(viewer.frameGeometry().size(), area);
         QCOMPARE(checkedZoom(viewer), QString("100%"));
         auto *scroll = viewer.findChild<QScrollArea *>();
         QTRY_VERIFY(scroll->horizontalScrollBar()->isVisible());
         QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
         QCOMPARE(viewer.Image1->size(), QSize(area.width() + 500, area.height() + 300));
+    }
+
+    // F11 shows the picture full screen on black; F11 again returns. + and -
+    // step the zoom from any mode, F fits, Esc closes.
+    void viewerKeys()
+    {
+        QPointer<TViewWindow> viewer = new TViewWindow;
+        viewer->setPicture(picture(100, 60));
+        viewer->show();
+        QTest::keyClick(viewer, Qt::Key_F11);
+        QTRY_VERIFY(viewer->isFullScreen());
+        auto *scroll = viewer->findChild<QScrollArea *>();
+        QCOMPARE(scroll->viewport()->palette().color(QPalette::Window), QColor(Qt::black));
+        QTest::keyClick(viewer, Qt::Key_F11);
+        QTRY_VERIFY(!viewer->isFullScreen());
+        QVERIFY(scroll->viewport()->palette().color(QPalette::Window) != QColor(Qt::black));
+
+        QTest::keyClick(viewer, Qt::Key_Plus);
+        QCOMPARE(checkedZoom(*viewer), QString("150%"));
+        QTest::keyClick(viewer, Qt::Key_F);
+        QCOMPARE(checkedZoom(*viewer), QString("Fit to window"));
+        viewer->resize(50, 40);
+        QCOMPARE(viewer->Image1->size(), QSize(50, 30));
+        QTest::keyClick(viewer, Qt::Key_Minus); // from the fitted 50 %
+        QCOMPARE(checkedZoom(*viewer), QString("25%"));
+        QTest::keyClick(viewer, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(100, 60));
+        QTest::keyClick(viewer, Qt::Key_Escape);
+        QTRY_VERIFY(viewer.isNull());
     }
 
     void zoomSteps_data()

@@ -63,6 +63,29 @@ private slots:
         QCOMPARE(ViewerSizing::fittedClientSize(image, frame, workArea), expected);
     }
 
+    void fitSize_data()
+    {
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("fits: never enlarged") << QSize(300, 200) << QSize(800, 600) << QSize(300, 200);
+        QTest::newRow("wide, width decides") << QSize(6000, 4000) << QSize(1200, 1000) << QSize(1200, 800);
+        QTest::newRow("tall, height decides") << QSize(3000, 4000) << QSize(1200, 1000) << QSize(750, 1000);
+        QTest::newRow("rounded to nearest") << QSize(1000, 333) << QSize(100, 100) << QSize(100, 33);
+        QTest::newRow("a line keeps a pixel") << QSize(100000, 1) << QSize(100, 100) << QSize(100, 1);
+        QTest::newRow("no area") << QSize(500, 500) << QSize(0, 0) << QSize(1, 1);
+        QTest::newRow("empty picture") << QSize(0, 0) << QSize(100, 100) << QSize(0, 0);
+        QTest::newRow("no 32-bit overflow") << QSize(1 << 20, 1 << 20) << QSize(70000, 50000)
+                                            << QSize(50000, 50000);
+    }
+    void fitSize()
+    {
+        QFETCH(QSize, image);
+        QFETCH(QSize, area);
+        QFETCH(QSize, expected);
+        QCOMPARE(ViewerSizing::fitSize(image, area), expected);
+    }
+
     void suggestion_data()
     {
         QTest::addColumn<QString>("caption");
