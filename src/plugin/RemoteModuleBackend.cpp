@@ -36,18 +36,20 @@ bool RemoteModuleBackend::call(const char *path, const std::string &request, int
     if (!isLoaded())
         return false;
     const std::string file = path ? path : "";
-    if (!m_timedOutPath.empty()) {
-        if (file == m_timedOutPath)
-            return false;
-        m_timedOutPath.clear();
+    if (file.empty() || file != m_budgetPath) {
+        m_budgetPath = file;
+        m_budgetDeadline = nowMs() + m_timeoutMs;
+    } else if (nowMs() >= m_budgetDeadline) {
+        return false;
     }
-    deadline = nowMs() + m_timeoutMs;
-    if (exchange(request, fd, reply, replyFd, deadline) && !reply.empty() && reply.front() == request.front())
+    deadline = m_budgetDeadline;
+    const bool answered = exchange(request, fd, reply, replyFd, deadline);
+    // The first start of Wine may have moved the deadline on.
+    m_budgetDeadline = deadline;
+    if (answered && !reply.empty() && reply.front() == request.front())
         return true;
     dropDescriptor(*replyFd);
     *replyFd = -1;
-    if (nowMs() >= deadline)
-        m_timedOutPath = file;
     return false;
 }
 
