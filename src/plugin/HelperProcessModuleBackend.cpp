@@ -168,12 +168,25 @@ bool HelperProcessModuleBackend::receiveBlocks(PictureAnswer &answer, int replyF
     // The area comes with the first answer that uses it.
     if (replyFd >= 0)
         m_area.reset(replyFd);
-    infoBlock = (answer.stored & InfoStored) ? m_area.copyBlock(0, answer.infoSize) : nullptr;
-    bitsBlock = (answer.stored & BitsStored) ? m_area.copyBlock(answer.infoSize, answer.bitsSize) : nullptr;
-    if ((infoBlock || !(answer.stored & InfoStored)) && (bitsBlock || !(answer.stored & BitsStored)))
+    // A block out of measure is left in the area: the caller gets none.
+    const bool takeInfo = (answer.stored & InfoStored) && infoBlockFits(answer.infoSize);
+    infoBlock = takeInfo ? m_area.copyBlock(0, answer.infoSize) : nullptr;
+    bool complete = infoBlock || !takeInfo;
+    // The bits block is measured against its header before it is copied.
+    const bool takeBits = complete && (answer.stored & BitsStored) && infoBlock
+        && bitsBlockFits(infoBlock, answer.infoSize, answer.bitsSize);
+    if (takeBits) {
+        bitsBlock = m_area.copyBlock(answer.infoSize, answer.bitsSize);
+        complete = bitsBlock != nullptr;
+    }
+    if (complete) {
+        // An area grown for a large picture is not kept: the helper drops
+        // it too and makes a new one for the next picture.
+        if (m_area.size() > LargeArea)
+            m_area.reset();
         return true;
-    // An area that cannot be read is a failed helper: the next call starts
-    // a new one with a new area.
+    }
+    // An area that cannot be read is a failed helper: the next call starts a new one with a new area.
     std::free(infoBlock);
     std::free(bitsBlock);
     infoBlock = bitsBlock = nullptr;

@@ -1,5 +1,6 @@
 #include "plugin/RemoteModuleBackend.h"
 
+#include "decode/DibDecoder.h"
 #include "plugin/ModuleHostProtocol.h"
 
 #include <fcntl.h>
@@ -15,6 +16,14 @@ using namespace modulehost;
 
 namespace {
 
+// The largest info block taken: a header (124 bytes at most), its masks and a
+// colour table of 256 entries fit many times over.
+constexpr uint64_t MaxInfoBlock = 64 * 1024;
+// What an allocator may hand out beyond the bytes asked for: a page and its
+// bookkeeping for a block of its own mapping, an eighth for a heap that
+// rounds sizes up.
+constexpr uint64_t BlockSlack = 64 * 1024;
+
 // Closes a descriptor that came with an answer that should carry none.
 void dropDescriptor(int fd)
 {
@@ -23,6 +32,19 @@ void dropDescriptor(int fd)
 }
 
 } // namespace
+
+bool RemoteModuleBackend::bitsBlockFits(const void *info, uint64_t infoSize, uint64_t bitsSize)
+{
+    const auto *header = static_cast<const uchar *>(info);
+    const size_t infoNeeded = info ? dibInfoSize(header, size_t(infoSize)) : 0;
+    const uint64_t needed = infoNeeded ? dibBitsSize(header, infoNeeded) : 0;
+    return needed != 0 && bitsSize <= needed + needed / 8 + BlockSlack;
+}
+
+bool RemoteModuleBackend::infoBlockFits(uint64_t infoSize)
+{
+    return infoSize <= MaxInfoBlock;
+}
 
 RemoteModuleBackend::RemoteModuleBackend(int callTimeoutMs)
     : m_timeoutMs(callTimeoutMs)

@@ -9,6 +9,10 @@
 // fail at once, so that a module that hangs, or sleeps just under the limit
 // in every call, costs one time limit per file, not one per call. A
 // descriptor that comes with an answer that should carry none is closed.
+// A picture's blocks are measured before they are copied: an info block
+// larger than any header and colour table, or a bits block larger than its
+// header's rows need (with the allocator's slack), is left where it is, so
+// the caller gets no such block and refuses the picture.
 #pragma once
 
 #include <string>
@@ -55,6 +59,14 @@ protected:
     virtual void abandon() = 0;
     // The path as the process is to be given it.
     virtual std::string pathFor(const char *path) { return path ? path : ""; }
+
+    // Whether a bits block of `bitsSize` bytes is no larger than what the
+    // header in `info` (`infoSize` bytes) says its rows need, give or take
+    // an allocator's slack; false for a header no picture can be made of.
+    static bool bitsBlockFits(const void *info, uint64_t infoSize, uint64_t bitsSize);
+    // Whether an info block of `infoSize` bytes is no larger than a header
+    // with its masks and a full colour table can need, many times over.
+    static bool infoBlockFits(uint64_t infoSize);
 
     int timeoutMs() const { return m_timeoutMs; }
     const std::function<void()> &whileWaiting() const { return m_whileWaiting; }

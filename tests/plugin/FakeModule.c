@@ -391,6 +391,18 @@ static int32_t make_named(const char *keyword, int32_t offset, SpiHandle *info, 
         *bits = calloc(1, 9 * Height);
         return 0;
     }
+    if (strcmp(keyword, "hugebits") == 0) {
+        /* A 3 x 2 picture whose bits block is 32 MiB. */
+        *info = make_header(Width, Height, 24, 0, NULL, 0, 0);
+        *bits = calloc(1, (size_t)32 << 20);
+        return 0;
+    }
+    if (strcmp(keyword, "large") == 0) {
+        /* A plain 3000 x 3000 picture of 36 MB. */
+        *info = make_header(3000, 3000, 32, 0, NULL, 0, 0);
+        *bits = calloc(1, (size_t)3000 * 3000 * 4);
+        return 0;
+    }
     if (strcmp(keyword, "badcompression") == 0) {
         *info = make_header(Width, Height, 24, 9, NULL, 0, 0);
         *bits = calloc(1, 64);

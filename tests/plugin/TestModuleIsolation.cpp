@@ -78,6 +78,22 @@ QByteArray capturedOutput(Call call)
     return written;
 }
 
+// Bytes of the picture areas mapped by the process `pid`.
+qint64 mappedPictureAreas(int pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    qint64 total = 0;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        if (!line.contains("pelandor-picture"))
+            continue;
+        const QList<QByteArray> range = line.left(line.indexOf(' ')).split('-');
+        total += range.value(1).toLongLong(nullptr, 16) - range.value(0).toLongLong(nullptr, 16);
+    }
+    return total;
+}
+
 // How many processes of the process group `group` run (zombies not counted).
 int liveProcessesOfGroup(int group)
 {
@@ -134,6 +150,7 @@ private slots:
         QTest::newRow("handle not from malloc") << QByteArray("FAKE notmalloc") << "Error:GetPicture";
         QTest::newRow("null handles") << QByteArray("FAKE nullhandles") << "Error:GetPicture";
         QTest::newRow("absurd size") << QByteArray("FAKE absurd") << "Error:GetPicture";
+        QTest::newRow("bits block far beyond its rows") << QByteArray("FAKE hugebits") << "Error:GetPicture";
     }
 
     void failingPictureCallIsAModuleFailure()
@@ -312,6 +329,26 @@ private slots:
         QVERIFY(loaded);
         QCOMPARE(record.width, 3);
         QCOMPARE(sink.messages, QStringList());
+    }
+
+    // The area a picture much larger than the usual grew is not kept for
+    // the rest of the reading, here or in the helper.
+    void largePictureLeavesNoLargeArea()
+    {
+        const QString large = writeFile(QStringLiteral("large.fak"), "FAKE large");
+        RecordingSink sink;
+        TSpi host(m_dir.path(), sink);
+        host.LoadSpi(QStringLiteral("plain.spi"));
+        Bitmap target;
+        QCOMPARE(host.GetBitmap(target, large), 0);
+        QCOMPARE(target.image().size(), QSize(3000, 3000));
+        const int helper = moduleHostChildren().value(0, -1);
+        QVERIFY(helper > 0);
+        QCOMPARE(mappedPictureAreas(getpid()), 0);
+        QCOMPARE(mappedPictureAreas(helper), 0);
+        // The next picture gets an area again.
+        QCOMPARE(host.GetBitmap(target, m_dir.filePath(QStringLiteral("good.fak"))), 0);
+        QCOMPARE(target.image().size(), QSize(3, 2));
     }
 
     void shippedNameElsewhereStillRunsInTheHelper()
