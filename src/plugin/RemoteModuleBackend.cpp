@@ -166,9 +166,14 @@ int32_t RemoteModuleBackend::getPicture(const char *source, int32_t offset, uint
     void *bitsBlock = nullptr;
     if (!receiveBlocks(answer, replyFd, deadline, infoBlock, bitsBlock))
         return ModuleFailedResult;
-    // Whatever the caller does not take is freed, one block once.
-    if (answer.stored & SameBlock)
+    // Whatever the caller does not take is freed, one block once. An answer
+    // that says both handles are one block yet sent a bits block of its own
+    // loses that block here.
+    if (answer.stored & SameBlock) {
+        if (bitsBlock != infoBlock)
+            std::free(bitsBlock);
         bitsBlock = infoBlock;
+    }
     if (bitmapInfo && infoBlock)
         *bitmapInfo = infoBlock;
     if (bitmapBits && bitsBlock)
