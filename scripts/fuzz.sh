@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh TARGET SECONDS [RUNS]   e.g. scripts/fuzz.sh module_png 300
 #                                            or  scripts/fuzz.sh bmp 3600 10000000
 # Targets: bmp jpeg module_dib module_png module_gif module_tiff module_webp
-# module_avif module_heif module_jxl settings. The fuzzers are built with clang into
+# module_avif module_heif module_jxl settings module_reply thumbnail_cache. The fuzzers are built with clang into
 # build-fuzz/; the corpus grows in build-fuzz/corpus/TARGET, seeded from the
 # test pictures and the regression files; inputs that crash, leak, time out
 # or run out of memory land in build-fuzz/findings/TARGET/.
@@ -38,6 +38,8 @@ case $target in
     jpeg) seeds=(tests/decode/data/*.jpg tests/decode/data/regressions/*.jpg) ;;
     module_dib) seeds=(fuzz/seeds/module_dib/*) ;;
     settings) seeds=(fuzz/seeds/settings/*) ;;
+    module_reply) seeds=(fuzz/seeds/module_reply/*) ;;
+    thumbnail_cache) seeds=(fuzz/seeds/thumbnail_cache/*) ;;
     module_heif) seeds=(tests/plugin/data/*.heic tests/plugin/data/regressions/*.heic) ;;
     module_*)
         ext=${target#module_}

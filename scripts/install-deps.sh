@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Pelandor needs to build, run and test on Debian 12 (Wine and
 # MinGW-w64 for Windows import modules: the Windows module host is built with
-# MinGW-w64 and runs under wine64).
+# MinGW-w64 and runs under wine64; clang, with which the tests build the
+# program a second time, and the fuzz targets).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -15,6 +16,7 @@ packages=(
     shared-mime-info fonts-ipafont-gothic
     dpkg-dev desktop-file-utils appstream
     wine64 mingw-w64
+    clang
 )
 missing=()
 for p in "${packages[@]}"; do

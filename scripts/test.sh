@@ -4,7 +4,8 @@
 # "sanitized" (decoders, loader, writers, regression files, modules, listing
 # core, viewer and main window) once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the listing tests labelled "threads" (the
-# reading loop's worker thread) under ThreadSanitizer.
+# reading loop's worker thread) under ThreadSanitizer. Last, the program and
+# its modules are built once more with clang, whose warnings are errors too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -22,3 +23,7 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELANDOR_SANITIZE_THREAD=ON 
 cmake --build build-tsan -j"$(nproc)" --target pelandor_thread_tests
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/listing/tsan.supp" \
     ctest --test-dir build-tsan --output-on-failure -L threads
+
+CC=clang CXX=clang++ cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELANDOR_TESTS=OFF \
+    -DPELANDOR_BENCH=OFF
+cmake --build build-clang -j"$(nproc)"

@@ -10,6 +10,7 @@
  * before its boxes have been checked, and libavif's own limits on the size
  * of a picture are set to the host's before anything is decoded.
  */
+#include "IsoGrid.h"
 #include "ModuleSupport.h"
 
 #include <avif/avif.h>
@@ -146,6 +147,7 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
     off_t fileSize = 0;
     size_t got;
     const avifImage *image;
+    struct ModuleGrid grid;
     int32_t result = module_open_file(source, offset, flag, &d->reader.fd, &fileSize);
     if (result != ResultOk)
         return result;
@@ -156,6 +158,11 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
     got = d->reader.size < sizeof signature ? (size_t)d->reader.size : sizeof signature;
     if (!module_read_at(d->reader.fd, signature, got, offset) || !module_has_brand(signature, got, AvifBrands))
         return ResultUnknownFormat;
+    /* libavif bounds the picture, not the tiles of a grid: a 1 KB file's
+     * tiles declared 128 x 1048448 pixels each. */
+    if (!module_read_grid(d->reader.fd, offset, d->reader.size, &grid)
+        || !module_grid_acceptable(&grid, d->reader.size, MAX_PIXELS_PER_BYTE))
+        return ResultBrokenData;
 
     d->decoder = avifDecoderCreate();
     if (!d->decoder)
@@ -232,8 +239,9 @@ static void place(const avifImage *image, size_t x, size_t y, size_t width, size
 
 /* Decodes the picture and hands the host its shown part as a bitmap. The
  * size is taken again from the decoded picture, which is what the rows
- * hold. */
-static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
+ * hold; one that is not the size parsed before (`parsed`, what
+ * GetPictureInfo reports) is refused. */
+static int32_t decode(struct Decoding *d, const struct View *parsed, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
 {
     const avifImage *image;
     struct View view;
@@ -246,7 +254,7 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
     if (avifDecoderNextImage(d->decoder) != AVIF_RESULT_OK)
         return ResultBrokenData;
     image = d->decoder->image;
-    if (!view_of(image, d->reader.size, &view))
+    if (!view_of(image, d->reader.size, &view) || view.width != parsed->width || view.height != parsed->height)
         return ResultBrokenData;
     stride = module_stride(view.width, 24u);
     if (!module_size_product(image->width, 4u, &rowBytes) || !module_size_product(rowBytes, image->height, &rgbSize)
@@ -298,7 +306,7 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
     d.reader.fd = -1;
     result = start(&d, source, offset, flag, &view);
     if (result == ResultOk)
-        result = decode(&d, bitmapInfo, bitmapBits);
+        result = decode(&d, &view, bitmapInfo, bitmapBits);
     finish(&d);
     return result;
 }

@@ -1,12 +1,16 @@
 /*
  * Pieces shared by the shipped import modules; see ModuleSupport.h.
  */
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE /* memfd_create and file seals */
+#endif
 #include "ModuleSupport.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,5 +246,60 @@ void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t wid
         int c;
         for (c = 0; c < 3; ++c)
             bgr[c] = (unsigned char)((bgra[c] * alpha + 255u * (255u - alpha) + 127u) / 255u);
+    }
+}
+
+void module_messages_begin(struct ModuleMessages *messages)
+{
+    messages->saved = -1;
+    messages->capture = -1;
+#if !defined(PELANDOR_MODULE_KEEP_STDERR)
+    /* A memory file of a fixed size, sealed so that it cannot grow: a
+     * library that floods it fails its writes instead of taking memory. */
+    messages->capture = memfd_create("pelandor-module-messages", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (messages->capture < 0)
+        return;
+    if (ftruncate(messages->capture, MODULE_MESSAGE_BYTES) != 0
+        || fcntl(messages->capture, F_ADD_SEALS, F_SEAL_GROW | F_SEAL_SHRINK) != 0) {
+        close(messages->capture);
+        messages->capture = -1;
+        return;
+    }
+    fflush(stderr);
+    messages->saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (messages->saved >= 0 && dup2(messages->capture, STDERR_FILENO) < 0) {
+        close(messages->saved);
+        messages->saved = -1;
+    }
+#endif
+}
+
+void module_messages_end(struct ModuleMessages *messages, const char *source)
+{
+    char text[1024];
+    ssize_t got;
+    size_t at = 0;
+    unsigned lines = 0;
+    if (messages->saved >= 0) {
+        fflush(stderr);
+        dup2(messages->saved, STDERR_FILENO);
+        close(messages->saved);
+    }
+    if (messages->capture < 0)
+        return;
+    got = messages->saved >= 0 ? pread(messages->capture, text, sizeof text - 1, 0) : -1;
+    close(messages->capture);
+    messages->saved = messages->capture = -1;
+    if (got <= 0)
+        return;
+    text[got] = '\0';
+    /* The unwritten rest of the file reads as zero bytes: the text ends there. */
+    while (at < (size_t)got && text[at] != '\0' && lines < MODULE_MESSAGE_LINES) {
+        size_t end = at;
+        while (end < (size_t)got && text[end] != '\0' && text[end] != '\n')
+            ++end;
+        fprintf(stderr, "%s: %.*s\n", source ? source : "", (int)(end - at), text + at);
+        ++lines;
+        at = end < (size_t)got && text[end] == '\n' ? end + 1 : end;
     }
 }

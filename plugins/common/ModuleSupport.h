@@ -106,4 +106,20 @@ void module_rgba_over_white(const unsigned char *rgba, unsigned char *bgr, size_
 /* Lays `width` blue-green-red-alpha pixels over white as blue-green-red. */
 void module_over_white(const unsigned char *bgra, unsigned char *bgr, size_t width);
 
+/* A library's own messages on standard error during one call: kept aside
+ * (at most MODULE_MESSAGE_BYTES of them) instead of reaching the program's
+ * standard error unnamed, then written there with the file's name in front
+ * of each of their first MODULE_MESSAGE_LINES lines. The descriptor is the
+ * process's, so what another thread writes meanwhile is kept aside too.
+ * Built with PELANDOR_MODULE_KEEP_STDERR (the fuzzers, whose sanitizer
+ * reports must reach the terminal), nothing is kept aside. */
+#define MODULE_MESSAGE_BYTES 65536u
+#define MODULE_MESSAGE_LINES 4u
+struct ModuleMessages {
+    int saved;   /* the program's standard error while set aside, else -1 */
+    int capture; /* where the messages go meanwhile, else -1 */
+};
+void module_messages_begin(struct ModuleMessages *messages);
+void module_messages_end(struct ModuleMessages *messages, const char *source);
+
 #endif

@@ -12,6 +12,7 @@
  * have been checked, and pictures above the host's limits are refused before
  * they are decoded.
  */
+#include "IsoGrid.h"
 #include "ModuleSupport.h"
 
 #include <libheif/heif.h>
@@ -26,6 +27,11 @@
 /* libheif's bound on a picture's side; set on every context, so that a build
  * of the library with a looser default still refuses larger ones. */
 #define MAX_SIDE 32768
+
+/* Pixels a byte a grid's tiles may hold together: as for AVIF, a choice
+ * (HEVC too codes a flat picture in next to no bytes), so that a grid of
+ * 2^28 pixels needs a file of at least 4 KiB. */
+#define GRID_PIXELS_PER_BYTE 65536u
 
 /* What a coded picture's side may exceed its declared side by: its last
  * block of up to 64 pixels, with room to spare. */
@@ -140,6 +146,7 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
     unsigned char signature[SIGNATURE_SIZE];
     off_t fileSize = 0;
     size_t got;
+    struct ModuleGrid grid;
     const int32_t result = module_open_file(source, offset, flag, &d->source.fd, &fileSize);
     if (result != ResultOk)
         return result;
@@ -150,6 +157,12 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
     got = (uint64_t)d->source.size < sizeof signature ? (size_t)d->source.size : sizeof signature;
     if (!module_read_at(d->source.fd, signature, got, offset) || !is_heif_signature(signature, got))
         return ResultUnknownFormat;
+    /* libheif assembles a grid at the size of its grid data, whatever the
+     * picture declares (594 bytes declaring 512 x 1 gave 512 x 512), and
+     * bounds no tile: both are judged from the boxes first. */
+    if (!module_read_grid(d->source.fd, offset, (uint64_t)d->source.size, &grid)
+        || !module_grid_acceptable(&grid, (uint64_t)d->source.size, GRID_PIXELS_PER_BYTE))
+        return ResultBrokenData;
 
     d->context = heif_context_alloc();
     if (!d->context)
@@ -220,6 +233,10 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         return ResultBrokenData;
     width = (size_t)heif_image_get_width(d->image, heif_channel_interleaved);
     height = (size_t)heif_image_get_height(d->image, heif_channel_interleaved);
+    /* The picture is the size GetPictureInfo reports, or it is refused. */
+    if (width != (size_t)heif_image_handle_get_width(d->handle)
+        || height != (size_t)heif_image_handle_get_height(d->handle))
+        return ResultBrokenData;
     if (rowBytes <= 0 || (size_t)rowBytes < width * (alpha ? 4u : 3u))
         return ResultBrokenData;
 

@@ -7,7 +7,9 @@
  *
  * The file is fed to the decoder in pieces, so a picture's size is known,
  * and refused when it is above the host's limits, before the bulk of the
- * file is read or any pixel is allocated.
+ * file is read or any pixel is allocated. libjxl prints the causes of a
+ * failure on standard error; they reach the program's with the file's name
+ * in front (module_messages_begin).
  */
 #include "ModuleSupport.h"
 
@@ -197,9 +199,11 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
 int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, PictureInfo *info)
 {
     struct Decoding d;
+    struct ModuleMessages messages;
     int32_t result;
     memset(&d, 0, sizeof d);
     d.fd = -1;
+    module_messages_begin(&messages);
     result = start(&d, source, offset, flag);
     if (result == ResultOk)
         result = run(&d, 0);
@@ -210,6 +214,7 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
         info->bitDepth = d.info.alpha_bits > 0 ? 32 : 24;
     }
     finish(&d);
+    module_messages_end(&messages, source);
     return result;
 }
 
@@ -238,6 +243,7 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
                    SpiProgressCallback progress, int32_t callbackData)
 {
     struct Decoding d;
+    struct ModuleMessages messages;
     int32_t result;
     (void)progress;
     (void)callbackData;
@@ -245,9 +251,11 @@ int32_t GetPicture(const char *source, int32_t offset, uint32_t flag, SpiHandle 
         return ResultNotImplemented;
     memset(&d, 0, sizeof d);
     d.fd = -1;
+    module_messages_begin(&messages);
     result = start(&d, source, offset, flag);
     if (result == ResultOk)
         result = decode(&d, bitmapInfo, bitmapBits);
     finish(&d);
+    module_messages_end(&messages, source);
     return result;
 }

@@ -241,7 +241,7 @@ void TMainWindow::createToolButtons()
 
 void TMainWindow::createMenus()
 {
-    auto action = [this](QMenu *menu, const char *name, const QString &caption) {
+    auto action = [](QMenu *menu, const char *name, const QString &caption) {
         auto *a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
         return a;

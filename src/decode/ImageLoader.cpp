@@ -7,6 +7,7 @@
 #include "decode/JpegDecoder.h"
 #include "decode/PictureSource.h"
 #include "platform/FileNames.h"
+#include "platform/NativeName.h"
 
 #include <cstring>
 #include <exception>
@@ -56,7 +57,8 @@ bool loadThroughPlugin(PictureSource *host, Bitmap &target, PictureInfo &record,
         const int picture = host->GetBitmap(target, path);
         if (picture == PictureSource::NotRegularFileResult)
             return false;
-        const QByteArray source = path.toUtf8();
+        // The name's exact bytes, as GetBitmap gave the module.
+        const QByteArray source = NativeName::encode(path);
         const int info = host->GetPictureInfo(source.constData(), 0, 0, &record);
         return picture == 0 && info == 0;
     } catch (...) {

@@ -41,6 +41,11 @@ public:
     // process runs on the caller's thread, so nothing can be called then.
     virtual void setWhileWaiting(std::function<void()> hook) { (void)hook; }
 
+    // The calls that follow are about one file read anew (the loader asks
+    // IsSupported, GetPicture and GetPictureInfo about it): a module run
+    // elsewhere gives them one time limit together.
+    virtual void startFile() {}
+
 protected:
     ModuleBackend() = default;
     ModuleBackend(const ModuleBackend &) = delete;

@@ -155,6 +155,13 @@ void serveGetPicture(InProcessModuleBackend &module, SharedArea &area, Reader &i
     answer.infoSize = stored ? infoSize : 0;
     answer.bitsSize = stored ? bitsSize : 0;
     reply(answer.encode(), fd);
+    // The program holds the area until it has copied the blocks, then drops
+    // a large one as this side does.
+    if (area.size > LargeArea) {
+        ::munmap(area.map, area.size);
+        ::close(area.fd);
+        area = SharedArea{};
+    }
 }
 
 } // namespace

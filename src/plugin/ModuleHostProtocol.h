@@ -23,6 +23,13 @@ namespace pelandor::modulehost {
 // The helper's end of the socket pair.
 constexpr int HelperSocketFd = 3;
 
+// A shared area larger than this is used for one picture only: after it
+// both sides drop it (the program once it has copied the blocks, the helper
+// once it has answered), and the helper makes a new one for the next
+// picture, so a picture much larger than the usual does not keep its memory
+// for the rest of a reading.
+constexpr size_t LargeArea = size_t(32) << 20;
+
 // Milliseconds on the monotonic clock.
 int64_t nowMs();
 

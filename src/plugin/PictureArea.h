@@ -27,6 +27,8 @@ public:
     // cannot be made.
     bool create();
     int fd() const { return m_fd; }
+    // How many bytes of the area are mapped here (its size when last read).
+    size_t size() const { return m_mapped; }
     // The path by which another process of this user opens the area.
     std::string procPath() const;
 

@@ -1,5 +1,6 @@
 #include "plugin/RemoteModuleBackend.h"
 
+#include "decode/DibDecoder.h"
 #include "plugin/ModuleHostProtocol.h"
 
 #include <fcntl.h>
@@ -15,6 +16,14 @@ using namespace modulehost;
 
 namespace {
 
+// The largest info block taken: a header (124 bytes at most), its masks and a
+// colour table of 256 entries fit many times over.
+constexpr uint64_t MaxInfoBlock = 64 * 1024;
+// What an allocator may hand out beyond the bytes asked for: a page and its
+// bookkeeping for a block of its own mapping, an eighth for a heap that
+// rounds sizes up.
+constexpr uint64_t BlockSlack = 64 * 1024;
+
 // Closes a descriptor that came with an answer that should carry none.
 void dropDescriptor(int fd)
 {
@@ -23,6 +32,19 @@ void dropDescriptor(int fd)
 }
 
 } // namespace
+
+bool RemoteModuleBackend::bitsBlockFits(const void *info, uint64_t infoSize, uint64_t bitsSize)
+{
+    const auto *header = static_cast<const uchar *>(info);
+    const size_t infoNeeded = info ? dibInfoSize(header, size_t(infoSize)) : 0;
+    const uint64_t needed = infoNeeded ? dibBitsSize(header, infoNeeded) : 0;
+    return needed != 0 && bitsSize <= needed + needed / 8 + BlockSlack;
+}
+
+bool RemoteModuleBackend::infoBlockFits(uint64_t infoSize)
+{
+    return infoSize <= MaxInfoBlock;
+}
 
 RemoteModuleBackend::RemoteModuleBackend(int callTimeoutMs)
     : m_timeoutMs(callTimeoutMs)
@@ -36,18 +58,20 @@ bool RemoteModuleBackend::call(const char *path, const std::string &request, int
     if (!isLoaded())
         return false;
     const std::string file = path ? path : "";
-    if (!m_timedOutPath.empty()) {
-        if (file == m_timedOutPath)
-            return false;
-        m_timedOutPath.clear();
+    if (file.empty() || file != m_budgetPath) {
+        m_budgetPath = file;
+        m_budgetDeadline = nowMs() + m_timeoutMs;
+    } else if (nowMs() >= m_budgetDeadline) {
+        return false;
     }
-    deadline = nowMs() + m_timeoutMs;
-    if (exchange(request, fd, reply, replyFd, deadline) && !reply.empty() && reply.front() == request.front())
+    deadline = m_budgetDeadline;
+    const bool answered = exchange(request, fd, reply, replyFd, deadline);
+    // The first start of Wine may have moved the deadline on.
+    m_budgetDeadline = deadline;
+    if (answered && !reply.empty() && reply.front() == request.front())
         return true;
     dropDescriptor(*replyFd);
     *replyFd = -1;
-    if (nowMs() >= deadline)
-        m_timedOutPath = file;
     return false;
 }
 
@@ -142,9 +166,14 @@ int32_t RemoteModuleBackend::getPicture(const char *source, int32_t offset, uint
     void *bitsBlock = nullptr;
     if (!receiveBlocks(answer, replyFd, deadline, infoBlock, bitsBlock))
         return ModuleFailedResult;
-    // Whatever the caller does not take is freed, one block once.
-    if (answer.stored & SameBlock)
+    // Whatever the caller does not take is freed, one block once. An answer
+    // that says both handles are one block yet sent a bits block of its own
+    // loses that block here.
+    if (answer.stored & SameBlock) {
+        if (bitsBlock != infoBlock)
+            std::free(bitsBlock);
         bitsBlock = infoBlock;
+    }
     if (bitmapInfo && infoBlock)
         *bitmapInfo = infoBlock;
     if (bitmapBits && bitsBlock)

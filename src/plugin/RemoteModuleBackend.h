@@ -3,11 +3,16 @@
 // (WineModuleBackend). The four calls travel as the messages of
 // ModuleHostMessages.h; each call has a time limit, and a process that
 // crashes, exits or does not answer in time fails that call as a module
-// failure and is started again for the next call. Once a call about a file
-// has run out of time, further calls about the same file fail at once (until
-// a call about another file), so that one file that makes the module hang
-// costs one time limit, not one per call. A descriptor that comes with an
-// answer that should carry none is closed.
+// failure and is started again for the next call. The calls about one file
+// share one time limit (from the first of them until a call about another
+// file, or startFile()): once it has run out, further calls about that file
+// fail at once, so that a module that hangs, or sleeps just under the limit
+// in every call, costs one time limit per file, not one per call. A
+// descriptor that comes with an answer that should carry none is closed.
+// A picture's blocks are measured before they are copied: an info block
+// larger than any header and colour table, or a bits block larger than its
+// header's rows need (with the allocator's slack), is left where it is, so
+// the caller gets no such block and refuses the picture.
 #pragma once
 
 #include <string>
@@ -22,7 +27,7 @@ struct PictureAnswer;
 
 class RemoteModuleBackend : public ModuleBackend {
 public:
-    // Time limit of each call, starting the process included.
+    // Time limit of the calls about one file, starting the process included.
     static constexpr int DefaultCallTimeoutMs = 10000;
 
     int32_t getPluginInfo(int32_t infoNo, char *buffer, int32_t length) override;
@@ -32,6 +37,7 @@ public:
                        SpiHandle *bitmapBits, SpiProgressCallback progress, int32_t callbackData) override;
 
     void setWhileWaiting(std::function<void()> hook) override { m_whileWaiting = std::move(hook); }
+    void startFile() override { m_budgetPath.clear(); }
 
 protected:
     explicit RemoteModuleBackend(int callTimeoutMs);
@@ -54,20 +60,30 @@ protected:
     // The path as the process is to be given it.
     virtual std::string pathFor(const char *path) { return path ? path : ""; }
 
+    // Whether a bits block of `bitsSize` bytes is no larger than what the
+    // header in `info` (`infoSize` bytes) says its rows need, give or take
+    // an allocator's slack; false for a header no picture can be made of.
+    static bool bitsBlockFits(const void *info, uint64_t infoSize, uint64_t bitsSize);
+    // Whether an info block of `infoSize` bytes is no larger than a header
+    // with its masks and a full colour table can need, many times over.
+    static bool infoBlockFits(uint64_t infoSize);
+
     int timeoutMs() const { return m_timeoutMs; }
     const std::function<void()> &whileWaiting() const { return m_whileWaiting; }
-    // A newly loaded module starts with no file that ran out of time.
-    void forgetTimedOutFile() { m_timedOutPath.clear(); }
+    // A newly loaded module starts with no file's time limit running.
+    void forgetTimedOutFile() { m_budgetPath.clear(); }
 
 private:
-    // One call about the file `path` (empty: none): false without asking
-    // when that file already ran out of time, else exchange().
+    // One call about the file `path` (empty: none), by the deadline of that
+    // file's time limit: false without asking when it has passed, else
+    // exchange().
     bool call(const char *path, const std::string &request, int fd, std::string &reply, int *replyFd,
               int64_t &deadline);
 
     int m_timeoutMs;
     std::function<void()> m_whileWaiting;
-    std::string m_timedOutPath; // the file of the call that last ran out of time
+    std::string m_budgetPath;     // the file whose calls share m_budgetDeadline
+    int64_t m_budgetDeadline = 0; // a nowMs() value
 };
 
 } // namespace pelandor

@@ -380,6 +380,7 @@ int TSpi::GetBitmap(Bitmap &target, const QString &path)
     if (!isLoaded())
         return notLoaded("IsSpported");
 
+    m_backend->startFile();
     const QByteArray local = NativeName::encode(path);
     const int fd = openForModule(local);
     if (fd < 0) {

@@ -61,18 +61,28 @@ std::string WineModuleBackend::pathFor(const char *path)
 bool WineModuleBackend::receiveBlocks(PictureAnswer &answer, int, int64_t &deadline, void *&infoBlock,
                                       void *&bitsBlock)
 {
-    const bool hasInfo = answer.stored & InfoStored;
-    const bool hasBits = answer.stored & BitsStored;
-    infoBlock = hasInfo ? PictureArea::newBlock(answer.infoSize) : nullptr;
-    bitsBlock = hasBits ? PictureArea::newBlock(answer.bitsSize) : nullptr;
-    bool complete = (infoBlock || !hasInfo) && (bitsBlock || !hasBits) && (hasInfo || !answer.infoSize)
-        && (hasBits || !answer.bitsSize);
+    bool complete
+        = ((answer.stored & InfoStored) || !answer.infoSize) && ((answer.stored & BitsStored) || !answer.bitsSize);
     if (complete && (answer.stored & InHost)) {
-        if (m_host->readHostMemory(infoBlock, size_t(answer.infoSize), answer.infoAddress)
-            && m_host->readHostMemory(bitsBlock, size_t(answer.bitsSize), answer.bitsAddress)) {
+        // Read where the blocks are; the bits only once their header has
+        // been read and says they are not larger than its rows. A block out
+        // of measure is left there: the caller gets none.
+        const bool takeInfo = (answer.stored & InfoStored) && infoBlockFits(answer.infoSize);
+        infoBlock = takeInfo ? PictureArea::newBlock(answer.infoSize) : nullptr;
+        bool read = !takeInfo
+            || (infoBlock && m_host->readHostMemory(infoBlock, answer.infoAddress, size_t(answer.infoSize)));
+        if (read && (answer.stored & BitsStored) && infoBlock
+            && bitsBlockFits(infoBlock, answer.infoSize, answer.bitsSize)) {
+            bitsBlock = PictureArea::newBlock(answer.bitsSize);
+            read = bitsBlock && m_host->readHostMemory(bitsBlock, answer.bitsAddress, size_t(answer.bitsSize));
+        }
+        if (read) {
             m_host->post(m_module, Writer(Op::ReleasePicture).body());
             return true;
         }
+        std::free(infoBlock);
+        std::free(bitsBlock);
+        infoBlock = bitsBlock = nullptr;
         // Not allowed to read the host (a stricter ptrace policy): it sends
         // this picture's blocks and every later one's.
         std::string reply;
@@ -86,12 +96,24 @@ bool WineModuleBackend::receiveBlocks(PictureAnswer &answer, int, int64_t &deadl
             answer = copied;
         }
     }
-    if (complete && (answer.stored & InShared)) {
-        complete = (!hasInfo || m_host->readShared(infoBlock, answer.infoSize, 0))
-            && (!hasBits || m_host->readShared(bitsBlock, answer.bitsSize, answer.infoSize));
-    } else if (complete) {
-        complete = m_host->readBlock(infoBlock, size_t(answer.infoSize), deadline, whileWaiting())
-            && m_host->readBlock(bitsBlock, size_t(answer.bitsSize), deadline, whileWaiting());
+    const bool shared = answer.stored & InShared;
+    // Blocks behind the answer on the pipe cannot be left there: one out of
+    // measure ends the host. In the shared area it is left unread.
+    if (complete && (answer.stored & InfoStored)) {
+        const bool fits = infoBlockFits(answer.infoSize);
+        infoBlock = fits ? PictureArea::newBlock(answer.infoSize) : nullptr;
+        complete = fits ? infoBlock
+                && (shared ? m_host->readShared(infoBlock, answer.infoSize, 0)
+                           : m_host->readBlock(infoBlock, size_t(answer.infoSize), deadline, whileWaiting()))
+                        : shared;
+    }
+    if (complete && (answer.stored & BitsStored)) {
+        const bool fits = infoBlock && bitsBlockFits(infoBlock, answer.infoSize, answer.bitsSize);
+        bitsBlock = fits ? PictureArea::newBlock(answer.bitsSize) : nullptr;
+        complete = fits ? bitsBlock
+                && (shared ? m_host->readShared(bitsBlock, answer.bitsSize, answer.infoSize)
+                           : m_host->readBlock(bitsBlock, size_t(answer.bitsSize), deadline, whileWaiting()))
+                        : shared;
     }
     if (complete)
         return true;

@@ -4,12 +4,14 @@
  * module announces and the exports it has. The picture it hands back is
  * chosen by the file: "FAKE <keyword>" at the offset asked for. Some
  * keywords make the module misbehave the way a broken module does: crash,
- * exit, never return, print on standard output.
+ * exit, never return, take a second in every call, print on standard output
+ * or error, leave a child behind.
  */
 #include "pelandor/spi_plugin.h"
 
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -95,6 +97,14 @@ int32_t GetPluginInfo(int32_t infoNumber, char *buffer, int32_t bufferLength)
 
 static const char Magic[] = "FAKE ";
 
+/* What the keyword "slow" costs in each call: under the tests' time limit
+ * for one call, above it for three. */
+static void take_a_second(void)
+{
+    const struct timespec second = {1, 0};
+    nanosleep(&second, NULL);
+}
+
 /* The keyword after the magic at `offset` of the file, or 0 when there is none. */
 static int read_keyword(const char *path, int32_t offset, char *keyword, size_t size)
 {
@@ -127,6 +137,8 @@ int32_t IsSupported(const char *path, uint32_t data)
         return 0;
     if (strstr(head, "crashsupported"))
         raise(SIGSEGV);
+    if (strstr(head, "slow"))
+        take_a_second();
     return memcmp(head, Magic, 5) == 0;
 }
 
@@ -137,6 +149,8 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
         return 2;
     if (strcmp(keyword, "crashinfo") == 0)
         raise(SIGSEGV);
+    if (strcmp(keyword, "slow") == 0)
+        take_a_second();
     if (strcmp(keyword, "hang") == 0) {
         volatile int forever = 1;
         while (forever) {
@@ -288,6 +302,30 @@ static int32_t make_named(const char *keyword, int32_t offset, SpiHandle *info, 
     if (strcmp(keyword, "print") == 0) {
         printf("module output\n");
         fflush(stdout);
+        fprintf(stderr, "module message\n");
+        return make_picture(24, 0, NULL, 0, Colours, info, bits);
+    }
+    if (strcmp(keyword, "flood") == 0) {
+        /* 4 MiB on each of standard output and error. */
+        static char block[64 * 1024];
+        memset(block, 'x', sizeof block);
+        for (i = 0; i < 64; ++i) {
+            if (write(STDOUT_FILENO, block, sizeof block) < 0 || write(STDERR_FILENO, block, sizeof block) < 0)
+                break;
+        }
+        return make_picture(24, 0, NULL, 0, Colours, info, bits);
+    }
+    if (strcmp(keyword, "fork") == 0) {
+        /* A child that keeps every descriptor of the module open. */
+        if (fork() == 0) {
+            const struct timespec wait = {30, 0};
+            nanosleep(&wait, NULL);
+            _exit(0);
+        }
+        return make_picture(24, 0, NULL, 0, Colours, info, bits);
+    }
+    if (strcmp(keyword, "slow") == 0) {
+        take_a_second();
         return make_picture(24, 0, NULL, 0, Colours, info, bits);
     }
     if (strcmp(keyword, "notmalloc") == 0) {
@@ -351,6 +389,18 @@ static int32_t make_named(const char *keyword, int32_t offset, SpiHandle *info, 
             put32(h + 20, 9 * Height);
         *info = h;
         *bits = calloc(1, 9 * Height);
+        return 0;
+    }
+    if (strcmp(keyword, "hugebits") == 0) {
+        /* A 3 x 2 picture whose bits block is 32 MiB. */
+        *info = make_header(Width, Height, 24, 0, NULL, 0, 0);
+        *bits = calloc(1, (size_t)32 << 20);
+        return 0;
+    }
+    if (strcmp(keyword, "large") == 0) {
+        /* A plain 3000 x 3000 picture of 36 MB. */
+        *info = make_header(3000, 3000, 32, 0, NULL, 0, 0);
+        *bits = calloc(1, (size_t)3000 * 3000 * 4);
         return 0;
     }
     if (strcmp(keyword, "badcompression") == 0) {

@@ -38,4 +38,31 @@ inline QByteArray withPictureSize(QByteArray file, quint32 width, quint32 height
     return file;
 }
 
+// `file` with the image-size properties that claim `fromWidth` x
+// `fromHeight` claiming `width` x `height` instead.
+inline QByteArray withPictureSize(QByteArray file, quint32 fromWidth, quint32 fromHeight, quint32 width,
+                                  quint32 height)
+{
+    for (qsizetype at = file.indexOf("ispe"); at >= 0 && at + 16 <= file.size(); at = file.indexOf("ispe", at + 4)) {
+        if (qFromBigEndian<quint32>(file.constData() + at + 8) != fromWidth
+            || qFromBigEndian<quint32>(file.constData() + at + 12) != fromHeight)
+            continue;
+        qToBigEndian(width, file.data() + at + 8);
+        qToBigEndian(height, file.data() + at + 12);
+    }
+    return file;
+}
+
+// `file`, whose grid data (16-bit sizes) lies in its "idat" box, with the
+// grid assembling `width` x `height`.
+inline QByteArray withGridOutput(QByteArray file, quint16 width, quint16 height)
+{
+    const qsizetype at = file.indexOf("idat");
+    if (at >= 0 && at + 12 <= file.size()) {
+        qToBigEndian(width, file.data() + at + 8);
+        qToBigEndian(height, file.data() + at + 10);
+    }
+    return file;
+}
+
 } // namespace pelandor

@@ -174,6 +174,14 @@ private slots:
             << withPictureSize(heic, (1u << 20) + 1, 1) << QStringLiteral("Error:GetPicture") << true;
         QTest::newRow("more pixels than the host's limit")
             << withPictureSize(heic, 16385, 16384) << QStringLiteral("Error:GetPicture") << true;
+        // libheif writes a turned picture as a grid of one tile (declared
+        // 16 x 32, its grid data 32 x 16); made to assemble 512 x 512.
+        const QByteArray grid
+            = heicBytes(blockImage(false), Writing{false, false, 8, Orientation::QuarterTurnClockwise});
+        QVERIFY(grid.contains("grid"));
+        QTest::newRow("a grid assembling 512 x 512 behind 512 x 1")
+            << withGridOutput(withPictureSize(grid, 16, 32, 512, 1), 512, 512) << QStringLiteral("Error:GetPicture")
+            << true;
     }
 
     void refuses()

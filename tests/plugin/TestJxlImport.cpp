@@ -3,7 +3,10 @@
 // samples, turned and mirrored by their orientation, in the container after
 // a 128-byte header; and files it must refuse: other formats, cut and damaged
 // files, headers announcing pictures above the host's limits, a FIFO.
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <jxl/encode.h>
 
@@ -218,6 +221,31 @@ private slots:
     }
 
     void refusesFifo() { m_module.checkFifoRefused(QStringLiteral("fifo.jxl")); }
+
+    // What libjxl prints about a damaged file names that file.
+    void libraryMessagesNameTheFile()
+    {
+        QByteArray damaged = jxlBytes(blockImage(false), Writing{});
+        for (qsizetype i = 20; i < damaged.size(); i += 7)
+            damaged[i] = char(damaged[i] ^ 0x55);
+        const QString path = m_module.writeFile(QStringLiteral("damaged.jxl"), damaged);
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(capture.handle(), STDERR_FILENO);
+        Bitmap target;
+        const int result = m_module.host().GetBitmap(target, path);
+        fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        QVERIFY(result != 0);
+        capture.seek(0);
+        const QList<QByteArray> lines = capture.readAll().split('\n');
+        QVERIFY(lines.size() > 1);
+        for (const QByteArray &line : lines)
+            QVERIFY2(line.isEmpty() || line.startsWith(QFile::encodeName(path) + ": "), line.constData());
+    }
 };
 
 QTEST_MAIN(TestJxlImport)
