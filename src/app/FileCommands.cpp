@@ -15,6 +15,7 @@
 #include "fileops/FileOperationProgressDialog.h"
 #include "fileops/FileOperationTexts.h"
 #include "fileops/SelectionDrag.h"
+#include "fileops/ShellOperationCodes.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "platform/MessageSink.h"
@@ -116,7 +117,7 @@ qsizetype FileCommands::MakeSelectedFileList(QStringList &list) const
     return total;
 }
 
-bool FileCommands::refusedAsSameFolder(int operation, const QString &destination)
+bool FileCommands::refusedAsSameFolder(Operation operation, const QString &destination)
 {
     const QString folder = m_controls.tree->GetFolderPath();
     if (folder.isEmpty() || !sameFolder(folder, destination))
@@ -132,23 +133,22 @@ bool FileCommands::ShellFileOperation(
         refuse(busyText());
         return true;
     }
-    if (operation != FO_DELETE && refusedAsSameFolder(operation, destination))
+    // The codes end here: the engine gets its own request.
+    std::optional<FileOperationRequest> request = ShellOperationCodes::request(
+        operation, {}, NativeName::encode(destination), flags, progressTitle);
+    if (!request)
+        return true;
+    if (request->operation != Operation::Delete && refusedAsSameFolder(request->operation, destination))
         return true;
     const SelectedFiles files = selectedFiles(*m_controls.list, m_controls.tree->GetFolderPath());
     if (files.paths.isEmpty())
         return true;
-
-    FileOperationRequest request;
-    request.operation = operation;
-    request.sources = FileCommandRules::encodePaths(files.paths);
-    request.destination = NativeName::encode(destination);
-    request.flags = flags;
-    request.progressTitle = progressTitle;
+    request->sources = FileCommandRules::encodePaths(files.paths);
 
     m_items = files.items;
     m_questions = m_services.questions(m_controls.window);
     m_token.emplace(m_controls.guard->hold());
-    m_job = new FileOperationJob(std::move(request), *m_questions, *m_controls.messages, this);
+    m_job = new FileOperationJob(std::move(*request), *m_questions, *m_controls.messages, this);
     connect(m_job, &FileOperationJob::sourceLeft, this, &FileCommands::onSourceLeft);
     connect(m_job, &FileOperationJob::finished, this, &FileCommands::onFinished);
     if (m_services.showProgress)
@@ -182,7 +182,7 @@ void FileCommands::onFinished(bool aborted)
     emit operationFinished(aborted);
 }
 
-QString FileCommands::chooseFolder(int operation)
+QString FileCommands::chooseFolder(Operation operation)
 {
     const QString folder = m_services.chooseFolder(m_controls.window, operation, m_lastFolder);
     if (!folder.isEmpty())
@@ -198,7 +198,7 @@ void FileCommands::copyCommand()
     }
     // The list must not be re-read or cleared while the chooser is open.
     const CommandGuard::Token token = m_controls.guard->hold();
-    const QString folder = chooseFolder(FO_COPY);
+    const QString folder = chooseFolder(Operation::Copy);
     if (!folder.isEmpty())
         ShellFileOperation(FO_COPY, folder, 0, FileOperationTexts::copyProgressTitle());
 }
@@ -211,7 +211,7 @@ void FileCommands::moveCommand()
     }
     // The list must not be re-read or cleared while the chooser is open.
     const CommandGuard::Token token = m_controls.guard->hold();
-    const QString folder = chooseFolder(FO_MOVE);
+    const QString folder = chooseFolder(Operation::Move);
     if (!folder.isEmpty())
         ShellFileOperation(FO_MOVE, folder, 0, FileOperationTexts::moveProgressTitle());
 }

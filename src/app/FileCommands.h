@@ -103,12 +103,12 @@ signals:
 
 private:
     // Asks for the destination folder, starting at the last one chosen.
-    QString chooseFolder(int operation);
+    QString chooseFolder(Operation operation);
     // Refuses a command: a beep and why, in the status bar.
     void refuse(const QString &why);
     // An error box for a copy or move onto the folder the files are in;
     // true when that is the case.
-    bool refusedAsSameFolder(int operation, const QString &destination);
+    bool refusedAsSameFolder(Operation operation, const QString &destination);
     void onSourceLeft(int index);
     void onFinished(bool aborted);
     // After a drop elsewhere: another program may have moved the files away.

@@ -35,8 +35,6 @@
 #include "plugin/TypeListBuilder.h"
 #include "shell/TDriveComboEx.h"
 #include "shell/TFolderTree.h"
-#include "tools/DetachedProcessStarter.h"
-#include "tools/SettingsStore.h"
 
 namespace pelandor {
 
@@ -48,13 +46,8 @@ constexpr bool kStatusRight[6] = {false, false, true, true, true, false};
 TMainWindow::TMainWindow(const QString &pluginFolder, MainWindowServices services, QWidget *parent)
     : QMainWindow(parent)
     , m_pluginFolder(pluginFolder)
-    , m_starter(std::move(services.processStarter))
 {
     m_messages = services.messages ? services.messages : new MessageBoxSink(this);
-    m_settings = std::make_unique<SettingsStore>(
-        services.settingsFile.isEmpty() ? SettingsStore::defaultFilePath() : services.settingsFile, *m_messages);
-    if (!m_starter)
-        m_starter = std::make_unique<DetachedProcessStarter>();
     m_guard = new CommandGuard(this);
     // A close asked for during a long command waits for its end.
     connect(m_guard, &CommandGuard::released, this, &TMainWindow::FinishPendingClose);
@@ -81,7 +74,7 @@ TMainWindow::TMainWindow(const QString &pluginFolder, MainWindowServices service
     // 8. The tool list starts empty (member).
     // 9. and 10. Tool entries follow the fixed context-menu entries. A
     // failure to load the tools escapes: the program shows it and ends.
-    m_fixedPopupItemCount = int(PopupMenu1->actions().size());
+    setUpToolCommands(services);
     ReloadTools();
 }
 

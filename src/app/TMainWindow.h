@@ -36,12 +36,12 @@ class FileCommands;
 class FileListView;
 class FolderWatcher;
 class MessageSink;
-class SettingsStore;
 class StatusPanel;
 class TDriveComboEx;
 class TFolderTree;
 class ThumbnailList;
 class TSpi;
+class ToolCommands;
 
 class TMainWindow : public QMainWindow {
     Q_OBJECT
@@ -71,12 +71,13 @@ public:
     // The guard every event-pumping command holds (see CommandGuard.h).
     const CommandGuard &commandGuard() const { return *m_guard; }
 
-    // --- the external tools ---
+    // --- the external tools (see ToolCommands) ---
+    ToolCommands &toolCommands() const { return *m_toolCommands; }
     // The tools as last loaded from the settings store (while the tools
     // dialog is open: as edited there).
-    const ToolList &tools() const { return m_tools; }
+    const ToolList &tools() const;
     // Number of fixed items of PopupMenu1; the tool entries follow them.
-    int fixedPopupItemCount() const { return m_fixedPopupItemCount; }
+    int fixedPopupItemCount() const;
 
     // --- controls ---
     QWidget *Panel1 = nullptr;
@@ -253,6 +254,7 @@ private:
     void createToolButtons();
     void bindHandlers();
     void setUpFileOperations();
+    void setUpToolCommands(MainWindowServices &services);
     void setUpLiveFolder();
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
 
@@ -275,15 +277,8 @@ private:
     ImageTypeList m_shownEntries;
     int m_shownType = -1;
 
-    // The external tools: the store they are kept in, the list loaded from
-    // it, and what starts them.
-    std::unique_ptr<SettingsStore> m_settings;
-    ToolList m_tools;
-    // False while m_tools may hold only part of the stored list (its load
-    // failed part-way): such a list is never saved over the whole.
-    bool m_toolsReadWhole = false;
-    std::unique_ptr<ProcessStarter> m_starter;
-    int m_fixedPopupItemCount = 0;
+    // The external tools: their list, menu entries, dialog and store.
+    ToolCommands *m_toolCommands = nullptr;
     // The outer size was made 646 x 480 once the window system told the
     // frame's size.
     bool m_outerSizeKept = false;

@@ -5,8 +5,8 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "fileops/FileOperationRequest.h"
 #include "fileops/FileOperationTexts.h"
+#include "fileops/ShellOperationCodes.h"
 #include "platform/NativeName.h"
 
 namespace pelandor {

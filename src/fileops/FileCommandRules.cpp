@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "fileops/FileOperationRequest.h"
 #include "fileops/FileSystemOps.h"
+#include "fileops/ShellOperationCodes.h"
 #include "platform/NativeName.h"
 
 namespace pelandor {

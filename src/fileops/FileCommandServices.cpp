@@ -10,8 +10,8 @@ namespace pelandor {
 FileCommandServices FileCommandServices::standard()
 {
     FileCommandServices services;
-    services.chooseFolder = [](QWidget *parent, int operation, const QString &startFolder) {
-        return operation == FO_MOVE ? FolderChooser::chooseMoveDestination(parent, startFolder)
+    services.chooseFolder = [](QWidget *parent, Operation operation, const QString &startFolder) {
+        return operation == Operation::Move ? FolderChooser::chooseMoveDestination(parent, startFolder)
                                     : FolderChooser::chooseCopyDestination(parent, startFolder);
     };
     services.questions = [](QWidget *parent) -> std::unique_ptr<FileOperationQuestions> {

@@ -18,9 +18,9 @@ class QWidget;
 namespace pelandor {
 
 struct FileCommandServices {
-    // The destination folder for operation (FO_COPY or FO_MOVE), the
+    // The destination folder for a copy or a move, the
     // chooser starting at startFolder; empty when the user cancelled.
-    std::function<QString(QWidget *parent, int operation, const QString &startFolder)> chooseFolder;
+    std::function<QString(QWidget *parent, Operation operation, const QString &startFolder)> chooseFolder;
     // Answers the questions of one operation on the GUI thread.
     std::function<std::unique_ptr<FileOperationQuestions>(QWidget *parent)> questions;
     // The modifier keys held at this moment.

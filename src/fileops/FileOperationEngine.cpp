@@ -80,14 +80,12 @@ bool FileOperationEngine::run(const FileOperationRequest &request)
     if (request.sources.isEmpty())
         return false;
 
-    const bool deleting = request.operation == FO_DELETE;
+    const bool deleting = request.operation == Operation::Delete;
     if (deleting) {
-        if (!m_questions.confirmDelete(request.sources, request.flags & FOF_ALLOWUNDO))
+        if (!m_questions.confirmDelete(request.sources, request.toTrash))
             return true;
         m_total = request.sources.size();
     } else {
-        if (request.operation != FO_COPY && request.operation != FO_MOVE)
-            return true;
         struct stat folder {};
         if (m_ops.stat(request.destination, &folder) != 0 || !S_ISDIR(folder.st_mode)) {
             fail(FileOperationTexts::notAFolder(request.destination));
@@ -112,14 +110,14 @@ bool FileOperationEngine::run(const FileOperationRequest &request)
         const bool moreFollow = i + 1 < request.sources.size();
         if (m_progress)
             m_progress->setCurrentFile(source);
-        const Step step = deleting ? remove(source, request.flags & FOF_ALLOWUNDO, moreFollow)
+        const Step step = deleting ? remove(source, request.toTrash, moreFollow)
                                    : transfer(request.operation, source, request.destination, moreFollow);
         if (deleting) {
             ++m_done;
             if (m_progress)
                 m_progress->setProgress(m_done, m_total);
         }
-        if (step == Step::Done && request.operation != FO_COPY && m_progress)
+        if (step == Step::Done && request.operation != Operation::Copy && m_progress)
             m_progress->sourceLeft(i);
         if (step != Step::Done)
             aborted = true;
@@ -212,7 +210,7 @@ FileOperationEngine::Placed FileOperationEngine::place(
 }
 
 FileOperationEngine::Step FileOperationEngine::transfer(
-    int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow)
+    Operation operation, const QByteArray &source, const QByteArray &destination, bool moreFollow)
 {
     struct stat link {};
     struct stat info {};
@@ -253,7 +251,7 @@ FileOperationEngine::Step FileOperationEngine::transfer(
         take(answer, target);
     }
 
-    if (operation == FO_MOVE) {
+    if (operation == Operation::Move) {
         switch (place(source, target, source, moreFollow)) {
         case Placed::Done:
             m_done += info.st_size;
@@ -285,7 +283,7 @@ FileOperationEngine::Step FileOperationEngine::transfer(
     case CopyResult::Done:
         break;
     }
-    if (operation != FO_MOVE)
+    if (operation != Operation::Move)
         return Step::Done;
     // The source goes only if it is still the file that was copied: a file
     // saved under its name meanwhile is newer than the copy.
@@ -308,13 +306,13 @@ FileOperationEngine::Step FileOperationEngine::moveLink(const QByteArray &source
     struct stat before {};
     const QByteArray linkTarget = m_ops.readlink(source);
     if (linkTarget.isEmpty() || m_ops.lstat(source, &before) != 0) {
-        fail(FileOperationTexts::failed(FO_MOVE, source, errno));
+        fail(FileOperationTexts::failed(Operation::Move, source, errno));
         return Step::Stop;
     }
     const QByteArray temporary = target.path + ".pelandor-link";
     m_ops.unlink(temporary);
     if (m_ops.symlink(linkTarget, temporary) != 0) {
-        fail(FileOperationTexts::failed(FO_MOVE, source, errno));
+        fail(FileOperationTexts::failed(Operation::Move, source, errno));
         return Step::Stop;
     }
     switch (place(temporary, target, source, moreFollow)) {
@@ -329,7 +327,7 @@ FileOperationEngine::Step FileOperationEngine::moveLink(const QByteArray &source
     case Placed::Failed: {
         const int error = errno;
         m_ops.unlink(temporary);
-        fail(FileOperationTexts::failed(FO_MOVE, source, error));
+        fail(FileOperationTexts::failed(Operation::Move, source, error));
         return Step::Stop;
     }
     }
@@ -347,7 +345,7 @@ FileOperationEngine::Step FileOperationEngine::moveLink(const QByteArray &source
 }
 
 FileOperationEngine::CopyResult FileOperationEngine::copyFile(
-    int operation, const QByteArray &source, Target &target, bool moreFollow, struct stat &info)
+    Operation operation, const QByteArray &source, Target &target, bool moreFollow, struct stat &info)
 {
     Descriptor in(m_ops, m_ops.open(source, O_RDONLY));
     if (in.get() < 0 || m_ops.fstat(in.get(), &info) != 0) {
@@ -444,7 +442,7 @@ FileOperationEngine::Step FileOperationEngine::remove(const QByteArray &source, 
 {
     struct stat info {};
     if (m_ops.lstat(source, &info) != 0) {
-        fail(FileOperationTexts::failed(FO_DELETE, source, errno));
+        fail(FileOperationTexts::failed(Operation::Delete, source, errno));
         return Step::Stop;
     }
     if (toTrash) {
@@ -453,7 +451,7 @@ FileOperationEngine::Step FileOperationEngine::remove(const QByteArray &source, 
         if (result.outcome == FreedesktopTrash::Outcome::Trashed)
             return Step::Done;
         if (result.outcome == FreedesktopTrash::Outcome::Failed) {
-            fail(FileOperationTexts::failed(FO_DELETE, source, result.error));
+            fail(FileOperationTexts::failed(Operation::Delete, source, result.error));
             return Step::Stop;
         }
         FileOperationQuestions::Answer answer = m_permanentAll;
@@ -471,11 +469,11 @@ FileOperationEngine::Step FileOperationEngine::remove(const QByteArray &source, 
             return Step::Stop;
     }
     if (S_ISDIR(info.st_mode)) {
-        fail(FileOperationTexts::notAFile(FO_DELETE, source));
+        fail(FileOperationTexts::notAFile(Operation::Delete, source));
         return Step::Stop;
     }
     if (m_ops.unlink(source) != 0) {
-        fail(FileOperationTexts::failed(FO_DELETE, source, errno));
+        fail(FileOperationTexts::failed(Operation::Delete, source, errno));
         return Step::Stop;
     }
     return Step::Done;

@@ -61,7 +61,7 @@ private:
         bool keepBoth = false;
     };
 
-    Step transfer(int operation, const QByteArray &source, const QByteArray &destination, bool moreFollow);
+    Step transfer(Operation operation, const QByteArray &source, const QByteArray &destination, bool moreFollow);
     Step remove(const QByteArray &source, bool toTrash, bool moreFollow);
     // The answer to "replace target?", or the one given for all.
     FileOperationQuestions::Answer replaceAnswer(const QByteArray &source, const QByteArray &target, bool moreFollow);
@@ -74,7 +74,7 @@ private:
     Placed place(const QByteArray &from, Target &target, const QByteArray &source, bool moreFollow);
     // Copies source to target by way of a temporary file; error messages are
     // shown here. `copied` receives what the source was when it was read.
-    CopyResult copyFile(int operation, const QByteArray &source, Target &target, bool moreFollow,
+    CopyResult copyFile(Operation operation, const QByteArray &source, Target &target, bool moreFollow,
         struct stat &copied);
     Step moveLink(const QByteArray &source, Target &target, bool moreFollow);
     void syncFolder(const QByteArray &folder);

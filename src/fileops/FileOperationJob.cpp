@@ -116,7 +116,7 @@ FileOperationRequest detached(const FileOperationRequest &request)
 {
     FileOperationRequest copy;
     copy.operation = request.operation;
-    copy.flags = request.flags;
+    copy.toTrash = request.toTrash;
     copy.destination = QByteArray(request.destination.constData(), request.destination.size());
     copy.progressTitle = QString(request.progressTitle.constData(), request.progressTitle.size());
     for (const QByteArray &source : request.sources)

@@ -1,6 +1,5 @@
 // One request to the file-operation engine: what to do, with which files,
-// where to, how. The codes and the undo flag keep the values the window's
-// commands pass around.
+// where to, how.
 #pragma once
 
 #include <QByteArray>
@@ -9,22 +8,16 @@
 
 namespace pelandor {
 
-enum FileOperationCode : int {
-    FO_MOVE = 1,
-    FO_COPY = 2,
-    FO_DELETE = 3,
-};
-
-// Deleted files go to the trash instead of being removed for good.
-constexpr quint16 FOF_ALLOWUNDO = 0x0040;
+enum class Operation { Copy, Move, Delete };
 
 struct FileOperationRequest {
-    int operation = FO_COPY;
+    Operation operation = Operation::Copy;
     // Full paths of the files, raw bytes (NativeName::encode).
     QList<QByteArray> sources;
     // The destination folder; empty for delete.
     QByteArray destination;
-    quint16 flags = 0;
+    // Delete: the files go to the trash instead of being removed for good.
+    bool toTrash = false;
     // Shown as the progress dialog's title.
     QString progressTitle;
 };

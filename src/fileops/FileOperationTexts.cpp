@@ -11,16 +11,17 @@ namespace pelandor {
 
 namespace {
 
-QString verb(int operation)
+QString verb(Operation operation)
 {
     switch (operation) {
-    case FO_MOVE:
+    case Operation::Move:
         return QCoreApplication::translate("FileOperationTexts", "移動");
-    case FO_DELETE:
+    case Operation::Delete:
         return QCoreApplication::translate("FileOperationTexts", "削除");
-    default:
-        return QCoreApplication::translate("FileOperationTexts", "ｺﾋﾟｰ");
+    case Operation::Copy:
+        break;
     }
+    return QCoreApplication::translate("FileOperationTexts", "ｺﾋﾟｰ");
 }
 
 QString name(const QByteArray &path) { return RawPath::display(RawPath::baseName(path)); }
@@ -68,13 +69,13 @@ QString FileOperationTexts::deleteButton() { return QCoreApplication::translate(
 QString FileOperationTexts::skipButton() { return QCoreApplication::translate("FileOperationTexts", "ｽｷｯﾌﾟ(&S)"); }
 QString FileOperationTexts::keepBothButton() { return QCoreApplication::translate("FileOperationTexts", "両方残す(&K)"); }
 
-QString FileOperationTexts::sameFile(int operation, const QByteArray &path)
+QString FileOperationTexts::sameFile(Operation operation, const QByteArray &path)
 {
     return QCoreApplication::translate("FileOperationTexts", "'%1' を%2できません: %2元と%2先が同じﾌｧｲﾙです")
         .arg(RawPath::display(path), verb(operation));
 }
 
-QString FileOperationTexts::failed(int operation, const QByteArray &path, int error)
+QString FileOperationTexts::failed(Operation operation, const QByteArray &path, int error)
 {
     return QCoreApplication::translate("FileOperationTexts", "'%1' を%2できません: %3")
         .arg(RawPath::display(path), verb(operation), qt_error_string(error));
@@ -85,13 +86,13 @@ QString FileOperationTexts::notAFolder(const QByteArray &path)
     return QCoreApplication::translate("FileOperationTexts", "'%1' はﾌｫﾙﾀﾞではありません").arg(RawPath::display(path));
 }
 
-QString FileOperationTexts::sameFolder(int operation, const QByteArray &folder)
+QString FileOperationTexts::sameFolder(Operation operation, const QByteArray &folder)
 {
     return QCoreApplication::translate("FileOperationTexts", "ﾌｧｲﾙは既に '%1' にあります: %2元と%2先が同じﾌｫﾙﾀﾞです")
         .arg(RawPath::display(folder), verb(operation));
 }
 
-QString FileOperationTexts::notAFile(int operation, const QByteArray &path)
+QString FileOperationTexts::notAFile(Operation operation, const QByteArray &path)
 {
     return QCoreApplication::translate("FileOperationTexts", "'%1' はﾌｧｲﾙではないので%2できません").arg(RawPath::display(path), verb(operation));
 }

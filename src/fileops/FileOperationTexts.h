@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "fileops/FileOperationQuestions.h"
+#include "fileops/FileOperationRequest.h"
 
 namespace pelandor {
 
@@ -29,13 +30,12 @@ public:
     static QString keepBothButton();
     static QString deleteButton();
 
-    // operation: FO_COPY, FO_MOVE or FO_DELETE.
-    static QString sameFile(int operation, const QByteArray &path);
-    static QString failed(int operation, const QByteArray &path, int error);
+    static QString sameFile(Operation operation, const QByteArray &path);
+    static QString failed(Operation operation, const QByteArray &path, int error);
     static QString notAFolder(const QByteArray &path);
     // The files are in the destination folder already.
-    static QString sameFolder(int operation, const QByteArray &folder);
-    static QString notAFile(int operation, const QByteArray &path);
+    static QString sameFolder(Operation operation, const QByteArray &folder);
+    static QString notAFile(Operation operation, const QByteArray &path);
     static QString changedWhileCopying(const QByteArray &path);
     static QString sourceKept(const QByteArray &source, const QByteArray &copy, int error);
     // The source changed while it was copied for a move: both are kept.

@@ -44,7 +44,7 @@ class TestFileCommandsWindow : public QObject {
     ScriptedQuestions m_questions;
     RecordingSink m_messages;
     QList<FileOperationRequest> m_requests;
-    QList<int> m_chooserCalls;
+    QList<Operation> m_chooserCalls;
     QStringList m_chooserStarts;
     Qt::KeyboardModifiers m_keys;
 
@@ -137,7 +137,7 @@ private slots:
         windowServices.messages = &m_messages;
         m_window = std::make_unique<TMainWindow>(m_modules.path(), std::move(windowServices));
         FileCommandServices services;
-        services.chooseFolder = [this](QWidget *, int operation, const QString &start) {
+        services.chooseFolder = [this](QWidget *, Operation operation, const QString &start) {
             m_chooserCalls << operation;
             m_chooserStarts << start;
             return m_target;
@@ -252,24 +252,24 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("keys");
-        QTest::addColumn<int>("operation");
-        QTest::addColumn<int>("flags");
-        QTest::newRow("copy") << "copy" << 0 << int(FO_COPY) << 0;
-        QTest::newRow("move") << "move" << 0 << int(FO_MOVE) << 0;
-        QTest::newRow("delete to the trash") << "delete" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
-        QTest::newRow("Delete key") << "key" << 0 << int(FO_DELETE) << int(FOF_ALLOWUNDO);
-        QTest::newRow("Shift+Delete key: for good") << "key" << int(Qt::ShiftModifier) << int(FO_DELETE) << 0;
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<bool>("toTrash");
+        QTest::newRow("copy") << "copy" << 0 << Operation::Copy << false;
+        QTest::newRow("move") << "move" << 0 << Operation::Move << false;
+        QTest::newRow("delete to the trash") << "delete" << 0 << Operation::Delete << true;
+        QTest::newRow("Delete key") << "key" << 0 << Operation::Delete << true;
+        QTest::newRow("Shift+Delete key: for good") << "key" << int(Qt::ShiftModifier) << Operation::Delete << false;
         QTest::newRow("quick Shift+Delete, Shift let go first: for good")
-            << "quick" << int(Qt::ShiftModifier) << int(FO_DELETE) << 0;
-        QTest::newRow("delete with Ctrl: to the trash") << "delete" << int(Qt::ControlModifier) << int(FO_DELETE)
-                                                         << int(FOF_ALLOWUNDO);
+            << "quick" << int(Qt::ShiftModifier) << Operation::Delete << false;
+        QTest::newRow("delete with Ctrl: to the trash")
+            << "delete" << int(Qt::ControlModifier) << Operation::Delete << true;
     }
     void commandsOnTheSelection()
     {
         QFETCH(QString, command);
         QFETCH(int, keys);
-        QFETCH(int, operation);
-        QFETCH(int, flags);
+        QFETCH(Operation, operation);
+        QFETCH(bool, toTrash);
         m_keys = Qt::KeyboardModifiers(keys);
         const QStringList chosen{"f4.bmp", "f1.bmp", "f2.bmp"};
         const QStringList inListOrder{"f1.bmp", "f2.bmp", "f4.bmp"};
@@ -293,14 +293,14 @@ private slots:
 
         QCOMPARE(m_requests.size(), 1);
         QCOMPARE(m_requests[0].operation, operation);
-        QCOMPARE(int(m_requests[0].flags), flags);
+        QCOMPARE(m_requests[0].toTrash, toTrash);
         QCOMPARE(sourcesOf(m_requests[0]), paths(m_folder, inListOrder));
-        QCOMPARE(QFile::decodeName(m_requests[0].destination), operation == FO_DELETE ? QString() : m_target);
-        QCOMPARE(m_chooserCalls, operation == FO_DELETE ? QList<int>{} : QList<int>{operation});
+        QCOMPARE(QFile::decodeName(m_requests[0].destination), operation == Operation::Delete ? QString() : m_target);
+        QCOMPARE(m_chooserCalls, operation == Operation::Delete ? QList<Operation>{} : QList<Operation>{operation});
         QVERIFY(!m_window->commandGuard().busy());
 
         const QString trash = m_root.filePath("data/Trash/files");
-        if (operation == FO_COPY) {
+        if (operation == Operation::Copy) {
             QCOMPARE(captions().size(), 6);
             QCOMPARE(m_window->ListView1->selectedRows().size(), 3);
             QCOMPARE(QDir(m_target).entryList(QDir::Files), inListOrder);
@@ -311,8 +311,8 @@ private slots:
         // The status bar shows no file that has just left the list.
         QCOMPARE((QStringList{m_window->StatusPanelText(0), m_window->StatusPanelText(1)}), statusBefore);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
-        const QString landed = operation == FO_MOVE ? m_target : trash;
-        const bool forGood = operation == FO_DELETE && flags == 0;
+        const QString landed = operation == Operation::Move ? m_target : trash;
+        const bool forGood = operation == Operation::Delete && !toTrash;
         QCOMPARE(QDir(landed).entryList(QDir::Files), forGood ? QStringList{} : inListOrder);
     }
 

@@ -20,6 +20,7 @@
 
 #include "app/ApplicationShell.h"
 #include "app/TMainWindow.h"
+#include "app/ToolCommands.h"
 #include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -103,11 +104,23 @@ class TestMainWindowTools : public QObject {
         return std::make_unique<TMainWindow>(m_modules.path(), std::move(services));
     }
 
+    // The window's controls, found as a user's script would find them.
+    template <typename T> T *control(const char *name) const
+    {
+        T *found = m_window->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QMenu *popupMenu() const { return control<QMenu>("PopupMenu1"); }
+    FileListView *list() const { return control<FileListView>("ListView1"); }
+    ToolCommands &commands() const { return m_window->toolCommands(); }
+
     QStringList toolEntryCaptions() const
     {
         QStringList captions;
-        const QList<QAction *> items = m_window->PopupMenu1->actions();
-        for (qsizetype k = m_window->fixedPopupItemCount(); k < items.size(); ++k)
+        const QList<QAction *> items = popupMenu()->actions();
+        for (qsizetype k = commands().fixedPopupItemCount(); k < items.size(); ++k)
             captions.append(items[k]->text());
         return captions;
     }
@@ -115,10 +128,10 @@ class TestMainWindowTools : public QObject {
     // Selects the rows in the given order (not list order).
     void select(const QList<int> &rows)
     {
-        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        QItemSelectionModel *selection = list()->selectionModel();
         selection->clearSelection();
         for (int row : rows)
-            selection->select(m_window->ListView1->model()->index(row, 0),
+            selection->select(list()->model()->index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
@@ -169,7 +182,7 @@ private slots:
         m_sink.starter = m_starter;
         m_window->show();
         m_window->OpenFolder(m_folder);
-        QTRY_COMPARE(m_window->ListView1->model()->count(), 4);
+        QTRY_COMPARE(list()->model()->count(), 4);
         QTRY_VERIFY(!m_window->reading());
     }
 
@@ -181,10 +194,10 @@ private slots:
 
     void storedToolsFollowTheFixedEntries()
     {
-        QCOMPARE(m_window->fixedPopupItemCount(), 9);
-        QCOMPARE(m_window->PopupMenu1->actions()[8]->objectName(), QStringLiteral("popMnu_separate2"));
+        QCOMPARE(commands().fixedPopupItemCount(), 9);
+        QCOMPARE(popupMenu()->actions()[8]->objectName(), QStringLiteral("popMnu_separate2"));
         QCOMPARE(toolEntryCaptions(), threeTools().ToolNames());
-        QCOMPARE(m_window->tools(), threeTools());
+        QCOMPARE(commands().tools(), threeTools());
     }
 
     // Entry k starts tool k once per selected file, in list order, each with
@@ -210,7 +223,7 @@ private slots:
             m_starter->refused.append(QDir(m_folder).filePath(name));
         select({3, 0, 1}); // c.bmp (row 2) stays unselected
 
-        m_window->PopupMenu1->actions()[m_window->fixedPopupItemCount() + entry]->trigger();
+        popupMenu()->actions()[commands().fixedPopupItemCount() + entry]->trigger();
 
         QCOMPARE(m_starter->starts.size(), 3);
         for (int i = 0; i < 3; ++i) {
@@ -243,19 +256,19 @@ private slots:
             dialog->btn_delete->click();
             (ok ? dialog->btn_ok : dialog->btn_cancel)->click();
         });
-        m_window->mnuOption_tools->trigger();
+        control<QAction>("mnuOption_tools")->trigger();
 
         ToolList expected = threeTools();
         if (ok)
             expected.removeAt(0);
         QCOMPARE(storedTools(), expected);
-        QCOMPARE(m_window->tools(), expected);
+        QCOMPARE(commands().tools(), expected);
         QCOMPARE(toolEntryCaptions(), expected.ToolNames());
         QVERIFY(m_sink.messages.isEmpty());
 
         // The entries after the deleted one start their own programs.
         select({0});
-        m_window->PopupMenu1->actions().last()->trigger();
+        popupMenu()->actions().last()->trigger();
         QCOMPARE(m_starter->starts.size(), 1);
         QCOMPARE(m_starter->starts[0].program, QStringLiteral("/usr/bin/lp"));
     }
@@ -285,9 +298,9 @@ private slots:
             acceptBox();
             dialog->btn_cancel->click();
         });
-        m_window->mnuOption_tools->trigger();
+        control<QAction>("mnuOption_tools")->trigger();
         QTRY_COMPARE(boxes.size(), 1);
-        QCOMPARE(m_window->tools().ToolCount(), 1);
+        QCOMPARE(commands().tools().ToolCount(), 1);
 
         // OK refuses to save (the dialog stays open) and says why.
         whenModalOpens<TExtToolsDialog>(this, [&acceptBox](TExtToolsDialog *dialog) {
@@ -296,7 +309,7 @@ private slots:
             acceptBox();
             dialog->btn_cancel->click();
         });
-        m_window->mnuOption_tools->trigger();
+        control<QAction>("mnuOption_tools")->trigger();
         QTRY_COMPARE(boxes.size(), 3);
         QVERIFY2(boxes[1].contains(toolsNotReadWholeText()), qPrintable(boxes[1]));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -315,12 +328,56 @@ private slots:
         whenModalOpens<QMessageBox>(this, [confirm](QMessageBox *box) {
             box->button(confirm ? QMessageBox::Ok : QMessageBox::Cancel)->click();
         });
-        m_window->mnuFile_del_reg->trigger();
+        control<QAction>("mnuFile_del_reg")->trigger();
 
         QCOMPARE(productKeyStored(), !confirm);
         // The tools stay in memory and in the menu until the next reload.
         QCOMPARE(toolEntryCaptions(), threeTools().ToolNames());
-        QCOMPARE(m_window->tools(), threeTools());
+        QCOMPARE(commands().tools(), threeTools());
+    }
+
+    // The helper on its own, over a menu of two fixed items: a reload that
+    // fails takes the old tool entries away and adds none, so no entry
+    // starts a tool the store no longer holds; the next good reload puts the
+    // stored tools back after the fixed items.
+    void failedReloadLeavesOnlyTheFixedItems()
+    {
+        QWidget owner;
+        auto *menu = new QMenu(&owner);
+        menu->addAction(QStringLiteral("fixed"));
+        menu->addSeparator();
+        CommandGuard guard;
+        RecordingSink sink;
+        ToolCommands::Controls controls;
+        controls.window = &owner;
+        controls.menu = menu;
+        controls.guard = &guard;
+        controls.messages = &sink;
+        controls.selectedPaths = [] { return QStringList{QStringLiteral("/pics/a.bmp")}; };
+        auto starter = std::make_unique<RecordingStarter>();
+        RecordingStarter *started = starter.get();
+        ToolCommands commands(std::move(controls), m_settingsFile, std::move(starter), nullptr);
+        commands.ReloadTools();
+        QCOMPARE(menu->actions().size(), 2 + 3);
+
+        QFile file(m_settingsFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tobrek\\Pelandor\\Tools]\n\"Count\"=\"3\"\n");
+        file.close();
+        QVERIFY_THROWS_EXCEPTION(PelandorError, commands.ReloadTools());
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(commands.tools().ToolCount(), 0);
+
+        {
+            SettingsStore store(m_settingsFile, sink);
+            SaveTools(store, threeTools());
+        }
+        commands.ReloadTools();
+        QCOMPARE(menu->actions().size(), 2 + 3);
+        menu->actions().last()->trigger();
+        QCOMPARE(started->starts.size(), 1);
+        QCOMPARE(started->starts[0].program, QStringLiteral("/usr/bin/lp"));
+        QCOMPARE(started->starts[0].arguments, QStringList{QStringLiteral("/pics/a.bmp")});
     }
 
     // A settings file whose tool count is not a number stops the start-up:

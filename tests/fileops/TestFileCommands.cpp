@@ -14,6 +14,7 @@
 #include "fileops/FileCommandRules.h"
 #include "fileops/FileOperationEngine.h"
 #include "fileops/FileOperationRequest.h"
+#include "fileops/ShellOperationCodes.h"
 #include "platform/NativeName.h"
 
 using namespace pelandor;
@@ -68,6 +69,44 @@ private slots:
         QCOMPARE(int(FileCommandRules::deleteFlags(shift)), flags);
     }
 
+    // The window's codes and flags, turned into the engine's request: each
+    // code its own operation, the trash only where the undo flag is set
+    // (whatever other flags come with it), an unknown code no request.
+    void shellCodes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<bool>("toTrash");
+        constexpr int others = 0x0010 | 0x0400; // no confirmation, no error box
+        QTest::newRow("move") << int(FO_MOVE) << 0 << true << Operation::Move << false;
+        QTest::newRow("copy") << int(FO_COPY) << 0 << true << Operation::Copy << false;
+        QTest::newRow("delete for good") << int(FO_DELETE) << others << true << Operation::Delete << false;
+        QTest::newRow("delete to the trash") << int(FO_DELETE) << (FOF_ALLOWUNDO | others) << true
+                                             << Operation::Delete << true;
+        QTest::newRow("rename: not one of ours") << 4 << 0 << false << Operation::Copy << false;
+        QTest::newRow("zero") << 0 << int(FOF_ALLOWUNDO) << false << Operation::Copy << false;
+    }
+    void shellCodes()
+    {
+        QFETCH(int, code);
+        QFETCH(int, flags);
+        QFETCH(bool, known);
+        QFETCH(Operation, operation);
+        QFETCH(bool, toTrash);
+        const std::optional<FileOperationRequest> request =
+            ShellOperationCodes::request(code, {"/p/a.jpg", "/p/b.jpg"}, "/q", quint16(flags), "title");
+        QCOMPARE(request.has_value(), known);
+        if (!known)
+            return;
+        QCOMPARE(request->operation, operation);
+        QCOMPARE(request->toTrash, toTrash);
+        QCOMPARE(request->sources, (QList<QByteArray>{"/p/a.jpg", "/p/b.jpg"}));
+        QCOMPARE(request->destination, QByteArray("/q"));
+        QCOMPARE(request->progressTitle, QStringLiteral("title"));
+    }
+
     // A move that fails at its second file: the first file has left, so its
     // entry leaves the list; the others stay. The first and last names are
     // not UTF-8: they are moved and found by their exact bytes.
@@ -90,7 +129,7 @@ private slots:
         RecordingSink messages;
         FileOperationEngine engine(questions, messages, nullptr, ops);
         FileOperationRequest request;
-        request.operation = FO_MOVE;
+        request.operation = Operation::Move;
         request.sources = FileCommandRules::encodePaths(paths);
         request.destination = QFile::encodeName(destination);
         QCOMPARE(engine.run(request), true);
@@ -98,7 +137,7 @@ private slots:
         struct stat moved {};
         QCOMPARE(::stat((QFile::encodeName(destination) + "/\x82\xa0\x83J.jpg").constData(), &moved), 0);
         // A copy leaves every source in place.
-        request.operation = FO_COPY;
+        request.operation = Operation::Copy;
         request.sources.removeFirst();
         ops.unrenamable.clear();
         QCOMPARE(engine.run(request), false);

@@ -66,13 +66,12 @@ private:
         return true;
     }
 
-    FileOperationRequest request(int operation, const QList<QByteArray> &sources) const
+    FileOperationRequest request(Operation operation, const QList<QByteArray> &sources) const
     {
         FileOperationRequest r;
         r.operation = operation;
         r.sources = sources;
-        r.destination = operation == FO_DELETE ? QByteArray() : m_destination;
-        r.flags = 0;
+        r.destination = operation == Operation::Delete ? QByteArray() : m_destination;
         return r;
     }
 
@@ -114,15 +113,15 @@ private slots:
 
     void transfer_data()
     {
-        QTest::addColumn<int>("operation");
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<bool>("crossDevice");
-        QTest::newRow("copy") << int(FO_COPY) << false;
-        QTest::newRow("move by rename") << int(FO_MOVE) << false;
-        QTest::newRow("move across file systems") << int(FO_MOVE) << true;
+        QTest::newRow("copy") << Operation::Copy << false;
+        QTest::newRow("move by rename") << Operation::Move << false;
+        QTest::newRow("move across file systems") << Operation::Move << true;
     }
     void transfer()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         QFETCH(bool, crossDevice);
         const QList<QByteArray> sources = makeSources();
         QList<QByteArray> contents;
@@ -142,7 +141,7 @@ private slots:
         for (int i = 0; i < sources.size(); ++i) {
             const QByteArray target = RawPath::join(m_destination, RawPath::baseName(sources[i]));
             QCOMPARE(readFile(target), contents[i]);
-            QCOMPARE(exists(sources[i]), operation == FO_COPY);
+            QCOMPARE(exists(sources[i]), operation == Operation::Copy);
         }
         struct stat info {};
         QCOMPARE(::stat(RawPath::join(m_destination, "a.jpg").constData(), &info), 0);
@@ -151,7 +150,7 @@ private slots:
         QCOMPARE(progress.lastDone, qint64(1000 + (3 << 19)));
         // Copies are written under a temporary name and renamed: in the
         // renaming cases nothing is written at all.
-        QCOMPARE(ops.written > 0, operation == FO_COPY || crossDevice);
+        QCOMPARE(ops.written > 0, operation == Operation::Copy || crossDevice);
     }
 
     void realSecondFileSystem()
@@ -164,7 +163,7 @@ private slots:
         ScriptedQuestions questions;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages);
-        QCOMPARE(engine.run(request(FO_MOVE, sources)), false);
+        QCOMPARE(engine.run(request(Operation::Move, sources)), false);
         for (const QByteArray &s : sources)
             QVERIFY(!exists(s));
         QCOMPARE(contentsBelow({mounted}), m_originals);
@@ -212,7 +211,7 @@ private slots:
         questions.replaceReplies = replies;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages);
-        QCOMPARE(engine.run(request(FO_MOVE, sources)), aborted);
+        QCOMPARE(engine.run(request(Operation::Move, sources)), aborted);
         QCOMPARE(questions.replaceCalls.size(), questionsAsked);
         for (int i = 0; i < sources.size(); ++i) {
             const QByteArray target = RawPath::join(m_destination, RawPath::baseName(sources[i]));
@@ -225,19 +224,19 @@ private slots:
     // check and a move's rename) is never replaced without the question.
     void nameTakenMeanwhile_data()
     {
-        QTest::addColumn<int>("operation");
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<bool>("crossDevice");
         QTest::addColumn<int>("answer");
         for (const int answer : {int(Answer::Skip), int(Answer::Yes)}) {
             const char *said = answer == int(Answer::Skip) ? "skip" : "replace";
-            QTest::addRow("copy, %s", said) << int(FO_COPY) << false << answer;
-            QTest::addRow("move by rename, %s", said) << int(FO_MOVE) << false << answer;
-            QTest::addRow("move across file systems, %s", said) << int(FO_MOVE) << true << answer;
+            QTest::addRow("copy, %s", said) << Operation::Copy << false << answer;
+            QTest::addRow("move by rename, %s", said) << Operation::Move << false << answer;
+            QTest::addRow("move across file systems, %s", said) << Operation::Move << true << answer;
         }
     }
     void nameTakenMeanwhile()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         QFETCH(bool, crossDevice);
         QFETCH(int, answer);
         const QList<QByteArray> sources = makeSources();
@@ -257,7 +256,7 @@ private slots:
         QCOMPARE(engine.run(request(operation, sources.mid(0, 1))), answer == int(Answer::Skip));
         QCOMPARE(questions.replaceCalls, QList<QByteArray>{target});
         QCOMPARE(readFile(target), answer == int(Answer::Skip) ? theirs : content);
-        QCOMPARE(exists(sources[0]), operation == FO_COPY || answer == int(Answer::Skip));
+        QCOMPARE(exists(sources[0]), operation == Operation::Copy || answer == int(Answer::Skip));
         QCOMPARE(messages.messages, QStringList());
     }
 
@@ -267,17 +266,17 @@ private slots:
     // that had the name stays. The question showed both files' sizes.
     void keepBoth_data()
     {
-        QTest::addColumn<int>("operation");
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<bool>("crossDevice");
         QTest::addColumn<bool>("takenMeanwhile");
-        QTest::newRow("copy") << int(FO_COPY) << false << false;
-        QTest::newRow("copy, the new name taken meanwhile") << int(FO_COPY) << false << true;
-        QTest::newRow("move by rename, the new name taken meanwhile") << int(FO_MOVE) << false << true;
-        QTest::newRow("move across file systems") << int(FO_MOVE) << true << false;
+        QTest::newRow("copy") << Operation::Copy << false << false;
+        QTest::newRow("copy, the new name taken meanwhile") << Operation::Copy << false << true;
+        QTest::newRow("move by rename, the new name taken meanwhile") << Operation::Move << false << true;
+        QTest::newRow("move across file systems") << Operation::Move << true << false;
     }
     void keepBoth()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         QFETCH(bool, crossDevice);
         QFETCH(bool, takenMeanwhile);
         const QList<QByteArray> sources = makeSources();
@@ -300,7 +299,7 @@ private slots:
         QCOMPARE(questions.conflicts[0].sourceSize, qint64(1000));
         QCOMPARE(questions.conflicts[0].targetSize, qint64(77));
         QCOMPARE(readFile(RawPath::join(m_destination, takenMeanwhile ? "a (4).jpg" : "a (3).jpg")), content);
-        QCOMPARE(exists(sources[0]), operation == FO_COPY);
+        QCOMPARE(exists(sources[0]), operation == Operation::Copy);
         QCOMPARE(messages.messages, QStringList());
     }
 
@@ -338,7 +337,7 @@ private slots:
         ScriptedQuestions questions;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages, nullptr, ops);
-        QCOMPARE(engine.run(request(FO_MOVE, sources.mid(0, 1))), true);
+        QCOMPARE(engine.run(request(Operation::Move, sources.mid(0, 1))), true);
         QCOMPARE(readFile(sources[0]), newer);
         QVERIFY(exists(RawPath::join(m_destination, RawPath::baseName(sources[0]))));
         QCOMPARE(messages.messages.size(), 1);
@@ -346,15 +345,15 @@ private slots:
 
     void sameFileRefused_data()
     {
-        QTest::addColumn<int>("operation");
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<bool>("hardLink");
-        QTest::newRow("copy into its own folder") << int(FO_COPY) << false;
-        QTest::newRow("move into its own folder") << int(FO_MOVE) << false;
-        QTest::newRow("move onto a hard link of itself") << int(FO_MOVE) << true;
+        QTest::newRow("copy into its own folder") << Operation::Copy << false;
+        QTest::newRow("move into its own folder") << Operation::Move << false;
+        QTest::newRow("move onto a hard link of itself") << Operation::Move << true;
     }
     void sameFileRefused()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         QFETCH(bool, hardLink);
         const QList<QByteArray> sources = makeSources();
         if (hardLink)
@@ -372,13 +371,13 @@ private slots:
 
     void cancelInsideLargeFile_data()
     {
-        QTest::addColumn<int>("operation");
-        QTest::newRow("copy") << int(FO_COPY);
-        QTest::newRow("move across file systems") << int(FO_MOVE);
+        QTest::addColumn<Operation>("operation");
+        QTest::newRow("copy") << Operation::Copy;
+        QTest::newRow("move across file systems") << Operation::Move;
     }
     void cancelInsideLargeFile()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         const QByteArray big = RawPath::join(m_source, "big.jpg");
         const QByteArray content = makeFile(big, 8 << 20, 7);
         m_originals.insert(sha(content));
@@ -397,20 +396,20 @@ private slots:
 
     void faults_data()
     {
-        QTest::addColumn<int>("operation");
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("copyRemains"); // the destination holds a complete copy afterwards
-        for (const auto &[name, operation] : {std::pair{"copy", int(FO_COPY)}, std::pair{"move", int(FO_MOVE)}}) {
+        for (const auto &[name, operation] : {std::pair{"copy", Operation::Copy}, std::pair{"move", Operation::Move}}) {
             QTest::newRow(qPrintable(QStringLiteral("%1, disk full").arg(name))) << operation << "nospace" << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, read-only").arg(name))) << operation << "readonly" << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, flush fails").arg(name))) << operation << "fsync" << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, source ends early").arg(name))) << operation << "shortread" << false;
         }
-        QTest::newRow("move, source cannot be removed") << int(FO_MOVE) << "undeletable" << true;
+        QTest::newRow("move, source cannot be removed") << Operation::Move << "undeletable" << true;
     }
     void faults()
     {
-        QFETCH(int, operation);
+        QFETCH(Operation, operation);
         QFETCH(QString, fault);
         QFETCH(bool, copyRemains);
         const QList<QByteArray> sources = makeSources();
@@ -454,8 +453,8 @@ private slots:
         ScriptedQuestions questions;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages);
-        FileOperationRequest r = request(FO_DELETE, {again, sources[0], sources[2]});
-        r.flags = FOF_ALLOWUNDO;
+        FileOperationRequest r = request(Operation::Delete, {again, sources[0], sources[2]});
+        r.toTrash = true;
         QCOMPARE(engine.run(r), false);
         QCOMPARE(questions.confirmCalls, QList<QList<QByteArray>>{r.sources});
         QCOMPARE(messages.messages, QStringList());
@@ -478,15 +477,15 @@ private slots:
 
     void deleteAnswered_data()
     {
-        QTest::addColumn<quint16>("flags");
+        QTest::addColumn<bool>("toTrash");
         QTest::addColumn<bool>("confirm");
-        QTest::newRow("permanent") << quint16(0) << true;
-        QTest::newRow("permanent, declined") << quint16(0) << false;
-        QTest::newRow("to the trash, declined") << quint16(FOF_ALLOWUNDO) << false;
+        QTest::newRow("permanent") << false << true;
+        QTest::newRow("permanent, declined") << false << false;
+        QTest::newRow("to the trash, declined") << true << false;
     }
     void deleteAnswered()
     {
-        QFETCH(quint16, flags);
+        QFETCH(bool, toTrash);
         QFETCH(bool, confirm);
         const QList<QByteArray> sources = makeSources();
         m_originals.clear(); // deleting for good loses them on purpose
@@ -494,8 +493,8 @@ private slots:
         questions.confirmAnswer = confirm;
         RecordingSink messages;
         FileOperationEngine engine(questions, messages);
-        FileOperationRequest r = request(FO_DELETE, sources);
-        r.flags = flags;
+        FileOperationRequest r = request(Operation::Delete, sources);
+        r.toTrash = toTrash;
         QCOMPARE(engine.run(r), !confirm);
         QCOMPARE(questions.confirmCalls.size(), 1);
         for (const QByteArray &s : sources)
@@ -537,8 +536,8 @@ private slots:
         questions.permanentReplies = {Reply{Answer::Yes, true}};
         RecordingSink messages;
         FileOperationEngine engine(questions, messages);
-        FileOperationRequest r = request(FO_DELETE, sources);
-        r.flags = FOF_ALLOWUNDO;
+        FileOperationRequest r = request(Operation::Delete, sources);
+        r.toTrash = true;
         QCOMPARE(engine.run(r), false);
         QCOMPARE(messages.messages, QStringList());
         for (const QByteArray &s : sources)

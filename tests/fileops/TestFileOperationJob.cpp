@@ -45,7 +45,7 @@ class TestFileOperationJob : public QObject {
         return paths;
     }
 
-    FileOperationRequest request(int operation, const QList<QByteArray> &sources, const QByteArray &to) const
+    FileOperationRequest request(Operation operation, const QList<QByteArray> &sources, const QByteArray &to) const
     {
         FileOperationRequest r;
         r.operation = operation;
@@ -102,7 +102,7 @@ private slots:
         QThread *askedOn = nullptr;
         questions.whileAsked = [&] { askedOn = QThread::currentThread(); };
         RecordingSink messages;
-        FileOperationJob job(request(FO_MOVE, sources, m_b), questions, messages);
+        FileOperationJob job(request(Operation::Move, sources, m_b), questions, messages);
         QSignalSpy left(&job, &FileOperationJob::sourceLeft);
         QCOMPARE(runToEnd(job), true); // one file skipped
         QCOMPARE(askedOn, QThread::currentThread());
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(!job.isRunning());
 
         // A message stops the job after it was shown, on this thread.
-        FileOperationJob missing(request(FO_COPY, {RawPath::join(m_a, "gone.jpg")}, m_b), questions, messages);
+        FileOperationJob missing(request(Operation::Copy, {RawPath::join(m_a, "gone.jpg")}, m_b), questions, messages);
         QCOMPARE(runToEnd(missing), true);
         QCOMPARE(messages.messages.size(), 1);
     }
@@ -138,7 +138,7 @@ private slots:
         ScriptedQuestions questions;
         RecordingSink messages;
         {
-            FileOperationJob job(request(FO_MOVE, sources, m_b), questions, messages);
+            FileOperationJob job(request(Operation::Move, sources, m_b), questions, messages);
             job.start();
             QThread::msleep(5);
         }
@@ -192,7 +192,7 @@ private slots:
             for (int i = 0; i < 400; ++i)
                 questions.replaceReplies.append(Reply{i % 2 ? Answer::KeepBoth : Answer::Yes, false});
             RecordingSink messages;
-            FileOperationJob job(request(copying ? FO_COPY : FO_MOVE, sources, target), questions, messages);
+            FileOperationJob job(request(copying ? Operation::Copy : Operation::Move, sources, target), questions, messages);
             bool mismatch = false;
             connect(&job, &FileOperationJob::sourceLeft, this, [&](int index) {
                 const QPersistentModelIndex &item = items.at(index);
