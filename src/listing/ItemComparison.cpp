@@ -1,6 +1,10 @@
 #include "listing/ItemComparison.h"
 
+#include <QCollatorSortKey>
+#include <QHash>
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/TextCollator.h"
 
@@ -35,6 +39,137 @@ int compareItems(const FileListItem &a, const FileListItem &b, int k, const Text
     if (std::abs(k) == int(SortKey::Size))
         return CompareItemNumbers(a, b, k);
     return CompareItemTexts(a, b, k, collator);
+}
+
+namespace {
+
+// A date text is two-digit fields with one separator between each: "yy/MM/dd
+// hh:mm". Fixed-width digit fields with the same separators collate in the
+// order of the number the digits spell.
+constexpr qsizetype DateTextLength = 14;
+
+bool isDateDigit(qsizetype i)
+{
+    return i % 3 != 2;
+}
+
+// The dates as numbers (empty text: -1, before every date, as it collates
+// first); false when a text is not a date or its separators differ from the
+// others', so that the texts' collation must decide.
+bool dateKeys(int count, const std::function<const QString &(int)> &textOf, std::vector<qint64> &keys)
+{
+    QString separators;
+    for (int row = 0; row < count; ++row) {
+        const QString &text = textOf(row);
+        if (text.isEmpty()) {
+            keys[size_t(row)] = -1;
+            continue;
+        }
+        if (text.size() != DateTextLength)
+            return false;
+        qint64 value = 0;
+        QString seps;
+        for (qsizetype i = 0; i < DateTextLength; ++i) {
+            const char16_t c = text[i].unicode();
+            const bool digit = c >= u'0' && c <= u'9';
+            if (digit != isDateDigit(i))
+                return false;
+            if (digit)
+                value = value * 10 + (c - u'0');
+            else
+                seps.append(QChar(c));
+        }
+        if (separators.isEmpty())
+            separators = seps;
+        else if (seps != separators)
+            return false;
+        keys[size_t(row)] = value;
+    }
+    return true;
+}
+
+// Each row's text as its rank among the distinct texts in the collator's
+// order (equal ranks for texts that compare equal). Only distinct texts get a
+// collation key, so a column of a few types costs a few keys.
+void collationRanks(int count, const std::function<const QString &(int)> &textOf, const TextCollator &collator,
+                    std::vector<qint64> &keys)
+{
+    QHash<QString, int> idOf;
+    std::vector<QString> distinct;
+    std::vector<int> idOfRow(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row) {
+        const QString &text = textOf(row);
+        auto it = idOf.constFind(text);
+        if (it == idOf.constEnd()) {
+            it = idOf.insert(text, int(distinct.size()));
+            distinct.push_back(text);
+        }
+        idOfRow[size_t(row)] = it.value();
+    }
+
+    std::vector<QCollatorSortKey> caseless;
+    caseless.reserve(distinct.size());
+    for (const QString &text : distinct)
+        caseless.push_back(collator.keyIgnoringCase(text));
+    std::vector<int> order(distinct.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return caseless[size_t(a)].compare(caseless[size_t(b)]) < 0; });
+
+    // Texts equal but for case: letter case decides, as in TextCollator::compare.
+    std::vector<qint64> rankOf(distinct.size());
+    qint64 rank = 0;
+    for (size_t first = 0; first < order.size();) {
+        size_t last = first + 1;
+        while (last < order.size() && caseless[size_t(order[first])].compare(caseless[size_t(order[last])]) == 0)
+            ++last;
+        if (last - first > 1)
+            std::sort(order.begin() + qsizetype(first), order.begin() + qsizetype(last), [&](int a, int b) {
+                return collator.compare(distinct[size_t(a)], distinct[size_t(b)]) < 0;
+            });
+        for (size_t i = first; i < last; ++i) {
+            if (i > first && collator.compare(distinct[size_t(order[i - 1])], distinct[size_t(order[i])]) != 0)
+                ++rank;
+            rankOf[size_t(order[i])] = rank;
+        }
+        ++rank;
+        first = last;
+    }
+    for (int row = 0; row < count; ++row)
+        keys[size_t(row)] = rankOf[size_t(idOfRow[size_t(row)])];
+}
+
+} // namespace
+
+std::vector<int> sortedRows(int count, const std::function<const QString &(int)> &textOf, int k,
+                            const TextCollator &collator)
+{
+    count = std::max(count, 0);
+    std::vector<qint64> keys(static_cast<size_t>(count));
+    const int key = std::abs(k);
+    if (key == int(SortKey::Size)) {
+        for (int row = 0; row < count; ++row)
+            keys[size_t(row)] = textOf(row).toLongLong();
+    } else if (key != int(SortKey::Date) || !dateKeys(count, textOf, keys)) {
+        collationRanks(count, textOf, collator, keys);
+    }
+
+    std::vector<std::pair<qint64, int>> rows(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row)
+        rows[size_t(row)] = {keys[size_t(row)], row};
+    // Equal keys keep their present order in either direction (a stable sort).
+    if (k < 0)
+        std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        });
+    else
+        std::sort(rows.begin(), rows.end());
+
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        order[size_t(i)] = rows[size_t(i)].second;
+    return order;
 }
 
 QString sortKeyHint(SortKey key)
