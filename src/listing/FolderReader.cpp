@@ -130,8 +130,13 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         });
         // A dropped cell comes back the way it was first made: from the
         // cache, else decoded again (into a picture freed straight after).
-        source = m_model.thumbnails()->addSource([jpegPluginFound, pattern, cache, route, ratio](const QString &path) {
-            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio)(path).cell;
+        // The list outlives this reading and its cache object, so the source
+        // has a cache object of its own on the same folder.
+        std::shared_ptr<ThumbnailCache> ownCache;
+        if (cache)
+            ownCache = std::make_shared<ThumbnailCache>(cache->folder(), cache->limit());
+        source = m_model.thumbnails()->addSource([jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
+            return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio)(path).cell;
         });
     }
     for (int i = 0; i < names.size(); ++i) {

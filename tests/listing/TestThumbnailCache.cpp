@@ -239,13 +239,16 @@ private slots:
         unbounded.thumbnails()->setDevicePixelRatio(ratio);
         read(unbounded, reference);
 
-        ThumbnailCache cache(cacheFolder);
         FileListModel bounded;
         ThumbnailList &list = *bounded.thumbnails();
         list.setDevicePixelRatio(ratio);
         const qint64 budget = 12 * qint64(ThumbnailCell::pixelSize(ratio)) * ThumbnailCell::pixelSize(ratio) * 3;
         list.setBudget(budget);
-        read(bounded, cache);
+        {
+            // The reading's cache object is gone before cells come back.
+            ThumbnailCache cache(cacheFolder);
+            read(bounded, cache);
+        }
         QCOMPARE(bounded.count(), unbounded.count());
         QVERIFY2(list.heldBytes() <= budget, qPrintable(QString::number(list.heldBytes())));
 
