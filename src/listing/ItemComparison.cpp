@@ -58,7 +58,8 @@ bool isDateDigit(qsizetype i)
 // others', so that the texts' collation must decide.
 bool dateKeys(int count, const std::function<const QString &(int)> &textOf, std::vector<qint64> &keys)
 {
-    QString separators;
+    const QChar *separators = nullptr; // the first date's, compared in place
+    QString first;                     // keeps them alive
     for (int row = 0; row < count; ++row) {
         const QString &text = textOf(row);
         if (text.isEmpty()) {
@@ -67,38 +68,60 @@ bool dateKeys(int count, const std::function<const QString &(int)> &textOf, std:
         }
         if (text.size() != DateTextLength)
             return false;
+        if (!separators) {
+            first = text;
+            separators = first.constData();
+        }
+        const QChar *chars = text.constData();
         qint64 value = 0;
-        QString seps;
         for (qsizetype i = 0; i < DateTextLength; ++i) {
-            const char16_t c = text[i].unicode();
+            const char16_t c = chars[i].unicode();
             const bool digit = c >= u'0' && c <= u'9';
-            if (digit != isDateDigit(i))
+            if (digit != isDateDigit(i) || (!digit && chars[i] != separators[i]))
                 return false;
             if (digit)
                 value = value * 10 + (c - u'0');
-            else
-                seps.append(QChar(c));
         }
-        if (separators.isEmpty())
-            separators = seps;
-        else if (seps != separators)
-            return false;
         keys[size_t(row)] = value;
     }
     return true;
 }
 
+// QString::toLongLong() of the text, with a short way for the plain digits
+// of a file size.
+qint64 numberOf(const QString &text)
+{
+    const qsizetype n = text.size();
+    if (n == 0 || n > 18)
+        return text.toLongLong();
+    qint64 value = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return text.toLongLong();
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
 // Each row's text as its rank among the distinct texts in the collator's
 // order (equal ranks for texts that compare equal). Only distinct texts get a
 // collation key, so a column of a few types costs a few keys.
+// Names are nearly all different: they skip the search for repeats.
 void collationRanks(int count, const std::function<const QString &(int)> &textOf, const TextCollator &collator,
-                    std::vector<qint64> &keys)
+                    bool repeats, std::vector<qint64> &keys)
 {
     QHash<QString, int> idOf;
     std::vector<QString> distinct;
     std::vector<int> idOfRow(static_cast<size_t>(count));
+    distinct.reserve(repeats ? 0 : size_t(count));
     for (int row = 0; row < count; ++row) {
         const QString &text = textOf(row);
+        if (!repeats) {
+            idOfRow[size_t(row)] = int(distinct.size());
+            distinct.push_back(text);
+            continue;
+        }
         auto it = idOf.constFind(text);
         if (it == idOf.constEnd()) {
             it = idOf.insert(text, int(distinct.size()));
@@ -150,9 +173,9 @@ std::vector<int> sortedRows(int count, const std::function<const QString &(int)>
     const int key = std::abs(k);
     if (key == int(SortKey::Size)) {
         for (int row = 0; row < count; ++row)
-            keys[size_t(row)] = textOf(row).toLongLong();
+            keys[size_t(row)] = numberOf(textOf(row));
     } else if (key != int(SortKey::Date) || !dateKeys(count, textOf, keys)) {
-        collationRanks(count, textOf, collator, keys);
+        collationRanks(count, textOf, collator, key != int(SortKey::Name), keys);
     }
 
     std::vector<std::pair<qint64, int>> rows(static_cast<size_t>(count));
