@@ -2,14 +2,22 @@
 // window on the offscreen platform (placeholder painted before each file,
 // events processed after each, the final sort and beep).
 // Prints the time of the first and the last thousand files, the total beside
-// the headless report of the same folder, the memory per listed file and the
-// time to sort the list by each key.
-//   usage: bench_listing_scale [FOLDER] [COUNT] [SIDE]
+// the headless report of the same folder, the memory per listed file (also
+// beyond the cells the thumbnail list holds), the time per file of a reading
+// of the folder seen before, the slowest page of a scroll through every
+// cell, page by page, painting each, and the time to sort the list by each
+// key. QT_SCALE_FACTOR=2 gives cells at ratio 2.
+//   usage: bench_listing_scale [FOLDER] [COUNT] [SIDE] [jpeg]
 // FOLDER is filled with COUNT (10,000) small bitmaps and JPEG files when it
 // holds no images yet (about SIDE pixels a side; by default about 50, too
-// small for the thumbnail cache to keep); without FOLDER a temporary folder
-// is used.
+// small for the thumbnail cache to keep; 240 makes photo-like files whose
+// cells the cache keeps); with "jpeg" every file is a JPEG file. Without
+// FOLDER a temporary folder is used; without HEADLESS=0 in the environment
+// the headless report of the folder is timed too. With SORT_ROWS=N in the
+// environment it only sorts N made-up rows by every key, beside a stable
+// sort that compares the rows' texts at every step.
 #include <QAction>
+#include <QScrollBar>
 #include <QApplication>
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -20,6 +28,8 @@
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
+#include <numeric>
+#include <vector>
 
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
@@ -28,6 +38,10 @@
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/HeadlessReport.h"
+#include "listing/ItemComparison.h"
+#include "platform/TextCollator.h"
+#include "listing/ThumbnailGridView.h"
+#include "listing/ThumbnailList.h"
 #include "shell/TFolderTree.h"
 #include "shell/TDriveComboEx.h"
 
@@ -46,20 +60,77 @@ long residentKilobytes()
     return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
 }
 
-void makeImages(const QString &folder, int count, int side)
+void makeImages(const QString &folder, int count, int side, bool allJpeg)
 {
     for (int i = 0; i < count; ++i) {
         QImage image(side + i % 17, side * 3 / 4 + i % 13, QImage::Format_RGB888);
         image.fill(qRgb(i * 7 % 256, i * 13 % 256, i * 29 % 256));
+        image.setPixel(i % image.width(), (i / 7) % image.height(), qRgb(i / 256 % 256, 0, i % 256));
         Bitmap bitmap;
         bitmap.assign(PixelFormat::Bits24, image);
-        const bool jpeg = i % 4 == 0;
+        const bool jpeg = allJpeg || i % 4 == 0;
         QFile file(QDir(folder).filePath(QStringLiteral("img%1.%2").arg(i, 5, 10, QLatin1Char('0'))
                                              .arg(jpeg ? QStringLiteral("jpg") : QStringLiteral("bmp"))));
         if (!file.open(QIODevice::WriteOnly) || !(jpeg ? writeJpeg(bitmap, file) : writeBmp(bitmap, file))) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
             std::exit(1);
         }
+    }
+}
+
+// Sorts a list of `count` made-up rows (names of photos, two types, sizes,
+// dates with many equal to the minute) by every key and direction, and
+// prints the slowest time of each key and the memory per row of the list.
+void sortSyntheticItems(int count)
+{
+    const long before = residentKilobytes();
+    FileListModel model;
+    QList<FileListItem> items;
+    for (int i = 0; i < count; ++i) {
+        FileListItem item;
+        const int n = int((qint64(i) * 7919) % count);
+        item.caption = QStringLiteral("%1_%2.jpg").arg(n % 3 ? QStringLiteral("IMG") : QStringLiteral("img"))
+                           .arg(n, 6, 10, QLatin1Char('0'));
+        item.subItems = {n % 5 ? QStringLiteral("JPEG image") : QStringLiteral("BMP image"),
+                         QString::number(1000000 + qint64(n) * 37 % 900000),
+                         QStringLiteral("%1/%2/%3 %4:%5")
+                             .arg(n % 40 + 80 > 99 ? n % 40 - 20 : n % 40 + 80, 2, 10, QLatin1Char('0'))
+                             .arg(n % 12 + 1, 2, 10, QLatin1Char('0'))
+                             .arg(n % 28 + 1, 2, 10, QLatin1Char('0'))
+                             .arg(n / 60 % 24, 2, 10, QLatin1Char('0'))
+                             .arg(n / 3 % 60, 2, 10, QLatin1Char('0')),
+                         QStringLiteral("4000 * 3000"), QStringLiteral("1677万色")};
+        item.imageIndex = i;
+        model.appendItem(item);
+    }
+    const long after = residentKilobytes();
+    std::printf("%d made-up rows: %.2f KB per row of the list (no cells)\n", count,
+                double(after - before) / count);
+    for (int row = 0; row < count; ++row) {
+        FileListItem item;
+        item.caption = model.caption(row);
+        for (int i = 0; i < FileListItem::SubItemCount; ++i)
+            item.subItems[size_t(i)] = model.subItem(row, i);
+        items.append(item);
+    }
+    const char *keys[] = {"name", "type", "size", "date"};
+    for (int k = 1; k <= 4; ++k) {
+        double slowest = 0;
+        for (int direction : {1, -1}) {
+            QElapsedTimer sort;
+            sort.start();
+            model.sortItems(k * direction);
+            slowest = std::max(slowest, sort.nsecsElapsed() / 1e6);
+        }
+        const TextCollator collator;
+        std::vector<int> order(items.size());
+        std::iota(order.begin(), order.end(), 0);
+        QElapsedTimer compared;
+        compared.start();
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return compareItems(items[a], items[b], k, collator) < 0; });
+        std::printf("sort of %d rows by %-4s: %.1f ms (slower direction); comparing texts at each step %.1f ms\n",
+                    count, keys[k - 1], slowest, compared.nsecsElapsed() / 1e6);
     }
 }
 
@@ -80,9 +151,13 @@ int main(int argc, char **argv)
         folder = temporary->path();
     }
     const int count = args.size() > 2 ? args[2].toInt() : 10000;
+    if (qEnvironmentVariableIsSet("SORT_ROWS")) {
+        sortSyntheticItems(qEnvironmentVariableIntValue("SORT_ROWS"));
+        return 0;
+    }
     const int side = args.size() > 3 ? std::max(1, args[3].toInt()) : 48;
     if (QDir(folder).entryList(QDir::Files).isEmpty())
-        makeImages(folder, count, side);
+        makeImages(folder, count, side, args.size() > 4 && args[4] == QLatin1String("jpeg"));
     QTemporaryDir modules; // no import modules: built-in types only
 
     // The main window itself, reading the folder when the tree selects it.
@@ -120,6 +195,7 @@ int main(int argc, char **argv)
     const double firstReading = windowTotal;
     double seenBefore = 1e9;
     const long after = residentKilobytes();
+    const qint64 heldCells = model.thumbnails()->heldBytes();
     QList<qint64> best = done;
     qint64 bestStart = start;
     // The machine may be shared: the best of three readings counts.
@@ -145,7 +221,7 @@ int main(int argc, char **argv)
     HeadlessReport::Options options;
     options.folder = folder;
     double headlessTotal = 1e9;
-    for (int pass = 0; pass < Passes; ++pass) {
+    for (int pass = 0; pass < (qgetenv("HEADLESS") == "0" ? 0 : Passes); ++pass) {
         QString report;
         QTextStream out(&report);
         QElapsedTimer headless;
@@ -166,7 +242,37 @@ int main(int argc, char **argv)
     std::printf("window total:   %.3f s\n", windowTotal);
     std::printf("headless total: %.3f s (ratio %.2f, target at most 1.5)\n", headlessTotal,
                 windowTotal / headlessTotal);
-    std::printf("memory per listed file: %.1f KB (target at most 40 KB)\n", n ? double(after - before) / n : 0.0);
+    std::printf("window, folder seen before: %.1f us per file\n", n ? seenBefore * 1e6 / n : 0.0);
+    std::printf("memory per listed file: %.1f KB at ratio %.0f\n", n ? double(after - before) / n : 0.0,
+                model.thumbnails()->devicePixelRatio());
+    std::printf("cells held: %.1f MB (budget %.0f MB); beyond them per listed file: %.2f KB\n",
+                heldCells / 1048576.0, model.thumbnails()->budget() / 1048576.0,
+                n ? (double(after - before) - heldCells / 1024.0) / n : 0.0);
+
+    // Every cell painted once, page by page from the top; the cells dropped
+    // from the thumbnail list come back as their page is painted.
+    window.resize(1024, 768);
+    window.ListView1->setViewStyle(false);
+    app.processEvents();
+    ThumbnailGridView *grid = window.ListView1->iconView();
+    QScrollBar *bar = grid->verticalScrollBar();
+    double worstPage = 0;
+    double pagesTotal = 0;
+    int pages = 0;
+    for (int value = 0;; value += bar->pageStep()) {
+        QElapsedTimer page;
+        page.start();
+        bar->setValue(std::min(value, bar->maximum()));
+        grid->viewport()->repaint();
+        const double ms = page.nsecsElapsed() / 1e6;
+        worstPage = std::max(worstPage, ms);
+        pagesTotal += ms;
+        ++pages;
+        if (value >= bar->maximum())
+            break;
+    }
+    std::printf("scroll, %d pages painted: slowest %.1f ms, mean %.2f ms; rss after %.1f MB\n", pages, worstPage,
+                pagesTotal / pages, residentKilobytes() / 1024.0);
     const char *keys[] = {"name", "type", "size", "date"};
     QAction *keyEntries[] = {window.mnuView_sort_name, window.mnuView_sort_type, window.mnuView_sort_size,
                                window.mnuView_sort_date};

@@ -186,10 +186,8 @@ void FileListModel::sortItems(int k)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    std::vector<int> order(size_t(m_items.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return compareItems(m_items[a], m_items[b], k, m_collator) < 0; });
+    const std::vector<int> order = sortedRows(
+        int(m_items.size()), [&](int row) -> const QString & { return sortText(m_items[row], k); }, k, m_collator);
 
     std::vector<int> newRowOf(order.size());
     QList<FileListItem> sorted;

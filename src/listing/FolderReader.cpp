@@ -119,6 +119,7 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         sizes << file.size;
     }
     std::unique_ptr<ReadAhead> ahead;
+    int source = -1;
     if (IsBuiltInPattern(pattern)) {
         const bool jpegPluginFound = m_jpegPluginFound;
         ThumbnailCache *cache = m_cache;
@@ -126,6 +127,16 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         const qreal ratio = m_model.thumbnails()->devicePixelRatio();
         ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern, cache, route, ratio] {
             return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio);
+        });
+        // A dropped cell comes back the way it was first made: from the
+        // cache, else decoded again (into a picture freed straight after).
+        // The list outlives this reading and its cache object, so the source
+        // has a cache object of its own on the same folder.
+        std::shared_ptr<ThumbnailCache> ownCache;
+        if (cache)
+            ownCache = std::make_shared<ThumbnailCache>(cache->folder(), cache->limit());
+        source = m_model.thumbnails()->addSource([jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
+            return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio)(path).cell;
         });
     }
     for (int i = 0; i < names.size(); ++i) {
@@ -136,14 +147,14 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
                 ahead->take(i); // the read-ahead is taken strictly in order
             continue;
         }
-        if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i))
+        if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i, source))
             return false;
     }
     return true;
 }
 
 bool FolderReader::readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
-                            ReadAhead *ahead, int index)
+                            ReadAhead *ahead, int index, int source)
 {
     // A persistent index: a modal box shown while decoding lets the user
     // sort, so the placeholder may move before it is completed. A row that
@@ -160,6 +171,8 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     if (ahead)
         decoded = ahead->take(index);
     if (!ahead || decoded.needsModule) {
+        // A module's cell has no way back but the module: it is kept.
+        source = -1;
         // A module's type, on this thread. A file the built-in decoder passed
         // on to a module is not cached: its route is not this reader's.
         const qreal ratio = m_model.thumbnails()->devicePixelRatio();
@@ -187,9 +200,9 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
                      colorsText(decoded.width, decoded.height, decoded.bitDepth)};
     if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
         item.imageIndex = m_model.imageIndex(placeholder.row());
-        m_model.thumbnails()->replace(item.imageIndex, decoded.cell);
+        m_model.thumbnails()->replace(item.imageIndex, decoded.cell, source, path);
     } else {
-        item.imageIndex = m_model.thumbnails()->add(decoded.cell);
+        item.imageIndex = m_model.thumbnails()->add(decoded.cell, source, path);
     }
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);

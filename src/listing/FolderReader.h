@@ -71,7 +71,7 @@ private:
     // cell and the detail texts. Returns what the file-done handler says.
     // ahead decodes built-in types (null for a module's type).
     bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
-                  ReadAhead *ahead, int index);
+                  ReadAhead *ahead, int index, int source);
     // The files of `files` this reader reads for pattern, in their order.
     QList<FolderFiles::Entry> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
 

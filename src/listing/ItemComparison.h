@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "listing/FileListItem.h"
 
@@ -25,6 +27,15 @@ int CompareItemNumbers(const FileListItem &a, const FileListItem &b, int k);
 
 // The comparison the sort uses for k (numbers for the size key).
 int compareItems(const FileListItem &a, const FileListItem &b, int k, const TextCollator &collator);
+
+// The rows 0 to count - 1 in the order of a stable sort by compareItems() for
+// k, where textOf(row) is the row's text for |k| (sortText()). Each row's key
+// is computed once: the size as its number, the date (two-digit fields) as
+// the number its digits spell, any other text as its rank among the distinct
+// texts in collation order; the rows are then sorted by key and, for equal
+// keys, by their present row.
+std::vector<int> sortedRows(int count, const std::function<const QString &(int)> &textOf, int k,
+                            const TextCollator &collator);
 
 // The list's tooltip naming the key ("名前順"...); empty for no key.
 QString sortKeyHint(SortKey key);

@@ -84,6 +84,7 @@ public:
     bool clear();
 
     QString folder() const { return m_folder; }
+    qint64 limit() const { return m_limit; }
 
 private:
     QString entryPath(const QByteArray &key) const;

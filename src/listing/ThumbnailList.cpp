@@ -1,12 +1,42 @@
 #include "listing/ThumbnailList.h"
 
+#include <cstring>
+
 #include "listing/ThumbnailCell.h"
 
 namespace pelandor {
 
+namespace {
+
+bool sameBytes(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.format() != b.format() || a.devicePixelRatio() != b.devicePixelRatio())
+        return false;
+    const size_t row = size_t(a.width()) * size_t(a.depth() / 8);
+    for (int y = 0; y < a.height(); ++y) {
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), row) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 ThumbnailList::ThumbnailList(QObject *parent)
     : QObject(parent)
 {
+}
+
+void ThumbnailList::setBudget(qint64 bytes)
+{
+    m_budget = bytes > 0 ? bytes : 0;
+    trim(-1);
+}
+
+int ThumbnailList::addSource(Source source)
+{
+    m_sources.push_back(std::move(source));
+    return int(m_sources.size()) - 1;
 }
 
 QImage ThumbnailList::normalized(const QImage &cell) const
@@ -22,30 +52,120 @@ QImage ThumbnailList::normalized(const QImage &cell) const
     return stored;
 }
 
-int ThumbnailList::add(const QImage &cell)
+void ThumbnailList::hold(int index, const QImage &cell) const
 {
-    m_cells.append(normalized(cell));
-    return int(m_cells.size()) - 1;
+    Slot &slot = m_slots[size_t(index)];
+    // White cells (every failed decode) share one image and cost nothing.
+    if (m_blank.isNull() || m_blank.devicePixelRatio() != cell.devicePixelRatio())
+        m_blank = ThumbnailCell::blank(cell.devicePixelRatio());
+    if (sameBytes(cell, m_blank)) {
+        slot.cell = m_blank;
+        slot.counted = false;
+        return;
+    }
+    slot.cell = cell;
+    slot.counted = true;
+    m_held += cell.sizeInBytes();
+    if (slot.source >= 0)
+        touch(index);
 }
 
-void ThumbnailList::replace(int index, const QImage &cell)
+void ThumbnailList::unlink(int index) const
 {
-    if (index < 0 || index >= m_cells.size())
+    Slot &slot = m_slots[size_t(index)];
+    if (!slot.listed)
         return;
-    m_cells[index] = normalized(cell);
+    (slot.newer >= 0 ? m_slots[size_t(slot.newer)].older : m_newest) = slot.older;
+    (slot.older >= 0 ? m_slots[size_t(slot.older)].newer : m_oldest) = slot.newer;
+    slot.newer = slot.older = -1;
+    slot.listed = false;
+}
+
+void ThumbnailList::touch(int index) const
+{
+    unlink(index);
+    Slot &slot = m_slots[size_t(index)];
+    slot.older = m_newest;
+    if (m_newest >= 0)
+        m_slots[size_t(m_newest)].newer = index;
+    m_newest = index;
+    if (m_oldest < 0)
+        m_oldest = index;
+    slot.listed = true;
+}
+
+void ThumbnailList::trim(int keep) const
+{
+    int candidate = m_oldest;
+    while (m_held > m_budget && candidate >= 0) {
+        const int next = m_slots[size_t(candidate)].newer;
+        if (candidate != keep) {
+            Slot &slot = m_slots[size_t(candidate)];
+            m_held -= slot.cell.sizeInBytes();
+            slot.cell = QImage();
+            slot.counted = false;
+            unlink(candidate);
+        }
+        candidate = next;
+    }
+}
+
+int ThumbnailList::add(const QImage &cell, int source, const QString &path)
+{
+    Slot slot;
+    slot.source = source >= 0 && source < int(m_sources.size()) ? source : -1;
+    if (slot.source >= 0)
+        slot.path = path;
+    m_slots.push_back(std::move(slot));
+    const int index = int(m_slots.size()) - 1;
+    hold(index, normalized(cell));
+    trim(index);
+    return index;
+}
+
+void ThumbnailList::replace(int index, const QImage &cell, int source, const QString &path)
+{
+    if (index < 0 || index >= int(m_slots.size()))
+        return;
+    Slot &slot = m_slots[size_t(index)];
+    unlink(index);
+    if (slot.counted)
+        m_held -= slot.cell.sizeInBytes();
+    slot.cell = QImage();
+    slot.counted = false;
+    slot.source = source >= 0 && source < int(m_sources.size()) ? source : -1;
+    slot.path = slot.source >= 0 ? path : QString();
+    hold(index, normalized(cell));
+    trim(index);
     emit cellReplaced(index);
 }
 
 QImage ThumbnailList::cell(int index) const
 {
-    if (index < 0 || index >= m_cells.size())
+    if (index < 0 || index >= int(m_slots.size()))
         return QImage();
-    return m_cells[index];
+    Slot &slot = m_slots[size_t(index)];
+    if (slot.cell.isNull() && slot.source >= 0) {
+        hold(index, normalized(m_sources[size_t(slot.source)](slot.path)));
+        trim(index);
+    } else if (slot.listed) {
+        touch(index);
+    }
+    return slot.cell;
+}
+
+bool ThumbnailList::isHeld(int index) const
+{
+    return index >= 0 && index < int(m_slots.size()) && !m_slots[size_t(index)].cell.isNull();
 }
 
 void ThumbnailList::clear()
 {
-    m_cells.clear();
+    m_slots.clear();
+    m_slots.shrink_to_fit();
+    m_sources.clear();
+    m_held = 0;
+    m_newest = m_oldest = -1;
     emit cleared();
 }
 

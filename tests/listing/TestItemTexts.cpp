@@ -1,5 +1,7 @@
 // The detail texts of a list item, and the comparisons the sort uses on them.
 #include <QFile>
+#include <algorithm>
+#include <numeric>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +21,38 @@ FileListItem itemWith(int k, const QString &text)
     else
         item.subItems[size_t(k - 2)] = text;
     return item;
+}
+
+// Awkward rows for the sort: names equal but for case, repeated, empty, the
+// reading placeholder twice; sizes equal, not numbers, beyond 32 bits; dates
+// equal to the minute, from both centuries, empty.
+QList<FileListItem> awkwardItems(const QString &dateSeparator)
+{
+    const QString d = dateSeparator;
+    const QStringList rows[] = {
+        {"b.jpg", "JPEG image", "10", "01" + d + "03" + d + "05 07:08", "9 * 9", "16色"},
+        {"A.jpg", "BMP image", "9", "99/12/31 23:59", "10 * 10", ""},
+        {"a.jpg", "JPEG image", "10", "01/03/05 07:08", "9 * 9", "256色"},
+        {"B.jpg", "jpeg image", "", "", "", "16色"},
+        {"読み込み中", "", "", "", "", ""},
+        {"a.jpg", "BMP image", "5000000000", "05/01/01 00:00", "1 * 1", "2色"},
+        {"ä.jpg", "JPEG image", "abc", "01/03/05 07:08", "9 * 9", "16色"},
+        {"10.jpg", "BMP image", "-1", "80/01/01 00:00", "", ""},
+        {"", "JPEG image", "0", "99/12/31 23:59", "9 * 9", "16色"},
+        {"9.jpg", "BMP image", "9", "01/03/05 07:07", "9 * 9", "256色"},
+        {"読み込み中", "", "", "", "", ""},
+        {"A.JPG", "JPEG image", "10", "01/03/05 07:08", "9 * 9", "16色"},
+    };
+    QList<FileListItem> items;
+    for (const QStringList &row : rows) {
+        FileListItem item;
+        item.caption = row[0];
+        for (int i = 0; i < FileListItem::SubItemCount; ++i)
+            item.subItems[size_t(i)] = row[i + 1];
+        item.imageIndex = int(items.size());
+        items.append(item);
+    }
+    return items;
 }
 } // namespace
 
@@ -136,6 +170,36 @@ private slots:
         const int key = std::abs(k);
         const int result = CompareItemTexts(itemWith(key, first), itemWith(key, second), k, collator);
         QCOMPARE((result > 0) - (result < 0), sign);
+    }
+
+    // The key sort gives the order of a stable sort by the item comparison,
+    // for every key and direction, with dates read as numbers and with dates
+    // whose separators differ (left to collation).
+    void keySortKeepsComparisonOrder_data()
+    {
+        QTest::addColumn<int>("k");
+        QTest::addColumn<QString>("dateSeparator");
+        for (int key = 1; key <= 6; ++key) {
+            for (int k : {key, -key}) {
+                QTest::addRow("k %d", k) << k << QStringLiteral("/");
+                if (key == int(SortKey::Date))
+                    QTest::addRow("k %d, mixed separators", k) << k << QStringLiteral("-");
+            }
+        }
+    }
+    void keySortKeepsComparisonOrder()
+    {
+        QFETCH(int, k);
+        QFETCH(QString, dateSeparator);
+        const TextCollator collator;
+        const QList<FileListItem> items = awkwardItems(dateSeparator);
+        std::vector<int> expected(size_t(items.size()));
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](int a, int b) { return compareItems(items[a], items[b], k, collator) < 0; });
+        const std::vector<int> order = sortedRows(
+            int(items.size()), [&](int row) -> const QString & { return sortText(items[row], k); }, k, collator);
+        QCOMPARE(order, expected);
     }
 };
 

@@ -12,6 +12,7 @@
 #include "ImageFiles.h"
 #include "listing/FileListModel.h"
 #include "listing/ReadingPass.h"
+#include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailCache.h"
 #include "listing/ThumbnailList.h"
 #include "platform/MessageSink.h"
@@ -206,6 +207,73 @@ private slots:
     }
 
     // A cache folder that cannot be made: the reading goes on uncached.
+    // With a budget of a few cells, a list of a few hundred keeps within it,
+    // and every cell read back (dropped ones from the cache, or decoded again
+    // when the cache keeps nothing: tiny pictures, an unwritable cache) is
+    // byte for byte the cell made without a budget. Failed decodes share one
+    // white cell; the module's cells are kept.
+    void budgetKeepsCellsIdentical_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("cache") << true << 1.0;
+        QTest::newRow("cache, ratio 2") << true << 2.0;
+        QTest::newRow("cache not writable") << false << 1.0;
+    }
+    void budgetKeepsCellsIdentical()
+    {
+        QFETCH(bool, writable);
+        QFETCH(qreal, ratio);
+        for (int i = 0; i < 300; ++i) {
+            const QString name = m_images + QStringLiteral("/p%1.").arg(i, 3, 10, QLatin1Char('0'));
+            QImage picture = solid(i % 7 == 0 ? 30 : 200 + i % 50, 150, qRgb(i, 255 - i % 256, i * 7 % 256));
+            picture.setPixel(i % 30, i % 20, qRgb(0, 0, 0));
+            QVERIFY(i % 2 ? writeJpegFile(name + QStringLiteral("jpg"), picture)
+                          : writeBmpFile(name + QStringLiteral("bmp"), picture));
+        }
+        QVERIFY(writeText(m_root.filePath(QStringLiteral("not-a-folder")), "x"));
+        const QString cacheFolder = writable ? m_cache : m_root.filePath(QStringLiteral("not-a-folder/cache"));
+
+        ThumbnailCache reference(m_root.filePath(QStringLiteral("reference-cache")));
+        FileListModel unbounded;
+        unbounded.thumbnails()->setDevicePixelRatio(ratio);
+        read(unbounded, reference);
+
+        FileListModel bounded;
+        ThumbnailList &list = *bounded.thumbnails();
+        list.setDevicePixelRatio(ratio);
+        const qint64 budget = 12 * qint64(ThumbnailCell::pixelSize(ratio)) * ThumbnailCell::pixelSize(ratio) * 3;
+        list.setBudget(budget);
+        {
+            // The reading's cache object is gone before cells come back.
+            ThumbnailCache cache(cacheFolder);
+            read(bounded, cache);
+        }
+        QCOMPARE(bounded.count(), unbounded.count());
+        QVERIFY2(list.heldBytes() <= budget, qPrintable(QString::number(list.heldBytes())));
+
+        int dropped = 0;
+        for (int row = 0; row < bounded.count(); ++row)
+            dropped += list.isHeld(bounded.imageIndex(row)) ? 0 : 1;
+        QVERIFY(dropped > bounded.count() / 2);
+        QImage white;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int row = 0; row < bounded.count(); ++row) {
+                const int j = pass == 0 ? row : bounded.count() - 1 - row;
+                const QString name = bounded.caption(j);
+                const QImage cell = list.cell(bounded.imageIndex(j));
+                const QImage expected = unbounded.thumbnails()->cell(unbounded.imageIndex(rowOf(unbounded, name)));
+                QVERIFY2(cell == expected && cell.devicePixelRatio() == expected.devicePixelRatio(), qPrintable(name));
+                QVERIFY(list.heldBytes() <= budget);
+                if (name.startsWith(QLatin1String("broken"))) {
+                    QVERIFY(white.isNull() || cell.constBits() == white.constBits());
+                    white = cell;
+                }
+            }
+        }
+        QVERIFY(!white.isNull());
+    }
+
     void unwritableFolder()
     {
         QVERIFY(writeText(m_root.filePath(QStringLiteral("file")), "x"));
