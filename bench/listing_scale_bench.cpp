@@ -162,15 +162,19 @@ int main(int argc, char **argv)
 
     // The main window itself, reading the folder when the tree selects it.
     TMainWindow window(modules.path());
+    // The controls, found by the names they carry.
+    auto *drives = window.findChild<TDriveComboEx *>(QStringLiteral("DriveComboEx1"));
+    auto *tree = window.findChild<TFolderTree *>(QStringLiteral("FolderTree1"));
+    auto *list = window.findChild<FileListView *>(QStringLiteral("ListView1"));
     const QString volume = QFileInfo(folder).absolutePath();
-    window.DriveComboEx1->SetDrive(volume);
+    drives->SetDrive(volume);
     {
-        const QSignalBlocker blocker(window.FolderTree1);
-        window.FolderTree1->SetDrive(volume);
+        const QSignalBlocker blocker(tree);
+        tree->SetDrive(volume);
     }
     window.show();
     app.processEvents();
-    FileListModel &model = *window.ListView1->model();
+    FileListModel &model = *list->model();
 
     const long before = residentKilobytes();
     QList<qint64> done; // nanoseconds at the completion of every file
@@ -183,7 +187,7 @@ int main(int argc, char **argv)
             start = timer.nsecsElapsed();
     });
     timer.start();
-    if (!window.FolderTree1->selectFolder(folder)) {
+    if (!tree->selectFolder(folder)) {
         std::fprintf(stderr, "the tree cannot select %s\n", qPrintable(folder));
         return 1;
     }
@@ -252,9 +256,9 @@ int main(int argc, char **argv)
     // Every cell painted once, page by page from the top; the cells dropped
     // from the thumbnail list come back as their page is painted.
     window.resize(1024, 768);
-    window.ListView1->setViewStyle(false);
+    list->setViewStyle(false);
     app.processEvents();
-    ThumbnailGridView *grid = window.ListView1->iconView();
+    ThumbnailGridView *grid = list->iconView();
     QScrollBar *bar = grid->verticalScrollBar();
     double worstPage = 0;
     double pagesTotal = 0;
@@ -274,12 +278,11 @@ int main(int argc, char **argv)
     std::printf("scroll, %d pages painted: slowest %.1f ms, mean %.2f ms; rss after %.1f MB\n", pages, worstPage,
                 pagesTotal / pages, residentKilobytes() / 1024.0);
     const char *keys[] = {"name", "type", "size", "date"};
-    QAction *keyEntries[] = {window.mnuView_sort_name, window.mnuView_sort_type, window.mnuView_sort_size,
-                               window.mnuView_sort_date};
+    const char *entryNames[] = {"mnuView_sort_name", "mnuView_sort_type", "mnuView_sort_size", "mnuView_sort_date"};
     for (int k = 1; k <= 4; ++k) {
         QElapsedTimer sort;
         sort.start();
-        keyEntries[k - 1]->trigger();
+        window.findChild<QAction *>(QLatin1String(entryNames[k - 1]))->trigger();
         app.processEvents();
         std::printf("sort by %-4s: %.1f ms\n", keys[k - 1], sort.nsecsElapsed() / 1e6);
     }

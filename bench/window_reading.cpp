@@ -27,19 +27,23 @@ int main(int argc, char **argv)
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     TMainWindow window(QCoreApplication::applicationDirPath());
+    // The controls, found by the names they carry.
+    auto *drives = window.findChild<TDriveComboEx *>(QStringLiteral("DriveComboEx1"));
+    auto *tree = window.findChild<TFolderTree *>(QStringLiteral("FolderTree1"));
+    auto *list = window.findChild<FileListView *>(QStringLiteral("ListView1"));
     const QString volume = QFileInfo(folder).absolutePath();
-    window.DriveComboEx1->SetDrive(volume);
+    drives->SetDrive(volume);
     {
-        const QSignalBlocker blocker(window.FolderTree1);
-        window.FolderTree1->SetDrive(volume);
+        const QSignalBlocker blocker(tree);
+        tree->SetDrive(volume);
     }
     window.show();
     app.processEvents();
-    if (!window.FolderTree1->selectFolder(folder)) {
+    if (!tree->selectFolder(folder)) {
         std::fprintf(stderr, "the tree cannot select %s\n", qPrintable(folder));
         return 1;
     }
     app.processEvents();
-    std::printf("%d files listed\n", window.ListView1->model()->count());
+    std::printf("%d files listed\n", list->model()->count());
     return 0;
 }

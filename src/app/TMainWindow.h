@@ -79,67 +79,6 @@ public:
     // Number of fixed items of PopupMenu1; the tool entries follow them.
     int fixedPopupItemCount() const;
 
-    // --- controls ---
-    QWidget *Panel1 = nullptr;
-    QFrame *Bevel1 = nullptr;
-    TDriveComboEx *DriveComboEx1 = nullptr;
-    QComboBox *ComboBox1 = nullptr;
-    QToolButton *sbRead = nullptr;
-    QToolButton *sbStop = nullptr;
-    QToolButton *sbIcon = nullptr;
-    QToolButton *sbReport = nullptr;
-    QToolButton *sbSortByName = nullptr;
-    QToolButton *sbSortByType = nullptr;
-    QToolButton *sbSortBySize = nullptr;
-    QToolButton *sbSortByDate = nullptr;
-    QToolButton *sbUpSort = nullptr;
-    QToolButton *sbDownSort = nullptr;
-    QWidget *Panel2 = nullptr;
-    TFolderTree *FolderTree1 = nullptr;
-    QSplitter *Splitter1 = nullptr;
-    QWidget *Panel3 = nullptr;
-    FileListView *ListView1 = nullptr;
-    ThumbnailList *ImageList1 = nullptr;
-    QStatusBar *StatusBar1 = nullptr;
-    std::array<StatusPanel *, 6> StatusPanels{};
-    TSpi *Spi1 = nullptr;
-    QTimer *Timer1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-
-    // main menu
-    QMenu *mnuFile = nullptr;
-    QAction *mnuFile_copy = nullptr;
-    QAction *mnuFile_move = nullptr;
-    QAction *mnuFile_delete = nullptr;
-    QAction *mnuFile_del_reg = nullptr;
-    QAction *mnuFile_exit = nullptr;
-    QMenu *mnuView = nullptr;
-    QAction *mnuView_read = nullptr;
-    QAction *mnuView_cancel = nullptr;
-    QMenu *mnuView_style = nullptr;
-    QAction *mnuView_style_icon = nullptr;
-    QAction *mnuView_style_report = nullptr;
-    QMenu *mnuView_sort = nullptr;
-    QAction *mnuView_sort_name = nullptr;
-    QAction *mnuView_sort_type = nullptr;
-    QAction *mnuView_sort_size = nullptr;
-    QAction *mnuView_sort_date = nullptr;
-    QAction *mnuView_sort_up = nullptr;
-    QAction *mnuView_sort_down = nullptr;
-    QAction *mnuView_view = nullptr;
-    QMenu *mnuOption = nullptr;
-    QAction *mnuOption_tools = nullptr;
-    QMenu *mnuHelp = nullptr;
-    QAction *mnuHelp_about = nullptr;
-
-    // context menu
-    QAction *popMnu_view = nullptr;
-    QAction *popMnu_reflesh = nullptr;
-    QAction *popMnu_imagecopy = nullptr;
-    QAction *popMnu_copy = nullptr;
-    QAction *popMnu_move = nullptr;
-    QAction *popMnu_delete = nullptr;
-
     // --- helpers shared by the handlers ---
     // The entries of the type selector, in its order.
     ImageTypeList TypeEntries() const;
@@ -257,6 +196,72 @@ private:
     void setUpToolCommands(MainWindowServices &services);
     void setUpLiveFolder();
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
+    // Empties the list, its thumbnails and the status bar.
+    void clearList();
+    // Sorts by the key whose button is down.
+    void sortByDownButton();
+
+    // The controls, menus and timers; each carries its member name as its
+    // objectName, which is how tests find them.
+    QWidget *Panel1 = nullptr;
+    QFrame *Bevel1 = nullptr;
+    TDriveComboEx *DriveComboEx1 = nullptr;
+    QComboBox *ComboBox1 = nullptr;
+    QToolButton *sbRead = nullptr;
+    QToolButton *sbStop = nullptr;
+    QToolButton *sbIcon = nullptr;
+    QToolButton *sbReport = nullptr;
+    QToolButton *sbSortByName = nullptr;
+    QToolButton *sbSortByType = nullptr;
+    QToolButton *sbSortBySize = nullptr;
+    QToolButton *sbSortByDate = nullptr;
+    QToolButton *sbUpSort = nullptr;
+    QToolButton *sbDownSort = nullptr;
+    QWidget *Panel2 = nullptr;
+    TFolderTree *FolderTree1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QWidget *Panel3 = nullptr;
+    FileListView *ListView1 = nullptr;
+    ThumbnailList *ImageList1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    std::array<StatusPanel *, 6> StatusPanels{};
+    TSpi *Spi1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+
+    // main menu
+    QMenu *mnuFile = nullptr;
+    QAction *mnuFile_copy = nullptr;
+    QAction *mnuFile_move = nullptr;
+    QAction *mnuFile_delete = nullptr;
+    QAction *mnuFile_del_reg = nullptr;
+    QAction *mnuFile_exit = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuView_read = nullptr;
+    QAction *mnuView_cancel = nullptr;
+    QMenu *mnuView_style = nullptr;
+    QAction *mnuView_style_icon = nullptr;
+    QAction *mnuView_style_report = nullptr;
+    QMenu *mnuView_sort = nullptr;
+    QAction *mnuView_sort_name = nullptr;
+    QAction *mnuView_sort_type = nullptr;
+    QAction *mnuView_sort_size = nullptr;
+    QAction *mnuView_sort_date = nullptr;
+    QAction *mnuView_sort_up = nullptr;
+    QAction *mnuView_sort_down = nullptr;
+    QAction *mnuView_view = nullptr;
+    QMenu *mnuOption = nullptr;
+    QAction *mnuOption_tools = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelp_about = nullptr;
+
+    // context menu
+    QAction *popMnu_view = nullptr;
+    QAction *popMnu_reflesh = nullptr;
+    QAction *popMnu_imagecopy = nullptr;
+    QAction *popMnu_copy = nullptr;
+    QAction *popMnu_move = nullptr;
+    QAction *popMnu_delete = nullptr;
 
     // The state of the reading loop: whether it runs and whether it was told to stop.
     struct ReadingState {

@@ -38,46 +38,25 @@ namespace {
 // made again.
 class ListChangeDetached {
 public:
-    explicit ListChangeDetached(TMainWindow &window)
+    ListChangeDetached(TMainWindow &window, FileListView *list)
         : m_window(window)
-        , m_wasAttached(QObject::disconnect(window.ListView1, &FileListView::itemChanged, &window,
-                                            &TMainWindow::ListView1Change))
+        , m_list(list)
+        , m_wasAttached(QObject::disconnect(list, &FileListView::itemChanged, &window, &TMainWindow::ListView1Change))
     {
     }
     ~ListChangeDetached()
     {
         if (m_wasAttached)
-            QObject::connect(m_window.ListView1, &FileListView::itemChanged, &m_window, &TMainWindow::ListView1Change);
+            QObject::connect(m_list, &FileListView::itemChanged, &m_window, &TMainWindow::ListView1Change);
     }
     ListChangeDetached(const ListChangeDetached &) = delete;
     ListChangeDetached &operator=(const ListChangeDetached &) = delete;
 
 private:
     TMainWindow &m_window;
+    FileListView *m_list;
     bool m_wasAttached;
 };
-
-// Empties the list, its thumbnails and the status bar.
-void clearList(TMainWindow &window)
-{
-    window.ListView1->model()->clear();
-    window.ImageList1->clear();
-    window.ClearStatusPanels();
-}
-
-// Sorts by the key whose button is down; every sort reads the direction from
-// the menu.
-void sortByDownButton(TMainWindow &w)
-{
-    if (w.sbSortByName->isChecked())
-        w.mnuView_sort_nameClick();
-    if (w.sbSortByType->isChecked())
-        w.mnuView_sort_typeClick();
-    if (w.sbSortBySize->isChecked())
-        w.mnuView_sort_sizeClick();
-    if (w.sbSortByDate->isChecked())
-        w.mnuView_sort_dateClick();
-}
 
 QString progressText(int done, int found)
 {
@@ -111,7 +90,7 @@ void TMainWindow::FolderTree1Change()
     {
         BackToIdle idle{*this};
 
-        clearList(*this);
+        clearList();
         // Cells are made for the screen the window is on now.
         ImageList1->setDevicePixelRatio(devicePixelRatioF());
 
@@ -126,7 +105,7 @@ void TMainWindow::FolderTree1Change()
         // The first panel counts the files while the list change handler,
         // which writes it, is detached.
         pass.setProgress([this](int done, int found) { SetStatusPanel(0, progressText(done, found)); });
-        ListChangeDetached detached(*this);
+        ListChangeDetached detached(*this, ListView1);
         // A module in a helper process may take up to its time limit for a
         // file: the window keeps painting and taking clicks meanwhile (the
         // guard refuses whatever would change the list).
@@ -153,7 +132,7 @@ void TMainWindow::FolderTree1Change()
                                        .arg(NativeName::display(folder), pass.folderError()));
     }
 
-    sortByDownButton(*this);
+    sortByDownButton();
     QApplication::beep();
 }
 
@@ -196,13 +175,13 @@ void TMainWindow::ApplyFolderChanges()
             QCoreApplication::processEvents();
             return !m_reading.cancelRequested;
         });
-        ListChangeDetached detached(*this);
+        ListChangeDetached detached(*this, ListView1);
         Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
         const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
         pass.update(m_shownFolder, m_shownEntries, m_shownType, changes.names, changes.everything);
     }
     // One sort for the whole burst puts the new files in their places.
-    sortByDownButton(*this);
+    sortByDownButton();
 }
 
 bool TMainWindow::FolderTree1Changing()
@@ -225,7 +204,7 @@ void TMainWindow::DriveComboEx1Change()
         const QSignalBlocker blocker(FolderTree1);
         FolderTree1->SetDrive(DriveComboEx1->Drive());
     }
-    clearList(*this);
+    clearList();
     m_watcher->watch(QString());
     m_shownFolder.clear();
 }
@@ -309,6 +288,28 @@ void TMainWindow::OpenPaths(const QStringList &paths)
             OpenViewers(args.files);
         });
     });
+}
+
+// Empties the list, its thumbnails and the status bar.
+void TMainWindow::clearList()
+{
+    ListView1->model()->clear();
+    ImageList1->clear();
+    ClearStatusPanels();
+}
+
+// Sorts by the key whose button is down; every sort reads the direction from
+// the menu.
+void TMainWindow::sortByDownButton()
+{
+    if (sbSortByName->isChecked())
+        mnuView_sort_nameClick();
+    if (sbSortByType->isChecked())
+        mnuView_sort_typeClick();
+    if (sbSortBySize->isChecked())
+        mnuView_sort_sizeClick();
+    if (sbSortByDate->isChecked())
+        mnuView_sort_dateClick();
 }
 
 } // namespace pelandor

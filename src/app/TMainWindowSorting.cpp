@@ -15,37 +15,39 @@ namespace pelandor {
 
 namespace {
 
-void sortByKey(TMainWindow &w, SortKey key, QAction *entry, QToolButton *button)
+// Sorts the list by key, descending when the direction entry is checked,
+// and shows the key on the entry, the button and the list's hint.
+void sortByKey(FileListView *list, const QAction *descending, SortKey key, QAction *entry, QToolButton *button)
 {
     int k = int(key);
-    if (w.mnuView_sort_down->isChecked())
+    if (descending->isChecked())
         k = -k;
-    w.ListView1->model()->sortItems(k);
+    list->model()->sortItems(k);
     entry->setChecked(true);
     button->setChecked(true);
-    w.ListView1->setHint(sortKeyHint(key));
+    list->setHint(sortKeyHint(key));
 }
 
 } // namespace
 
 void TMainWindow::mnuView_sort_nameClick()
 {
-    sortByKey(*this, SortKey::Name, mnuView_sort_name, sbSortByName);
+    sortByKey(ListView1, mnuView_sort_down, SortKey::Name, mnuView_sort_name, sbSortByName);
 }
 
 void TMainWindow::mnuView_sort_typeClick()
 {
-    sortByKey(*this, SortKey::Type, mnuView_sort_type, sbSortByType);
+    sortByKey(ListView1, mnuView_sort_down, SortKey::Type, mnuView_sort_type, sbSortByType);
 }
 
 void TMainWindow::mnuView_sort_sizeClick()
 {
-    sortByKey(*this, SortKey::Size, mnuView_sort_size, sbSortBySize);
+    sortByKey(ListView1, mnuView_sort_down, SortKey::Size, mnuView_sort_size, sbSortBySize);
 }
 
 void TMainWindow::mnuView_sort_dateClick()
 {
-    sortByKey(*this, SortKey::Date, mnuView_sort_date, sbSortByDate);
+    sortByKey(ListView1, mnuView_sort_down, SortKey::Date, mnuView_sort_date, sbSortByDate);
 }
 
 // The direction handlers leave sbUpSort and sbDownSort alone: a direction

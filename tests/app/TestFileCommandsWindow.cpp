@@ -16,6 +16,7 @@
 #include "../fileops/FileOpsFixture.h"
 #include "../listing/ImageFiles.h"
 #include "app/FileCommands.h"
+#include "WindowControls.h"
 #include "app/TMainWindow.h"
 #include "fileops/DropRules.h"
 #include "fileops/FileOperationJob.h"
@@ -39,6 +40,9 @@ class TestFileCommandsWindow : public QObject {
     QString m_folder;
     QString m_target;
     std::unique_ptr<TMainWindow> m_window;
+    // The window's list and folder tree, found by name.
+    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
+    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
 
     // What the services saw and how they answer.
     ScriptedQuestions m_questions;
@@ -83,7 +87,7 @@ class TestFileCommandsWindow : public QObject {
         }
     }
 
-    FileListModel &model() { return *m_window->ListView1->model(); }
+    FileListModel &model() { return *listView()->model(); }
     QStringList captions()
     {
         QStringList out;
@@ -93,7 +97,7 @@ class TestFileCommandsWindow : public QObject {
     }
     void select(const QStringList &names)
     {
-        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        QItemSelectionModel *selection = listView()->selectionModel();
         selection->clearSelection();
         for (const QString &name : names) {
             const int row = int(captions().indexOf(name));
@@ -150,11 +154,11 @@ private slots:
         m_window->setFileCommandServices(services);
         m_window->show();
         {
-            const QSignalBlocker blocker(m_window->FolderTree1);
-            m_window->FolderTree1->SetDrive(m_root.path());
+            const QSignalBlocker blocker(folderTree());
+            folderTree()->SetDrive(m_root.path());
         }
-        m_window->DriveComboEx1->SetDrive(m_root.path());
-        QVERIFY(m_window->FolderTree1->selectFolder(m_folder));
+        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
+        QVERIFY(folderTree()->selectFolder(m_folder));
         QTRY_COMPARE(model().count(), 6);
         QTRY_VERIFY(!m_window->reading());
     }
@@ -170,7 +174,7 @@ private slots:
         m_window->popMnu_moveClick();
         QVERIFY(!files().job());
         QCOMPARE(m_messages.messages.size(), 2);
-        TFolderTree *tree = m_window->FolderTree1;
+        TFolderTree *tree = folderTree();
         const QPoint own = tree->visualRect(tree->folderModel()->indexForPath(m_folder)).center();
         const QPoint other = tree->visualRect(tree->folderModel()->indexForPath(m_root.filePath("b"))).center();
         QVERIFY(!files().treeTakesDropAt(own));
@@ -277,17 +281,17 @@ private slots:
 
         const QStringList statusBefore{m_window->StatusPanelText(0), m_window->StatusPanelText(1)};
         if (command == "copy")
-            m_window->popMnu_copy->trigger();
+            control<QAction>(*m_window, "popMnu_copy")->trigger();
         else if (command == "move")
-            m_window->mnuFile_move->trigger();
+            control<QAction>(*m_window, "mnuFile_move")->trigger();
         else if (command == "delete")
-            m_window->popMnu_delete->trigger();
+            control<QAction>(*m_window, "popMnu_delete")->trigger();
         else if (command == "quick") {
-            QTest::keyPress(m_window->ListView1->iconView(), Qt::Key_Delete, Qt::ShiftModifier);
+            QTest::keyPress(listView()->iconView(), Qt::Key_Delete, Qt::ShiftModifier);
             m_keys = {};
-            QTest::keyRelease(m_window->ListView1->iconView(), Qt::Key_Delete, Qt::NoModifier);
+            QTest::keyRelease(listView()->iconView(), Qt::Key_Delete, Qt::NoModifier);
         } else {
-            QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete, m_keys);
+            QTest::keyClick(listView()->iconView(), Qt::Key_Delete, m_keys);
         }
         finishOperation();
 
@@ -302,12 +306,12 @@ private slots:
         const QString trash = m_root.filePath("data/Trash/files");
         if (operation == Operation::Copy) {
             QCOMPARE(captions().size(), 6);
-            QCOMPARE(m_window->ListView1->selectedRows().size(), 3);
+            QCOMPARE(listView()->selectedRows().size(), 3);
             QCOMPARE(QDir(m_target).entryList(QDir::Files), inListOrder);
             return;
         }
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
-        QVERIFY(m_window->ListView1->selectedRows().isEmpty());
+        QVERIFY(listView()->selectedRows().isEmpty());
         // The status bar shows no file that has just left the list.
         QCOMPARE((QStringList{m_window->StatusPanelText(0), m_window->StatusPanelText(1)}), statusBefore);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
@@ -323,7 +327,7 @@ private slots:
     {
         writeText(QDir(m_target).filePath("f2.bmp"), "already there");
         select({"f1.bmp", "f2.bmp", "f4.bmp"});
-        m_questions.whileAsked = [this] { m_window->mnuView_sort_down->trigger(); };
+        m_questions.whileAsked = [this] { control<QAction>(*m_window, "mnuView_sort_down")->trigger(); };
 
         m_window->popMnu_moveClick();
         finishOperation();
@@ -350,19 +354,19 @@ private slots:
     void listChangingCommandsRefusedMeanwhile()
     {
         QFETCH(QString, meanwhile);
-        m_window->FolderTree1->setFocus();
+        folderTree()->setFocus();
         select({"f1.bmp"});
         m_questions.whileAsked = [&] {
             m_questions.whileAsked = nullptr; // once
             if (meanwhile == "tree") {
-                QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
+                QTest::keyClick(folderTree(), Qt::Key_Down);
             } else if (meanwhile == "read") {
-                m_window->mnuView_read->trigger();
+                control<QAction>(*m_window, "mnuView_read")->trigger();
             } else if (meanwhile == "volume") {
-                m_window->DriveComboEx1->SetDrive(QStringLiteral("/"));
+                control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(QStringLiteral("/"));
                 m_window->DriveComboEx1Change();
             } else if (meanwhile == "delete") {
-                QTest::keyClick(m_window->ListView1->iconView(), Qt::Key_Delete);
+                QTest::keyClick(listView()->iconView(), Qt::Key_Delete);
             } else {
                 m_window->popMnu_moveClick();
             }
@@ -372,9 +376,9 @@ private slots:
 
         QCOMPARE(m_requests.size(), 1);
         if (meanwhile == "delete" || meanwhile == "move")
-            QVERIFY(!m_window->StatusBar1->currentMessage().isEmpty());
-        QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_folder);
-        QCOMPARE(m_window->DriveComboEx1->Drive(), m_window->FolderTree1->Drive());
+            QVERIFY(!control<QStatusBar>(*m_window, "StatusBar1")->currentMessage().isEmpty());
+        QCOMPARE(folderTree()->GetFolderPath(), m_folder);
+        QCOMPARE(control<TDriveComboEx>(*m_window, "DriveComboEx1")->Drive(), folderTree()->Drive());
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp"}));
         QVERIFY(!m_window->commandGuard().busy());
     }
@@ -398,7 +402,7 @@ private slots:
         QFETCH(bool, overNode);
         QFETCH(bool, ownDrag);
         select({"f3.bmp", "f0.bmp"});
-        TFolderTree *tree = m_window->FolderTree1;
+        TFolderTree *tree = folderTree();
         const QModelIndex node = tree->folderModel()->indexForPath(m_target);
         QVERIFY(node.isValid());
         QWidget *viewport = tree->viewport();

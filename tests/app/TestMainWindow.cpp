@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "app/StatusPanel.h"
+#include "WindowControls.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -24,6 +25,8 @@ class TestMainWindow : public QObject {
 
     QTemporaryDir m_modules; // an empty module folder: no plug-ins
     std::unique_ptr<TMainWindow> m_window;
+    // The window's list and folder tree, found by name.
+    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
 
     QAction *action(const char *name)
     {
@@ -38,10 +41,10 @@ private slots:
     {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Pelandor"));
         QCOMPARE(m_window->size(), QSize(646, 480));
-        QCOMPARE(m_window->Panel1->height(), 28);
-        QCOMPARE(m_window->DriveComboEx1->geometry(), QRect(0, 4, 155, 22));
-        QCOMPARE(m_window->ComboBox1->geometry().topLeft(), QPoint(158, 5));
-        QCOMPARE(m_window->ComboBox1->width(), 155);
+        QCOMPARE(control<QWidget>(*m_window, "Panel1")->height(), 28);
+        QCOMPARE(control<TDriveComboEx>(*m_window, "DriveComboEx1")->geometry(), QRect(0, 4, 155, 22));
+        QCOMPARE(control<QComboBox>(*m_window, "ComboBox1")->geometry().topLeft(), QPoint(158, 5));
+        QCOMPARE(control<QComboBox>(*m_window, "ComboBox1")->width(), 155);
         QCOMPARE(m_window->font().family(), QStringLiteral("MS PGothic"));
         QCOMPARE(m_window->font().pixelSize(), 12);
     }
@@ -108,7 +111,7 @@ private slots:
         QCOMPARE(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("表示(&V)"),
                                       QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
         QStringList view;
-        for (QAction *a : m_window->mnuView->actions())
+        for (QAction *a : control<QMenu>(*m_window, "mnuView")->actions())
             view << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(view, (QStringList{QStringLiteral("読込み(&R)"), QStringLiteral("中止(&C)"),
                                     QStringLiteral("表示形式(&S)"), QStringLiteral("並び替え(&S)"),
@@ -162,12 +165,12 @@ private slots:
         const int widths[6] = {100, 100, 80, 100, 70, 50};
         const bool right[6] = {false, false, true, true, true, false};
         for (int i = 0; i < 6; ++i) {
-            QLabel *panel = m_window->StatusPanels[size_t(i)];
+            QLabel *panel = control<StatusPanel>(*m_window, qPrintable(QStringLiteral("StatusPanel%1").arg(i)));
             QCOMPARE(panel->width(), widths[i]);
             QCOMPARE(bool(panel->alignment() & Qt::AlignRight), right[i]);
             QVERIFY(panel->text().isEmpty());
         }
-        QCOMPARE(m_window->StatusBar1->height(), 18);
+        QCOMPARE(control<QStatusBar>(*m_window, "StatusBar1")->height(), 18);
     }
 
     // A text too long for its panel is cut at its end, visibly, and never
@@ -187,7 +190,7 @@ private slots:
         m_window->show();
         m_window->SetStatusPanel(panel, text);
         QCOMPARE(m_window->StatusPanelText(panel), text);
-        const QString shown = m_window->StatusPanels[size_t(panel)]->shownText();
+        const QString shown = control<StatusPanel>(*m_window, qPrintable(QStringLiteral("StatusPanel%1").arg(panel)))->shownText();
         if (shown != text) {
             QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
             QVERIFY2(text.startsWith(shown.chopped(1)), qPrintable(shown));
@@ -200,7 +203,7 @@ private slots:
     void contextMenuHoldsNineFixedEntries()
     {
         QCOMPARE(m_window->fixedPopupItemCount(), 9);
-        const QList<QAction *> entries = m_window->PopupMenu1->actions();
+        const QList<QAction *> entries = control<QMenu>(*m_window, "PopupMenu1")->actions();
         QCOMPARE(entries.size(), 9); // no tools registered
         QVERIFY(entries.last()->isSeparator());
         QVERIFY(entries[2]->isSeparator());
@@ -210,10 +213,10 @@ private slots:
     void typeSelectorWithoutModules()
     {
         QStringList texts;
-        for (int i = 0; i < m_window->ComboBox1->count(); ++i)
-            texts << m_window->ComboBox1->itemText(i);
+        for (int i = 0; i < control<QComboBox>(*m_window, "ComboBox1")->count(); ++i)
+            texts << control<QComboBox>(*m_window, "ComboBox1")->itemText(i);
         QCOMPARE(texts, (QStringList{QStringLiteral("*.BMP"), QStringLiteral("*.JPG"), QStringLiteral("全ての画像ﾌｧｲﾙ")}));
-        QCOMPARE(m_window->ComboBox1->currentIndex(), 2);
+        QCOMPARE(control<QComboBox>(*m_window, "ComboBox1")->currentIndex(), 2);
         QVERIFY(!m_window->jpegPluginFound());
     }
 
@@ -221,7 +224,7 @@ private slots:
     {
         QVERIFY(!m_window->reading());
         QVERIFY(!m_window->cancelRequested());
-        QVERIFY(!m_window->ListView1->isReport());
+        QVERIFY(!listView()->isReport());
         QCOMPARE(m_window->tools().ToolCount(), 0);
     }
 
@@ -236,15 +239,15 @@ private slots:
     {
         FileListItem item;
         item.caption = QStringLiteral("a.bmp");
-        FileListModel *model = m_window->ListView1->model();
+        FileListModel *model = listView()->model();
         model->appendItem(item);
-        m_window->ListView1->selectionModel()->select(model->index(0, 0),
+        listView()->selectionModel()->select(model->index(0, 0),
                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
         // Only the right button opens it, and only while the read button is up.
         QVERIFY(m_window->ContextMenuAllowed(Qt::RightButton));
         QVERIFY(!m_window->ContextMenuAllowed(Qt::LeftButton));
         QVERIFY(!m_window->ContextMenuAllowed(Qt::MiddleButton));
-        m_window->sbRead->setChecked(true);
+        control<QToolButton>(*m_window, "sbRead")->setChecked(true);
         QVERIFY(!m_window->ContextMenuAllowed(Qt::RightButton));
     }
 
@@ -252,7 +255,7 @@ private slots:
     {
         m_window->show();
         m_window->resize(800, 500);
-        QTRY_COMPARE(m_window->Bevel1->width(), m_window->frameGeometry().width());
+        QTRY_COMPARE(control<QFrame>(*m_window, "Bevel1")->width(), m_window->frameGeometry().width());
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "ImageFiles.h"
+#include "WindowControls.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -28,9 +29,12 @@ class TestLiveFolder : public QObject {
     QTemporaryDir m_root;    // stands in for a volume
     QTemporaryDir m_cache;
     std::unique_ptr<TMainWindow> m_window;
+    // The window's list and folder tree, found by name.
+    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
+    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
     QString m_folder;
 
-    FileListModel &model() { return *m_window->ListView1->model(); }
+    FileListModel &model() { return *listView()->model(); }
     QStringList captions()
     {
         QStringList out;
@@ -55,10 +59,10 @@ class TestLiveFolder : public QObject {
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i, 2, 10, QLatin1Char('0'))),
                                  solid(8 + i, 8, qRgb(255, 0, 0))));
         {
-            const QSignalBlocker blocker(m_window->FolderTree1);
-            m_window->FolderTree1->InitFolderTree();
+            const QSignalBlocker blocker(folderTree());
+            folderTree()->InitFolderTree();
         }
-        QVERIFY(m_window->FolderTree1->selectFolder(m_folder));
+        QVERIFY(folderTree()->selectFolder(m_folder));
         QCOMPARE(model().count(), bitmaps);
     }
 
@@ -67,9 +71,9 @@ private slots:
     void init()
     {
         m_window = std::make_unique<TMainWindow>(m_modules.path());
-        m_window->DriveComboEx1->SetDrive(m_root.path());
-        const QSignalBlocker blocker(m_window->FolderTree1);
-        m_window->FolderTree1->SetDrive(m_root.path());
+        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
+        const QSignalBlocker blocker(folderTree());
+        folderTree()->SetDrive(m_root.path());
         m_window->show();
     }
     void cleanup()
@@ -97,13 +101,13 @@ private slots:
 
         // A file rewritten in place gets a new cell and new columns in its
         // own row, its cell replaced rather than added.
-        const int cells = m_window->ImageList1->count();
+        const int cells = listView()->model()->thumbnails()->count();
         QVERIFY(writeBmpFile(file(QStringLiteral("b00.bmp")), solid(50, 40, qRgb(0, 0, 255))));
         QTRY_COMPARE(model().subItem(rowOf("b00.bmp"), 3), QStringLiteral("50 * 40"));
         const QImage cell =
             model().data(model().index(rowOf("b00.bmp"), 0), FileListModel::ThumbnailRole).value<QImage>();
         QCOMPARE(cell.pixel(48, 48), qRgb(0, 0, 255));
-        QCOMPARE(m_window->ImageList1->count(), cells);
+        QCOMPARE(listView()->model()->thumbnails()->count(), cells);
         QCOMPARE(captions(), bitmapsOnDisk());
 
         // A rename is a removal and an addition, sorted once.
@@ -114,7 +118,7 @@ private slots:
     void burstIsAppliedWithoutReorderingPerFile()
     {
         readFolder(2);
-        m_window->mnuView_sort_down->trigger(); // descending: the new files go before the old ones
+        control<QAction>(*m_window, "mnuView_sort_down")->trigger(); // descending: the new files go before the old ones
         QSignalSpy sorts(&model(), &QAbstractItemModel::layoutChanged);
         QSignalSpy removals(&model(), &QAbstractItemModel::rowsRemoved);
         QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
@@ -138,8 +142,8 @@ private slots:
         for (int i = 0; i < 10; ++i)
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i)), solid(8, 8, qRgb(255, 0, 0))));
         {
-            const QSignalBlocker blocker(m_window->FolderTree1);
-            m_window->FolderTree1->InitFolderTree();
+            const QSignalBlocker blocker(folderTree());
+            folderTree()->InitFolderTree();
         }
         int completed = 0;
         bool changedDuringReading = false;
@@ -160,7 +164,7 @@ private slots:
                 changedDuringReading = true;
         });
         QSignalSpy removals(&model(), &QAbstractItemModel::rowsRemoved);
-        QVERIFY(m_window->FolderTree1->selectFolder(m_folder));
+        QVERIFY(folderTree()->selectFolder(m_folder));
         QCOMPARE(model().count(), 10);
         QVERIFY(!changedDuringReading);
         QCOMPARE(removals.count(), 0);
@@ -175,8 +179,8 @@ private slots:
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i)), solid(8, 8, qRgb(255, 0, 0))));
         QVERIFY(writeText(file(QStringLiteral("notes.txt")), "x"));
         {
-            const QSignalBlocker blocker(m_window->FolderTree1);
-            m_window->FolderTree1->InitFolderTree();
+            const QSignalBlocker blocker(folderTree());
+            folderTree()->InitFolderTree();
         }
         QStringList counts;
         connect(&model(), &QAbstractItemModel::dataChanged, this, [&] {
@@ -184,14 +188,14 @@ private slots:
             if (counts.size() == 3)
                 m_window->mnuView_cancelClick();
         });
-        QVERIFY(m_window->FolderTree1->selectFolder(m_folder));
+        QVERIFY(folderTree()->selectFolder(m_folder));
         // Counted when each file is finished: the panel still shows the
         // count before it.
         QCOMPARE(counts, (QStringList{"0 / 10", "1 / 10", "2 / 10"}));
         QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("3 / 10"));
         QCOMPARE(m_window->StatusPanelText(5), QStringLiteral("中断"));
         // Choosing an item does not hide that the list is incomplete.
-        m_window->ListView1->selectionModel()->setCurrentIndex(
+        listView()->selectionModel()->setCurrentIndex(
             model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QCOMPARE(m_window->StatusPanelText(5), QStringLiteral("中断"));
 
@@ -212,20 +216,20 @@ private slots:
     {
         QFETCH(bool, report);
         readFolder(4);
-        m_window->ListView1->setViewStyle(report);
-        QAbstractItemView *view = m_window->ListView1->currentView();
+        listView()->setViewStyle(report);
+        QAbstractItemView *view = listView()->currentView();
         view->setFocus();
-        m_window->ListView1->selectionModel()->setCurrentIndex(
+        listView()->selectionModel()->setCurrentIndex(
             model().index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(m_window->ListView1->selectedRows().size(), 4);
-        QSignalSpy opened(m_window->ListView1, &FileListView::doubleClicked);
+        QCOMPARE(listView()->selectedRows().size(), 4);
+        QSignalSpy opened(listView(), &FileListView::doubleClicked);
         // Disconnected from the window: only whether Enter opens is asked.
-        disconnect(m_window->ListView1, &FileListView::doubleClicked, m_window.get(), nullptr);
+        disconnect(listView(), &FileListView::doubleClicked, m_window.get(), nullptr);
         QTest::keyClick(view, Qt::Key_Return);
         QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(opened.count(), 2);
-        QCOMPARE(m_window->ListView1->selectedRows().size(), 4);
+        QCOMPARE(listView()->selectedRows().size(), 4);
     }
 };
 

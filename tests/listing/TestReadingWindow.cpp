@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "ImageFiles.h"
+#include "WindowControls.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -27,8 +28,11 @@ class TestReadingWindow : public QObject {
     QTemporaryDir m_modules; // no import modules
     QTemporaryDir m_root;    // stands in for a volume
     std::unique_ptr<TMainWindow> m_window;
+    // The window's list and folder tree, found by name.
+    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
+    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
 
-    FileListModel &model() { return *m_window->ListView1->model(); }
+    FileListModel &model() { return *listView()->model(); }
     QStringList captions()
     {
         QStringList out;
@@ -53,19 +57,19 @@ class TestReadingWindow : public QObject {
     void select(const QString &folder)
     {
         {
-            const QSignalBlocker blocker(m_window->FolderTree1);
-            m_window->FolderTree1->InitFolderTree();
+            const QSignalBlocker blocker(folderTree());
+            folderTree()->InitFolderTree();
         }
-        QVERIFY(m_window->FolderTree1->selectFolder(folder));
+        QVERIFY(folderTree()->selectFolder(folder));
     }
 
 private slots:
     void init()
     {
         m_window = std::make_unique<TMainWindow>(m_modules.path());
-        m_window->DriveComboEx1->SetDrive(m_root.path());
-        const QSignalBlocker blocker(m_window->FolderTree1);
-        m_window->FolderTree1->SetDrive(m_root.path());
+        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
+        const QSignalBlocker blocker(folderTree());
+        folderTree()->SetDrive(m_root.path());
         m_window->show();
     }
     void cleanup() { m_window.reset(); }
@@ -78,8 +82,8 @@ private slots:
             ++placeholders;
             QCOMPARE(model().caption(first), FileListModel::placeholderCaption());
             QVERIFY(m_window->reading());
-            QVERIFY(m_window->sbRead->isChecked());
-            QVERIFY(!m_window->DriveComboEx1->isEnabled());
+            QVERIFY(control<QToolButton>(*m_window, "sbRead")->isChecked());
+            QVERIFY(!control<TDriveComboEx>(*m_window, "DriveComboEx1")->isEnabled());
             QVERIFY(!m_window->FolderTree1Changing());
         });
         select(folder);
@@ -87,10 +91,10 @@ private slots:
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp", "j0.jpg", "j1.jpg"}));
         QVERIFY(!m_window->reading());
         QVERIFY(!m_window->cancelRequested());
-        QVERIFY(!m_window->sbRead->isChecked());
-        QVERIFY(m_window->DriveComboEx1->isEnabled());
+        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
+        QVERIFY(control<TDriveComboEx>(*m_window, "DriveComboEx1")->isEnabled());
         QVERIFY(m_window->FolderTree1Changing());
-        QCOMPARE(m_window->ListView1->hint(), QStringLiteral("名前順"));
+        QCOMPARE(listView()->hint(), QStringLiteral("名前順"));
         for (int i = 0; i < 6; ++i)
             QCOMPARE(m_window->StatusPanelText(i), QString());
         QCOMPARE(model().subItem(3, 3), QStringLiteral("40 * 30"));
@@ -99,7 +103,7 @@ private slots:
     void statusBarFollowsSelection()
     {
         select(makeFolder(QStringLiteral("status"), 2, 0));
-        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        QItemSelectionModel *selection = listView()->selectionModel();
         selection->setCurrentIndex(model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         selection->setCurrentIndex(model().index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("b1.bmp"));
@@ -116,17 +120,17 @@ private slots:
     void sortKeysButtonsAndMenu()
     {
         select(makeFolder(QStringLiteral("keys"), 3, 0));
-        m_window->sbSortBySize->click();
+        control<QToolButton>(*m_window, "sbSortBySize")->click();
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
-        QVERIFY(m_window->mnuView_sort_size->isChecked());
-        QCOMPARE(m_window->ListView1->hint(), QStringLiteral("サイズ順"));
+        QVERIFY(control<QAction>(*m_window, "mnuView_sort_size")->isChecked());
+        QCOMPARE(listView()->hint(), QStringLiteral("サイズ順"));
         // The button that is down, clicked again: sorts again and stays down.
-        m_window->sbSortBySize->click();
-        QVERIFY(m_window->sbSortBySize->isChecked());
-        QVERIFY(!m_window->sbSortByName->isChecked());
+        control<QToolButton>(*m_window, "sbSortBySize")->click();
+        QVERIFY(control<QToolButton>(*m_window, "sbSortBySize")->isChecked());
+        QVERIFY(!control<QToolButton>(*m_window, "sbSortByName")->isChecked());
 
-        m_window->mnuView_sort_name->trigger();
-        QVERIFY(m_window->sbSortByName->isChecked());
+        control<QAction>(*m_window, "mnuView_sort_name")->trigger();
+        QVERIFY(control<QToolButton>(*m_window, "sbSortByName")->isChecked());
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
 
@@ -134,33 +138,33 @@ private slots:
     {
         const QString folder = makeFolder(QStringLiteral("direction"), 3, 0);
         select(folder);
-        m_window->mnuView_sort_down->trigger();
+        control<QAction>(*m_window, "mnuView_sort_down")->trigger();
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
         // The menu moved; the direction buttons did not.
-        QVERIFY(m_window->sbUpSort->isChecked());
-        QVERIFY(!m_window->sbDownSort->isChecked());
+        QVERIFY(control<QToolButton>(*m_window, "sbUpSort")->isChecked());
+        QVERIFY(!control<QToolButton>(*m_window, "sbDownSort")->isChecked());
         // A new reading ends with the menu's direction.
         m_window->mnuView_readClick();
         QCOMPARE(model().count(), 3);
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
-        m_window->sbUpSort->click();
-        QVERIFY(m_window->mnuView_sort_up->isChecked());
+        control<QToolButton>(*m_window, "sbUpSort")->click();
+        QVERIFY(control<QAction>(*m_window, "mnuView_sort_up")->isChecked());
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
 
     void viewStyleKeepsOrderAndSelection()
     {
         select(makeFolder(QStringLiteral("style"), 3, 0));
-        m_window->ListView1->selectionModel()->select(model().index(1, 0),
+        listView()->selectionModel()->select(model().index(1, 0),
                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        m_window->sbReport->click();
-        QVERIFY(m_window->ListView1->isReport());
-        QVERIFY(m_window->mnuView_style_report->isChecked());
-        QCOMPARE(m_window->ListView1->selectedRows(), QList<int>{1});
-        m_window->mnuView_style_icon->trigger();
-        QVERIFY(!m_window->ListView1->isReport());
-        QVERIFY(m_window->sbIcon->isChecked());
-        QCOMPARE(m_window->ListView1->selectedRows(), QList<int>{1});
+        control<QToolButton>(*m_window, "sbReport")->click();
+        QVERIFY(listView()->isReport());
+        QVERIFY(control<QAction>(*m_window, "mnuView_style_report")->isChecked());
+        QCOMPARE(listView()->selectedRows(), QList<int>{1});
+        control<QAction>(*m_window, "mnuView_style_icon")->trigger();
+        QVERIFY(!listView()->isReport());
+        QVERIFY(control<QToolButton>(*m_window, "sbIcon")->isChecked());
+        QCOMPARE(listView()->selectedRows(), QList<int>{1});
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
 
@@ -174,8 +178,8 @@ private slots:
             // In the middle of the reading: nothing may start a second one.
             m_window->FolderTree1Change();
             QCOMPARE(model().count(), 3);
-            m_window->sbRead->click(); // lets the toggle up; the handler presses it again
-            QVERIFY(m_window->sbRead->isChecked());
+            control<QToolButton>(*m_window, "sbRead")->click(); // lets the toggle up; the handler presses it again
+            QVERIFY(control<QToolButton>(*m_window, "sbRead")->isChecked());
             QVERIFY(m_window->reading());
             m_window->mnuView_cancelClick();
         });
@@ -186,7 +190,7 @@ private slots:
         QStringList sorted = captions();
         sorted.sort();
         QCOMPARE(captions(), sorted);
-        QVERIFY(!m_window->sbRead->isChecked());
+        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
         QVERIFY(!m_window->cancelRequested());
         QVERIFY(!m_window->reading());
 
@@ -200,14 +204,14 @@ private slots:
     void singleTypeAndEmptyFolders()
     {
         const QString folder = makeFolder(QStringLiteral("types"), 2, 2);
-        m_window->ComboBox1->setCurrentIndex(m_window->ComboBox1->findText(QStringLiteral("*.JPG")));
+        control<QComboBox>(*m_window, "ComboBox1")->setCurrentIndex(control<QComboBox>(*m_window, "ComboBox1")->findText(QStringLiteral("*.JPG")));
         select(folder);
         QCOMPARE(captions(), (QStringList{"j0.jpg", "j1.jpg"}));
 
         QDir(m_root.path()).mkpath(QStringLiteral("only/sub1"));
         select(m_root.filePath(QStringLiteral("only")));
         QCOMPARE(model().count(), 0);
-        QVERIFY(!m_window->sbRead->isChecked());
+        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
     }
 
     void driveChangeClearsWithoutReading()
@@ -215,13 +219,13 @@ private slots:
         select(makeFolder(QStringLiteral("drive"), 2, 0));
         m_window->SetStatusPanel(0, QStringLiteral("x"));
         const QString other = makeFolder(QStringLiteral("other-volume"), 1, 0);
-        m_window->DriveComboEx1->SetDrive(other);
+        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(other);
         m_window->DriveComboEx1Change();
-        QCOMPARE(m_window->FolderTree1->Drive(), other);
+        QCOMPARE(folderTree()->Drive(), other);
         QCOMPARE(model().count(), 0);
-        QCOMPARE(m_window->ImageList1->count(), 0);
+        QCOMPARE(listView()->model()->thumbnails()->count(), 0);
         QCOMPARE(m_window->StatusPanelText(0), QString());
-        QVERIFY(m_window->FolderTree1->GetFolderPath().isEmpty());
+        QVERIFY(folderTree()->GetFolderPath().isEmpty());
     }
 
     void openFolderFromCommandLine()
@@ -229,7 +233,7 @@ private slots:
         const QString folder = makeFolder(QStringLiteral("opened"), 1, 1);
         m_window->OpenFolder(folder);
         QTRY_COMPARE(model().count(), 2);
-        QCOMPARE(m_window->FolderTree1->GetFolderPath(), folder);
+        QCOMPARE(folderTree()->GetFolderPath(), folder);
         QVERIFY(!m_window->reading());
     }
 };

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "WindowControls.h"
 #include "app/TMainWindow.h"
 #include "decode/Bitmap.h"
 #include "decode/BmpWriter.h"
@@ -95,12 +96,15 @@ class TestMainWindowViewing : public QObject {
     QDir m_folder{m_root.filePath("a")};  // the folder read, f0.bmp to f4.bmp
     QDir m_sibling{m_root.filePath("b")}; // the next folder in the tree, three other files
     std::unique_ptr<TMainWindow> m_window;
+    // The window's list and folder tree, found by name.
+    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
+    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
 
-    FileListModel *model() const { return m_window->ListView1->model(); }
+    FileListModel *model() const { return listView()->model(); }
 
     void select(const QList<int> &rows)
     {
-        QItemSelectionModel *selection = m_window->ListView1->selectionModel();
+        QItemSelectionModel *selection = listView()->selectionModel();
         selection->clearSelection();
         for (int row : rows)
             selection->select(model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -190,8 +194,8 @@ private slots:
         QStringList shown;
         ShowRecorder recorder(&shown);
         qApp->installEventFilter(&recorder);
-        QWidget *viewport = m_window->ListView1->iconView()->viewport();
-        const QPoint at = m_window->ListView1->iconView()->visualRect(model()->index(rowOf(4), 0)).center();
+        QWidget *viewport = listView()->iconView()->viewport();
+        const QPoint at = listView()->iconView()->visualRect(model()->index(rowOf(4), 0)).center();
         QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
@@ -204,13 +208,13 @@ private slots:
             inListOrder << m_folder.filePath(model()->caption(row));
         QCOMPARE(shown, inListOrder);
         QTest::qWait(QApplication::doubleClickInterval() + 100);
-        QCOMPARE(m_window->ListView1->selectedRows().size(), 3);
+        QCOMPARE(listView()->selectedRows().size(), 3);
     }
 
     void refreshReplacesOnlySelectedThumbnails()
     {
-        for (int i = 0; i < m_window->ImageList1->count(); ++i)
-            m_window->ImageList1->replace(i, grey());
+        for (int i = 0; i < listView()->model()->thumbnails()->count(); ++i)
+            listView()->model()->thumbnails()->replace(i, grey());
         QStringList captions;
         for (int row = 0; row < kFiles; ++row)
             captions.append(model()->caption(row));
@@ -220,7 +224,7 @@ private slots:
         m_window->popMnu_refleshClick();
 
         for (int row = 0; row < kFiles; ++row) {
-            const QImage cell = m_window->ImageList1->cell(model()->imageIndex(row));
+            const QImage cell = listView()->model()->thumbnails()->cell(model()->imageIndex(row));
             const int i = model()->caption(row).mid(1, 1).toInt();
             if (chosen.contains(row))
                 QCOMPARE(cell, ThumbnailCell::compose(fileBitmap(i)));
@@ -244,28 +248,28 @@ private slots:
     void refreshKeepsToItsOwnItems()
     {
         QFETCH(QString, meanwhile);
-        for (int i = 0; i < m_window->ImageList1->count(); ++i)
-            m_window->ImageList1->replace(i, grey());
+        for (int i = 0; i < listView()->model()->thumbnails()->count(); ++i)
+            listView()->model()->thumbnails()->replace(i, grey());
         const QList<int> chosen{rowOf(1), rowOf(2), rowOf(4)};
         select(chosen);
-        QVERIFY(m_window->FolderTree1->currentIndex().isValid());
+        QVERIFY(folderTree()->currentIndex().isValid());
 
         bool acted = false;
         QTimer::singleShot(0, m_window.get(), [&] {
             QVERIFY(m_window->commandGuard().busy());
             if (meanwhile == "tree") {
-                m_window->FolderTree1->setFocus();
-                QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
+                folderTree()->setFocus();
+                QTest::keyClick(folderTree(), Qt::Key_Down);
             } else if (meanwhile == "read") {
-                m_window->mnuView_read->trigger();
+                control<QAction>(*m_window, "mnuView_read")->trigger();
             } else if (meanwhile == "volume") {
-                m_window->DriveComboEx1->SetDrive(m_root.path());
+                control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
                 m_window->DriveComboEx1Change();
             } else if (meanwhile == "close") {
                 m_window->close();
                 QVERIFY(m_window->isVisible());
             } else {
-                m_window->mnuView_sort_down->trigger();
+                control<QAction>(*m_window, "mnuView_sort_down")->trigger();
             }
             acted = true;
         });
@@ -273,11 +277,11 @@ private slots:
         QVERIFY(acted);
         QVERIFY(!m_window->commandGuard().busy());
 
-        QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_folder.path());
-        QCOMPARE(m_window->DriveComboEx1->Drive(), m_window->FolderTree1->Drive());
+        QCOMPARE(folderTree()->GetFolderPath(), m_folder.path());
+        QCOMPARE(control<TDriveComboEx>(*m_window, "DriveComboEx1")->Drive(), folderTree()->Drive());
         QCOMPARE(model()->count(), kFiles);
         for (int row = 0; row < kFiles; ++row) {
-            const QImage cell = m_window->ImageList1->cell(model()->imageIndex(row));
+            const QImage cell = listView()->model()->thumbnails()->cell(model()->imageIndex(row));
             const int i = model()->caption(row).mid(1, 1).toInt();
             if (i == 1 || i == 2 || i == 4)
                 QCOMPARE(cell, ThumbnailCell::compose(fileBitmap(i)));
@@ -289,8 +293,8 @@ private slots:
             QTRY_VERIFY(!m_window->isVisible());
         // Once the refresh is over, the same key does move to the next folder.
         if (meanwhile == "tree") {
-            QTest::keyClick(m_window->FolderTree1, Qt::Key_Down);
-            QCOMPARE(m_window->FolderTree1->GetFolderPath(), m_sibling.path());
+            QTest::keyClick(folderTree(), Qt::Key_Down);
+            QCOMPARE(folderTree()->GetFolderPath(), m_sibling.path());
             QCOMPARE(model()->count(), 3);
         }
     }
@@ -331,7 +335,7 @@ private slots:
         viewer->popMnu_view200->trigger();
 
         if (meanwhile == "sort")
-            m_window->mnuView_sort_down->trigger();
+            control<QAction>(*m_window, "mnuView_sort_down")->trigger();
         if (meanwhile == "drop")
             QVERIFY(model()->removeRows(rowOf(start), 1));
         QCOMPARE(viewer->windowTitle(), m_folder.filePath(QString("f%1.bmp").arg(start)));
@@ -355,7 +359,7 @@ private slots:
     void viewerStepsWithinTheType()
     {
         const QDir mixed(m_root.filePath("c"));
-        m_window->ComboBox1->setCurrentIndex(m_window->ComboBox1->findText("*.BMP"));
+        control<QComboBox>(*m_window, "ComboBox1")->setCurrentIndex(control<QComboBox>(*m_window, "ComboBox1")->findText("*.BMP"));
         m_window->OpenFolder(mixed.path());
         QTRY_COMPARE(model()->count(), 2);
         QTRY_VERIFY(!m_window->reading());
