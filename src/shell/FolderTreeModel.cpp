@@ -170,13 +170,8 @@ void FolderTreeModel::refreshNode(const QModelIndex &index)
             continue;
         }
         const int row = int(at - node->children.begin());
-        auto child = std::make_unique<Node>();
-        child->text = sub.name;
-        child->path = FileNames::joinPath(node->path, sub.name);
-        child->parent = node;
-        child->hasSubfoldersHint = sub.hasSubfolders;
         beginInsertRows(index, row, row);
-        node->children.insert(node->children.begin() + row, std::move(child));
+        node->children.insert(node->children.begin() + row, makeChild(node, sub));
         renumber(node, size_t(row));
         endInsertRows();
     }
@@ -283,17 +278,22 @@ QList<FolderEnumerator::Subfolder> FolderTreeModel::sortedSubfolders(const QStri
     return found;
 }
 
+std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::makeChild(Node *parent, const FolderEnumerator::Subfolder &sub)
+{
+    auto child = std::make_unique<Node>();
+    child->text = sub.name;
+    child->path = FileNames::joinPath(parent->path, sub.name);
+    child->parent = parent;
+    child->hasSubfoldersHint = sub.hasSubfolders;
+    return child;
+}
+
 void FolderTreeModel::appendChildren(Node *node, const QList<FolderEnumerator::Subfolder> &subfolders)
 {
     node->children.reserve(node->children.size() + size_t(subfolders.size()));
     for (const FolderEnumerator::Subfolder &sub : subfolders) {
-        auto child = std::make_unique<Node>();
-        child->text = sub.name;
-        child->path = FileNames::joinPath(node->path, sub.name);
-        child->parent = node;
-        child->row = int(node->children.size());
-        child->hasSubfoldersHint = sub.hasSubfolders;
-        node->children.push_back(std::move(child));
+        node->children.push_back(makeChild(node, sub));
+        node->children.back()->row = int(node->children.size()) - 1;
     }
     // Once read, the children themselves decide whether there is a button.
     if (!subfolders.isEmpty())

@@ -83,6 +83,8 @@ private:
     QModelIndex indexOf(const Node *node) const;
     QList<FolderEnumerator::Subfolder> sortedSubfolders(const QString &path) const;
     static void appendChildren(Node *node, const QList<FolderEnumerator::Subfolder> &subfolders);
+    // A node for the subfolder `sub` of `parent`, not yet placed among its children.
+    static std::unique_ptr<Node> makeChild(Node *parent, const FolderEnumerator::Subfolder &sub);
     void readChildren(Node *node, const QModelIndex &nodeIndex);
     static void renumber(Node *node, size_t from);
 
