@@ -16,7 +16,7 @@
 #include "../fileops/FileOpsFixture.h"
 #include "../listing/ImageFiles.h"
 #include "app/FileCommands.h"
-#include "WindowControls.h"
+#include "WindowOnVolume.h"
 #include "app/TMainWindow.h"
 #include "fileops/DropRules.h"
 #include "fileops/FileOperationJob.h"
@@ -32,17 +32,12 @@ using namespace pelandor;
 using namespace fileops_test;
 using namespace testfiles;
 
-class TestFileCommandsWindow : public QObject {
+class TestFileCommandsWindow : public QObject, private WindowOnVolume {
     Q_OBJECT
 
-    QTemporaryDir m_modules; // no import modules
-    QTemporaryDir m_root;    // stands in for a volume: "a" is read, "b" and "c" are targets
+    // On the volume, "a" is read, "b" and "c" are targets.
     QString m_folder;
     QString m_target;
-    std::unique_ptr<TMainWindow> m_window;
-    // The window's list and folder tree, found by name.
-    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
-    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
 
     // What the services saw and how they answer.
     ScriptedQuestions m_questions;
@@ -76,7 +71,7 @@ class TestFileCommandsWindow : public QObject {
         FileOperationQuestions &m_to;
     };
 
-    FileCommands &files() { return m_window->fileCommands(); }
+    FileCommands &files() { return window->fileCommands(); }
     // Notes the request of the operation a command has just started, and
     // lets it run to its end.
     void finishOperation()
@@ -85,15 +80,6 @@ class TestFileCommandsWindow : public QObject {
             m_requests << job->request();
             QTRY_VERIFY_WITH_TIMEOUT(!files().job(), 30000);
         }
-    }
-
-    FileListModel &model() { return *listView()->model(); }
-    QStringList captions()
-    {
-        QStringList out;
-        for (int row = 0; row < model().count(); ++row)
-            out << model().caption(row);
-        return out;
     }
     void select(const QStringList &names)
     {
@@ -123,11 +109,11 @@ class TestFileCommandsWindow : public QObject {
 private slots:
     void init()
     {
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath("data")));
-        QDir root(m_root.path());
-        QVERIFY(root.removeRecursively() && root.mkpath("a") && root.mkpath("b") && root.mkpath("data"));
-        m_folder = m_root.filePath("a");
-        m_target = m_root.filePath("b");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+        QDir volume(root.path());
+        QVERIFY(volume.removeRecursively() && volume.mkpath("a") && volume.mkpath("b") && volume.mkpath("data"));
+        m_folder = root.filePath("a");
+        m_target = root.filePath("b");
         for (int i = 0; i < 6; ++i)
             writeBmpFile(QDir(m_folder).filePath(QStringLiteral("f%1.bmp").arg(i)), solid(8 + i, 8, 0));
         m_questions = ScriptedQuestions();
@@ -139,7 +125,7 @@ private slots:
 
         MainWindowServices windowServices;
         windowServices.messages = &m_messages;
-        m_window = std::make_unique<TMainWindow>(m_modules.path(), std::move(windowServices));
+        open(std::move(windowServices));
         FileCommandServices services;
         services.chooseFolder = [this](QWidget *, Operation operation, const QString &start) {
             m_chooserCalls << operation;
@@ -151,18 +137,12 @@ private slots:
         };
         services.keys = [this] { return m_keys; };
         services.showProgress = false;
-        m_window->setFileCommandServices(services);
-        m_window->show();
-        {
-            const QSignalBlocker blocker(folderTree());
-            folderTree()->SetDrive(m_root.path());
-        }
-        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
+        window->setFileCommandServices(services);
         QVERIFY(folderTree()->selectFolder(m_folder));
         QTRY_COMPARE(model().count(), 6);
-        QTRY_VERIFY(!m_window->reading());
+        QTRY_VERIFY(!window->reading());
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup() { close(); }
 
     // Copy and move onto the folder the files are in: an error box, no
     // operation; a drag over that folder's node shows "no drop".
@@ -170,13 +150,13 @@ private slots:
     {
         m_target = m_folder;
         select({"f1.bmp"});
-        m_window->popMnu_copyClick();
-        m_window->popMnu_moveClick();
+        window->popMnu_copyClick();
+        window->popMnu_moveClick();
         QVERIFY(!files().job());
         QCOMPARE(m_messages.messages.size(), 2);
         TFolderTree *tree = folderTree();
         const QPoint own = tree->visualRect(tree->folderModel()->indexForPath(m_folder)).center();
-        const QPoint other = tree->visualRect(tree->folderModel()->indexForPath(m_root.filePath("b"))).center();
+        const QPoint other = tree->visualRect(tree->folderModel()->indexForPath(root.filePath("b"))).center();
         QVERIFY(!files().treeTakesDropAt(own));
         QVERIFY(files().treeTakesDropAt(other));
         // The chooser started at the folder chosen last.
@@ -190,10 +170,10 @@ private slots:
         writeText(QDir(m_target).filePath("f1.bmp"), "already there");
         select({"f0.bmp", "f1.bmp", "f2.bmp"});
         m_questions.replaceReplies = {FileOperationQuestions::Reply{FileOperationQuestions::Answer::Yes, true}};
-        m_questions.whileAsked = [this] { m_window->close(); };
-        m_window->popMnu_moveClick();
-        QVERIFY(m_window->isVisible());
-        QTRY_VERIFY(!m_window->isVisible());
+        m_questions.whileAsked = [this] { window->close(); };
+        window->popMnu_moveClick();
+        QVERIFY(window->isVisible());
+        QTRY_VERIFY(!window->isVisible());
         QVERIFY(!files().job());
         QCOMPARE(QDir(m_target).entryList(QDir::Files | QDir::Hidden), (QStringList{"f0.bmp", "f1.bmp"}));
         QFile kept(QDir(m_target).filePath("f1.bmp"));
@@ -215,7 +195,7 @@ private slots:
         bool moved = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
-            if (moved || model().count() < 3 || !m_window->reading())
+            if (moved || model().count() < 3 || !window->reading())
                 return;
             moved = true;
             const QStringList listed = captions();
@@ -227,12 +207,12 @@ private slots:
             }
             QVERIFY(QFile::rename(QDir(m_folder).filePath(awayBeforeItsTurn), QDir(m_target).filePath(awayBeforeItsTurn)));
             select({listed[0], listed[1]});
-            m_window->popMnu_moveClick();
+            window->popMnu_moveClick();
             QVERIFY(files().job());
             m_requests << files().job()->request();
         });
         poll.start(0);
-        m_window->mnuView_readClick();
+        window->mnuView_readClick();
         poll.stop();
         QVERIFY(moved);
         QTRY_VERIFY(!files().job());
@@ -279,13 +259,13 @@ private slots:
         const QStringList inListOrder{"f1.bmp", "f2.bmp", "f4.bmp"};
         select(chosen);
 
-        const QStringList statusBefore{m_window->StatusPanelText(0), m_window->StatusPanelText(1)};
+        const QStringList statusBefore{window->StatusPanelText(0), window->StatusPanelText(1)};
         if (command == "copy")
-            control<QAction>(*m_window, "popMnu_copy")->trigger();
+            control<QAction>(*window, "popMnu_copy")->trigger();
         else if (command == "move")
-            control<QAction>(*m_window, "mnuFile_move")->trigger();
+            control<QAction>(*window, "mnuFile_move")->trigger();
         else if (command == "delete")
-            control<QAction>(*m_window, "popMnu_delete")->trigger();
+            control<QAction>(*window, "popMnu_delete")->trigger();
         else if (command == "quick") {
             QTest::keyPress(listView()->iconView(), Qt::Key_Delete, Qt::ShiftModifier);
             m_keys = {};
@@ -301,9 +281,9 @@ private slots:
         QCOMPARE(sourcesOf(m_requests[0]), paths(m_folder, inListOrder));
         QCOMPARE(QFile::decodeName(m_requests[0].destination), operation == Operation::Delete ? QString() : m_target);
         QCOMPARE(m_chooserCalls, operation == Operation::Delete ? QList<Operation>{} : QList<Operation>{operation});
-        QVERIFY(!m_window->commandGuard().busy());
+        QVERIFY(!window->commandGuard().busy());
 
-        const QString trash = m_root.filePath("data/Trash/files");
+        const QString trash = root.filePath("data/Trash/files");
         if (operation == Operation::Copy) {
             QCOMPARE(captions().size(), 6);
             QCOMPARE(listView()->selectedRows().size(), 3);
@@ -313,7 +293,7 @@ private slots:
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
         QVERIFY(listView()->selectedRows().isEmpty());
         // The status bar shows no file that has just left the list.
-        QCOMPARE((QStringList{m_window->StatusPanelText(0), m_window->StatusPanelText(1)}), statusBefore);
+        QCOMPARE((QStringList{window->StatusPanelText(0), window->StatusPanelText(1)}), statusBefore);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), (QStringList{"f0.bmp", "f3.bmp", "f5.bmp"}));
         const QString landed = operation == Operation::Move ? m_target : trash;
         const bool forGood = operation == Operation::Delete && !toTrash;
@@ -327,9 +307,9 @@ private slots:
     {
         writeText(QDir(m_target).filePath("f2.bmp"), "already there");
         select({"f1.bmp", "f2.bmp", "f4.bmp"});
-        m_questions.whileAsked = [this] { control<QAction>(*m_window, "mnuView_sort_down")->trigger(); };
+        m_questions.whileAsked = [this] { control<QAction>(*window, "mnuView_sort_down")->trigger(); };
 
-        m_window->popMnu_moveClick();
+        window->popMnu_moveClick();
         finishOperation();
 
         QCOMPARE(m_questions.replaceCalls.size(), 1);
@@ -361,26 +341,26 @@ private slots:
             if (meanwhile == "tree") {
                 QTest::keyClick(folderTree(), Qt::Key_Down);
             } else if (meanwhile == "read") {
-                control<QAction>(*m_window, "mnuView_read")->trigger();
+                control<QAction>(*window, "mnuView_read")->trigger();
             } else if (meanwhile == "volume") {
-                control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(QStringLiteral("/"));
-                m_window->DriveComboEx1Change();
+                control<TDriveComboEx>(*window, "DriveComboEx1")->SetDrive(QStringLiteral("/"));
+                window->DriveComboEx1Change();
             } else if (meanwhile == "delete") {
                 QTest::keyClick(listView()->iconView(), Qt::Key_Delete);
             } else {
-                m_window->popMnu_moveClick();
+                window->popMnu_moveClick();
             }
         };
-        m_window->popMnu_deleteClick();
+        window->popMnu_deleteClick();
         finishOperation();
 
         QCOMPARE(m_requests.size(), 1);
         if (meanwhile == "delete" || meanwhile == "move")
-            QVERIFY(!control<QStatusBar>(*m_window, "StatusBar1")->currentMessage().isEmpty());
+            QVERIFY(!control<QStatusBar>(*window, "StatusBar1")->currentMessage().isEmpty());
         QCOMPARE(folderTree()->GetFolderPath(), m_folder);
-        QCOMPARE(control<TDriveComboEx>(*m_window, "DriveComboEx1")->Drive(), folderTree()->Drive());
+        QCOMPARE(control<TDriveComboEx>(*window, "DriveComboEx1")->Drive(), folderTree()->Drive());
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp"}));
-        QVERIFY(!m_window->commandGuard().busy());
+        QVERIFY(!window->commandGuard().busy());
     }
 
     // A drop on the tree copies or moves into the node the drag last passed
@@ -431,7 +411,7 @@ private slots:
         if (ownDrag && overNode)
             QCOMPARE(drop.dropAction(), copy ? Qt::CopyAction : Qt::MoveAction);
 
-        m_window->FolderTree1DragDrop();
+        window->FolderTree1DragDrop();
         finishOperation();
         if (!ownDrag || !overNode) {
             QVERIFY(m_requests.isEmpty());

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "ImageFiles.h"
-#include "WindowControls.h"
+#include "WindowOnVolume.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -22,27 +22,11 @@
 using namespace pelandor;
 using namespace testfiles;
 
-class TestLiveFolder : public QObject {
+class TestLiveFolder : public QObject, private WindowOnVolume {
     Q_OBJECT
 
-    QTemporaryDir m_modules; // no import modules
-    QTemporaryDir m_root;    // stands in for a volume
     QTemporaryDir m_cache;
-    std::unique_ptr<TMainWindow> m_window;
-    // The window's list and folder tree, found by name.
-    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
-    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
     QString m_folder;
-
-    FileListModel &model() { return *listView()->model(); }
-    QStringList captions()
-    {
-        QStringList out;
-        for (int row = 0; row < model().count(); ++row)
-            out << model().caption(row);
-        return out;
-    }
-    int rowOf(const QString &name) { return int(captions().indexOf(name)); }
     // The bitmaps of the folder, sorted as the list sorts them by name.
     QStringList bitmapsOnDisk()
     {
@@ -53,16 +37,12 @@ class TestLiveFolder : public QObject {
     // Reads m_folder with `bitmaps` red bitmaps b00.bmp, b01.bmp, ... in it.
     void readFolder(int bitmaps)
     {
-        QDir(m_root.path()).mkpath(QStringLiteral("shown"));
-        m_folder = m_root.filePath(QStringLiteral("shown"));
+        QDir(root.path()).mkpath(QStringLiteral("shown"));
+        m_folder = root.filePath(QStringLiteral("shown"));
         for (int i = 0; i < bitmaps; ++i)
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i, 2, 10, QLatin1Char('0'))),
                                  solid(8 + i, 8, qRgb(255, 0, 0))));
-        {
-            const QSignalBlocker blocker(folderTree());
-            folderTree()->InitFolderTree();
-        }
-        QVERIFY(folderTree()->selectFolder(m_folder));
+        QVERIFY(select(m_folder));
         QCOMPARE(model().count(), bitmaps);
     }
 
@@ -70,15 +50,11 @@ private slots:
     void initTestCase() { qputenv("XDG_CACHE_HOME", m_cache.path().toLocal8Bit()); }
     void init()
     {
-        m_window = std::make_unique<TMainWindow>(m_modules.path());
-        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
-        const QSignalBlocker blocker(folderTree());
-        folderTree()->SetDrive(m_root.path());
-        m_window->show();
+        open();
     }
     void cleanup()
     {
-        m_window.reset();
+        close();
         QDir(m_folder).removeRecursively();
     }
 
@@ -118,7 +94,7 @@ private slots:
     void burstIsAppliedWithoutReorderingPerFile()
     {
         readFolder(2);
-        control<QAction>(*m_window, "mnuView_sort_down")->trigger(); // descending: the new files go before the old ones
+        control<QAction>(*window, "mnuView_sort_down")->trigger(); // descending: the new files go before the old ones
         QSignalSpy sorts(&model(), &QAbstractItemModel::layoutChanged);
         QSignalSpy removals(&model(), &QAbstractItemModel::rowsRemoved);
         QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
@@ -137,8 +113,8 @@ private slots:
 
     void changesDuringAReadingAreAppliedAfterIt()
     {
-        QDir(m_root.path()).mkpath(QStringLiteral("shown"));
-        m_folder = m_root.filePath(QStringLiteral("shown"));
+        QDir(root.path()).mkpath(QStringLiteral("shown"));
+        m_folder = root.filePath(QStringLiteral("shown"));
         for (int i = 0; i < 10; ++i)
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i)), solid(8, 8, qRgb(255, 0, 0))));
         {
@@ -149,7 +125,7 @@ private slots:
         bool changedDuringReading = false;
         QString firstRead;
         connect(&model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &topLeft) {
-            if (!m_window->reading() || model().caption(topLeft.row()) == FileListModel::placeholderCaption())
+            if (!window->reading() || model().caption(topLeft.row()) == FileListModel::placeholderCaption())
                 return;
             if (++completed == 1) {
                 firstRead = model().caption(topLeft.row());
@@ -173,8 +149,8 @@ private slots:
 
     void progressCountAndStoppedReading()
     {
-        QDir(m_root.path()).mkpath(QStringLiteral("shown"));
-        m_folder = m_root.filePath(QStringLiteral("shown"));
+        QDir(root.path()).mkpath(QStringLiteral("shown"));
+        m_folder = root.filePath(QStringLiteral("shown"));
         for (int i = 0; i < 10; ++i)
             QVERIFY(writeBmpFile(file(QStringLiteral("b%1.bmp").arg(i)), solid(8, 8, qRgb(255, 0, 0))));
         QVERIFY(writeText(file(QStringLiteral("notes.txt")), "x"));
@@ -184,26 +160,26 @@ private slots:
         }
         QStringList counts;
         connect(&model(), &QAbstractItemModel::dataChanged, this, [&] {
-            counts << m_window->StatusPanelText(0);
+            counts << window->StatusPanelText(0);
             if (counts.size() == 3)
-                m_window->mnuView_cancelClick();
+                window->mnuView_cancelClick();
         });
         QVERIFY(folderTree()->selectFolder(m_folder));
         // Counted when each file is finished: the panel still shows the
         // count before it.
         QCOMPARE(counts, (QStringList{"0 / 10", "1 / 10", "2 / 10"}));
-        QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("3 / 10"));
-        QCOMPARE(m_window->StatusPanelText(5), QStringLiteral("中断"));
+        QCOMPARE(window->StatusPanelText(0), QStringLiteral("3 / 10"));
+        QCOMPARE(window->StatusPanelText(5), QStringLiteral("中断"));
         // Choosing an item does not hide that the list is incomplete.
         listView()->selectionModel()->setCurrentIndex(
             model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QCOMPARE(m_window->StatusPanelText(5), QStringLiteral("中断"));
+        QCOMPARE(window->StatusPanelText(5), QStringLiteral("中断"));
 
         disconnect(&model(), &QAbstractItemModel::dataChanged, this, nullptr);
-        m_window->mnuView_readClick();
+        window->mnuView_readClick();
         QCOMPARE(model().count(), 10);
-        QCOMPARE(m_window->StatusPanelText(0), QString());
-        QCOMPARE(m_window->StatusPanelText(5), QString());
+        QCOMPARE(window->StatusPanelText(0), QString());
+        QCOMPARE(window->StatusPanelText(5), QString());
     }
 
     void enterOpensAndCtrlASelectsAll_data()
@@ -225,7 +201,7 @@ private slots:
         QCOMPARE(listView()->selectedRows().size(), 4);
         QSignalSpy opened(listView(), &FileListView::doubleClicked);
         // Disconnected from the window: only whether Enter opens is asked.
-        disconnect(listView(), &FileListView::doubleClicked, m_window.get(), nullptr);
+        disconnect(listView(), &FileListView::doubleClicked, window.get(), nullptr);
         QTest::keyClick(view, Qt::Key_Return);
         QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(opened.count(), 2);

@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "ImageFiles.h"
-#include "WindowControls.h"
+#include "WindowOnVolume.h"
 #include "app/TMainWindow.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
@@ -22,28 +22,13 @@
 using namespace pelandor;
 using namespace testfiles;
 
-class TestReadingWindow : public QObject {
+class TestReadingWindow : public QObject, private WindowOnVolume {
     Q_OBJECT
 
-    QTemporaryDir m_modules; // no import modules
-    QTemporaryDir m_root;    // stands in for a volume
-    std::unique_ptr<TMainWindow> m_window;
-    // The window's list and folder tree, found by name.
-    FileListView *listView() const { return control<FileListView>(*m_window, "ListView1"); }
-    TFolderTree *folderTree() const { return control<TFolderTree>(*m_window, "FolderTree1"); }
-
-    FileListModel &model() { return *listView()->model(); }
-    QStringList captions()
-    {
-        QStringList out;
-        for (int row = 0; row < model().count(); ++row)
-            out << model().caption(row);
-        return out;
-    }
     QString makeFolder(const QString &name, int bitmaps, int jpegs)
     {
-        QDir(m_root.path()).mkpath(name);
-        const QString folder = m_root.filePath(name);
+        QDir(root.path()).mkpath(name);
+        const QString folder = root.filePath(name);
         // Sizes grow against the names, so that name and size orders differ.
         for (int i = 0; i < bitmaps; ++i)
             writeBmpFile(QDir(folder).filePath(QStringLiteral("b%1.bmp").arg(i)), solid(10 * (bitmaps - i), 8, 0));
@@ -52,27 +37,13 @@ class TestReadingWindow : public QObject {
         writeText(QDir(folder).filePath(QStringLiteral("notes.txt")), "x");
         return folder;
     }
-    // Selecting a folder in the tree starts the reading (and finishes it).
-    // The tree is rebuilt first: it read the volume before the test made the folder.
-    void select(const QString &folder)
-    {
-        {
-            const QSignalBlocker blocker(folderTree());
-            folderTree()->InitFolderTree();
-        }
-        QVERIFY(folderTree()->selectFolder(folder));
-    }
 
 private slots:
     void init()
     {
-        m_window = std::make_unique<TMainWindow>(m_modules.path());
-        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(m_root.path());
-        const QSignalBlocker blocker(folderTree());
-        folderTree()->SetDrive(m_root.path());
-        m_window->show();
+        open();
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup() { close(); }
 
     void readingEndsSortedAndIdle()
     {
@@ -81,89 +52,89 @@ private slots:
         connect(&model(), &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex &, int first, int) {
             ++placeholders;
             QCOMPARE(model().caption(first), FileListModel::placeholderCaption());
-            QVERIFY(m_window->reading());
-            QVERIFY(control<QToolButton>(*m_window, "sbRead")->isChecked());
-            QVERIFY(!control<TDriveComboEx>(*m_window, "DriveComboEx1")->isEnabled());
-            QVERIFY(!m_window->FolderTree1Changing());
+            QVERIFY(window->reading());
+            QVERIFY(control<QToolButton>(*window, "sbRead")->isChecked());
+            QVERIFY(!control<TDriveComboEx>(*window, "DriveComboEx1")->isEnabled());
+            QVERIFY(!window->FolderTree1Changing());
         });
-        select(folder);
+        QVERIFY(select(folder));
         QCOMPARE(placeholders, 5);
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp", "j0.jpg", "j1.jpg"}));
-        QVERIFY(!m_window->reading());
-        QVERIFY(!m_window->cancelRequested());
-        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
-        QVERIFY(control<TDriveComboEx>(*m_window, "DriveComboEx1")->isEnabled());
-        QVERIFY(m_window->FolderTree1Changing());
+        QVERIFY(!window->reading());
+        QVERIFY(!window->cancelRequested());
+        QVERIFY(!control<QToolButton>(*window, "sbRead")->isChecked());
+        QVERIFY(control<TDriveComboEx>(*window, "DriveComboEx1")->isEnabled());
+        QVERIFY(window->FolderTree1Changing());
         QCOMPARE(listView()->hint(), QStringLiteral("名前順"));
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(m_window->StatusPanelText(i), QString());
+            QCOMPARE(window->StatusPanelText(i), QString());
         QCOMPARE(model().subItem(3, 3), QStringLiteral("40 * 30"));
     }
 
     void statusBarFollowsSelection()
     {
-        select(makeFolder(QStringLiteral("status"), 2, 0));
+        QVERIFY(select(makeFolder(QStringLiteral("status"), 2, 0)));
         QItemSelectionModel *selection = listView()->selectionModel();
         selection->setCurrentIndex(model().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         selection->setCurrentIndex(model().index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("b1.bmp"));
-        QCOMPARE(m_window->StatusPanelText(1), model().subItem(1, 0));
-        QCOMPARE(m_window->StatusPanelText(2), model().subItem(1, 1) + QStringLiteral("Byte"));
-        QCOMPARE(m_window->StatusPanelText(3), model().subItem(1, 2));
-        QCOMPARE(m_window->StatusPanelText(4), QStringLiteral("10 * 8"));
-        QCOMPARE(m_window->StatusPanelText(5), QString());
+        QCOMPARE(window->StatusPanelText(0), QStringLiteral("b1.bmp"));
+        QCOMPARE(window->StatusPanelText(1), model().subItem(1, 0));
+        QCOMPARE(window->StatusPanelText(2), model().subItem(1, 1) + QStringLiteral("Byte"));
+        QCOMPARE(window->StatusPanelText(3), model().subItem(1, 2));
+        QCOMPARE(window->StatusPanelText(4), QStringLiteral("10 * 8"));
+        QCOMPARE(window->StatusPanelText(5), QString());
         // Sorting leaves the status bar alone.
-        m_window->mnuView_sort_sizeClick();
-        QCOMPARE(m_window->StatusPanelText(0), QStringLiteral("b1.bmp"));
+        window->mnuView_sort_sizeClick();
+        QCOMPARE(window->StatusPanelText(0), QStringLiteral("b1.bmp"));
     }
 
     void sortKeysButtonsAndMenu()
     {
-        select(makeFolder(QStringLiteral("keys"), 3, 0));
-        control<QToolButton>(*m_window, "sbSortBySize")->click();
+        QVERIFY(select(makeFolder(QStringLiteral("keys"), 3, 0)));
+        control<QToolButton>(*window, "sbSortBySize")->click();
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
-        QVERIFY(control<QAction>(*m_window, "mnuView_sort_size")->isChecked());
+        QVERIFY(control<QAction>(*window, "mnuView_sort_size")->isChecked());
         QCOMPARE(listView()->hint(), QStringLiteral("サイズ順"));
         // The button that is down, clicked again: sorts again and stays down.
-        control<QToolButton>(*m_window, "sbSortBySize")->click();
-        QVERIFY(control<QToolButton>(*m_window, "sbSortBySize")->isChecked());
-        QVERIFY(!control<QToolButton>(*m_window, "sbSortByName")->isChecked());
+        control<QToolButton>(*window, "sbSortBySize")->click();
+        QVERIFY(control<QToolButton>(*window, "sbSortBySize")->isChecked());
+        QVERIFY(!control<QToolButton>(*window, "sbSortByName")->isChecked());
 
-        control<QAction>(*m_window, "mnuView_sort_name")->trigger();
-        QVERIFY(control<QToolButton>(*m_window, "sbSortByName")->isChecked());
+        control<QAction>(*window, "mnuView_sort_name")->trigger();
+        QVERIFY(control<QToolButton>(*window, "sbSortByName")->isChecked());
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
 
     void directionFromTheMenuRules()
     {
         const QString folder = makeFolder(QStringLiteral("direction"), 3, 0);
-        select(folder);
-        control<QAction>(*m_window, "mnuView_sort_down")->trigger();
+        QVERIFY(select(folder));
+        control<QAction>(*window, "mnuView_sort_down")->trigger();
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
         // The menu moved; the direction buttons did not.
-        QVERIFY(control<QToolButton>(*m_window, "sbUpSort")->isChecked());
-        QVERIFY(!control<QToolButton>(*m_window, "sbDownSort")->isChecked());
+        QVERIFY(control<QToolButton>(*window, "sbUpSort")->isChecked());
+        QVERIFY(!control<QToolButton>(*window, "sbDownSort")->isChecked());
         // A new reading ends with the menu's direction.
-        m_window->mnuView_readClick();
+        window->mnuView_readClick();
         QCOMPARE(model().count(), 3);
         QCOMPARE(captions(), (QStringList{"b2.bmp", "b1.bmp", "b0.bmp"}));
-        control<QToolButton>(*m_window, "sbUpSort")->click();
-        QVERIFY(control<QAction>(*m_window, "mnuView_sort_up")->isChecked());
+        control<QToolButton>(*window, "sbUpSort")->click();
+        QVERIFY(control<QAction>(*window, "mnuView_sort_up")->isChecked());
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
 
     void viewStyleKeepsOrderAndSelection()
     {
-        select(makeFolder(QStringLiteral("style"), 3, 0));
+        QVERIFY(select(makeFolder(QStringLiteral("style"), 3, 0)));
         listView()->selectionModel()->select(model().index(1, 0),
                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        control<QToolButton>(*m_window, "sbReport")->click();
+        control<QToolButton>(*window, "sbReport")->click();
         QVERIFY(listView()->isReport());
-        QVERIFY(control<QAction>(*m_window, "mnuView_style_report")->isChecked());
+        QVERIFY(control<QAction>(*window, "mnuView_style_report")->isChecked());
         QCOMPARE(listView()->selectedRows(), QList<int>{1});
-        control<QAction>(*m_window, "mnuView_style_icon")->trigger();
+        control<QAction>(*window, "mnuView_style_icon")->trigger();
         QVERIFY(!listView()->isReport());
-        QVERIFY(control<QToolButton>(*m_window, "sbIcon")->isChecked());
+        QVERIFY(control<QToolButton>(*window, "sbIcon")->isChecked());
         QCOMPARE(listView()->selectedRows(), QList<int>{1});
         QCOMPARE(captions(), (QStringList{"b0.bmp", "b1.bmp", "b2.bmp"}));
     }
@@ -176,65 +147,65 @@ private slots:
             if (model().caption(topLeft.row()) == FileListModel::placeholderCaption() || ++completed != 3)
                 return;
             // In the middle of the reading: nothing may start a second one.
-            m_window->FolderTree1Change();
+            window->FolderTree1Change();
             QCOMPARE(model().count(), 3);
-            control<QToolButton>(*m_window, "sbRead")->click(); // lets the toggle up; the handler presses it again
-            QVERIFY(control<QToolButton>(*m_window, "sbRead")->isChecked());
-            QVERIFY(m_window->reading());
-            m_window->mnuView_cancelClick();
+            control<QToolButton>(*window, "sbRead")->click(); // lets the toggle up; the handler presses it again
+            QVERIFY(control<QToolButton>(*window, "sbRead")->isChecked());
+            QVERIFY(window->reading());
+            window->mnuView_cancelClick();
         });
-        select(folder);
+        QVERIFY(select(folder));
         QCOMPARE(model().count(), 3);
         for (int row = 0; row < 3; ++row)
             QVERIFY(model().caption(row) != FileListModel::placeholderCaption());
         QStringList sorted = captions();
         sorted.sort();
         QCOMPARE(captions(), sorted);
-        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
-        QVERIFY(!m_window->cancelRequested());
-        QVERIFY(!m_window->reading());
+        QVERIFY(!control<QToolButton>(*window, "sbRead")->isChecked());
+        QVERIFY(!window->cancelRequested());
+        QVERIFY(!window->reading());
 
         // A stop pressed while idle does not carry over to the next reading.
-        m_window->mnuView_cancelClick();
+        window->mnuView_cancelClick();
         disconnect(&model(), &QAbstractItemModel::dataChanged, this, nullptr);
-        m_window->mnuView_readClick();
+        window->mnuView_readClick();
         QCOMPARE(model().count(), 10);
     }
 
     void singleTypeAndEmptyFolders()
     {
         const QString folder = makeFolder(QStringLiteral("types"), 2, 2);
-        control<QComboBox>(*m_window, "ComboBox1")->setCurrentIndex(control<QComboBox>(*m_window, "ComboBox1")->findText(QStringLiteral("*.JPG")));
-        select(folder);
+        control<QComboBox>(*window, "ComboBox1")->setCurrentIndex(control<QComboBox>(*window, "ComboBox1")->findText(QStringLiteral("*.JPG")));
+        QVERIFY(select(folder));
         QCOMPARE(captions(), (QStringList{"j0.jpg", "j1.jpg"}));
 
-        QDir(m_root.path()).mkpath(QStringLiteral("only/sub1"));
-        select(m_root.filePath(QStringLiteral("only")));
+        QDir(root.path()).mkpath(QStringLiteral("only/sub1"));
+        QVERIFY(select(root.filePath(QStringLiteral("only"))));
         QCOMPARE(model().count(), 0);
-        QVERIFY(!control<QToolButton>(*m_window, "sbRead")->isChecked());
+        QVERIFY(!control<QToolButton>(*window, "sbRead")->isChecked());
     }
 
     void driveChangeClearsWithoutReading()
     {
-        select(makeFolder(QStringLiteral("drive"), 2, 0));
-        m_window->SetStatusPanel(0, QStringLiteral("x"));
+        QVERIFY(select(makeFolder(QStringLiteral("drive"), 2, 0)));
+        window->SetStatusPanel(0, QStringLiteral("x"));
         const QString other = makeFolder(QStringLiteral("other-volume"), 1, 0);
-        control<TDriveComboEx>(*m_window, "DriveComboEx1")->SetDrive(other);
-        m_window->DriveComboEx1Change();
+        control<TDriveComboEx>(*window, "DriveComboEx1")->SetDrive(other);
+        window->DriveComboEx1Change();
         QCOMPARE(folderTree()->Drive(), other);
         QCOMPARE(model().count(), 0);
         QCOMPARE(listView()->model()->thumbnails()->count(), 0);
-        QCOMPARE(m_window->StatusPanelText(0), QString());
+        QCOMPARE(window->StatusPanelText(0), QString());
         QVERIFY(folderTree()->GetFolderPath().isEmpty());
     }
 
     void openFolderFromCommandLine()
     {
         const QString folder = makeFolder(QStringLiteral("opened"), 1, 1);
-        m_window->OpenFolder(folder);
+        window->OpenFolder(folder);
         QTRY_COMPARE(model().count(), 2);
         QCOMPARE(folderTree()->GetFolderPath(), folder);
-        QVERIFY(!m_window->reading());
+        QVERIFY(!window->reading());
     }
 };
 
