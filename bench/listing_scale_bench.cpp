@@ -39,6 +39,7 @@
 #include "listing/FileListView.h"
 #include "listing/HeadlessReport.h"
 #include "listing/ItemComparison.h"
+#include "listing/ItemTexts.h"
 #include "platform/TextCollator.h"
 #include "listing/ThumbnailGridView.h"
 #include "listing/ThumbnailList.h"
@@ -91,28 +92,22 @@ void sortSyntheticItems(int count)
         const int n = int((qint64(i) * 7919) % count);
         item.caption = QStringLiteral("%1_%2.jpg").arg(n % 3 ? QStringLiteral("IMG") : QStringLiteral("img"))
                            .arg(n, 6, 10, QLatin1Char('0'));
-        item.subItems = {n % 5 ? QStringLiteral("JPEG image") : QStringLiteral("BMP image"),
-                         QString::number(1000000 + qint64(n) * 37 % 900000),
-                         QStringLiteral("%1/%2/%3 %4:%5")
-                             .arg(n % 40 + 80 > 99 ? n % 40 - 20 : n % 40 + 80, 2, 10, QLatin1Char('0'))
-                             .arg(n % 12 + 1, 2, 10, QLatin1Char('0'))
-                             .arg(n % 28 + 1, 2, 10, QLatin1Char('0'))
-                             .arg(n / 60 % 24, 2, 10, QLatin1Char('0'))
-                             .arg(n / 3 % 60, 2, 10, QLatin1Char('0')),
-                         QStringLiteral("4000 * 3000"), QStringLiteral("1677万色")};
+        item.typeIndex = typeIndexOf(n % 5 ? QStringLiteral("JPEG image") : QStringLiteral("BMP image"));
+        item.size = 1000000 + qint64(n) * 37 % 900000;
+        item.date = (((qint64(n % 40 + 80 > 99 ? n % 40 - 20 : n % 40 + 80) * 100 + n % 12 + 1) * 100 + n % 28 + 1) * 100
+                     + n / 60 % 24) * 100 + n / 3 % 60;
+        item.width = 4000;
+        item.height = 3000;
+        item.depth = 24;
+        item.detailed = true;
         item.imageIndex = i;
         model.appendItem(item);
     }
     const long after = residentKilobytes();
     std::printf("%d made-up rows: %.2f KB per row of the list (no cells)\n", count,
                 double(after - before) / count);
-    for (int row = 0; row < count; ++row) {
-        FileListItem item;
-        item.caption = model.caption(row);
-        for (int i = 0; i < FileListItem::SubItemCount; ++i)
-            item.subItems[size_t(i)] = model.subItem(row, i);
-        items.append(item);
-    }
+    for (int row = 0; row < count; ++row)
+        items.append(model.item(row));
     const char *keys[] = {"name", "type", "size", "date"};
     for (int k = 1; k <= 4; ++k) {
         double slowest = 0;

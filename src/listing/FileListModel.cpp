@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "listing/ItemComparison.h"
+#include "listing/ItemTexts.h"
 #include "listing/ThumbnailList.h"
 #include "platform/NativeName.h"
 
@@ -57,7 +58,7 @@ Qt::Alignment FileListModel::columnAlignment(int column)
 
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int FileListModel::columnCount(const QModelIndex &parent) const
@@ -67,15 +68,15 @@ int FileListModel::columnCount(const QModelIndex &parent) const
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_items.size() || index.column() >= ColumnCount)
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= ColumnCount)
         return QVariant();
-    const FileListItem &item = m_items[index.row()];
+    const FileListItem &item = m_rows[index.row()].item;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         if (index.column() == NameColumn)
             return NativeName::display(item.caption);
-        return item.subItems[size_t(index.column() - 1)];
+        return subItemText(item, index.column() - 1);
     case Qt::TextAlignmentRole:
         return int(columnAlignment(index.column()));
     case Qt::DecorationRole:
@@ -105,43 +106,49 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     // A placeholder is never selected, so no command takes it for a file.
-    if (index.row() < m_items.size() && m_items[index.row()].placeholder)
+    if (index.row() < m_rows.size() && m_rows[index.row()].item.placeholder)
         return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
 bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
 {
-    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_items.size())
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_rows.size())
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
-    m_items.remove(row, count);
+    m_rows.remove(row, count);
     endRemoveRows();
     return true;
 }
 
 QString FileListModel::caption(int row) const
 {
-    return row >= 0 && row < m_items.size() ? m_items[row].caption : QString();
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item.caption : QString();
+}
+
+FileListItem FileListModel::item(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item : FileListItem();
 }
 
 QString FileListModel::subItem(int row, int i) const
 {
-    if (row < 0 || row >= m_items.size() || i < 0 || i >= FileListItem::SubItemCount)
+    if (row < 0 || row >= m_rows.size() || i < 0 || i >= FileListItem::SubItemCount)
         return QString();
-    return m_items[row].subItems[size_t(i)];
+    return subItemText(m_rows[row].item, i);
 }
 
 int FileListModel::imageIndex(int row) const
 {
-    return row >= 0 && row < m_items.size() ? m_items[row].imageIndex : -1;
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item.imageIndex : -1;
 }
 
 int FileListModel::appendItem(const FileListItem &item)
 {
-    const int row = int(m_items.size());
+    const int row = int(m_rows.size());
     beginInsertRows(QModelIndex(), row, row);
-    m_items.append(item);
+    m_rows.append(rowOf(item));
+    m_nameRanksValid = false;
     endInsertRows();
     return row;
 }
@@ -156,47 +163,73 @@ int FileListModel::appendPlaceholder()
 
 void FileListModel::setItem(int row, const FileListItem &item)
 {
-    if (row < 0 || row >= m_items.size())
+    if (row < 0 || row >= m_rows.size())
         return;
-    m_items[row] = item;
+    m_rows[row] = rowOf(item);
+    m_nameRanksValid = false;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 void FileListModel::setCaption(int row, const QString &caption)
 {
-    if (row < 0 || row >= m_items.size())
+    if (row < 0 || row >= m_rows.size())
         return;
-    m_items[row].caption = caption;
+    m_rows[row].item.caption = caption;
+    m_rows[row].nameKey = m_collator.key(caption);
+    m_nameRanksValid = false;
     emit dataChanged(index(row, NameColumn), index(row, NameColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 void FileListModel::clear()
 {
-    if (m_items.isEmpty())
+    if (m_rows.isEmpty())
         return;
     beginResetModel();
-    m_items.clear();
-    m_items.squeeze();
+    m_rows.clear();
+    m_rows.squeeze();
+    m_nameRanksValid = false;
     endResetModel();
+}
+
+FileListModel::Row FileListModel::rowOf(const FileListItem &item) const
+{
+    return Row{item, m_collator.key(item.caption)};
 }
 
 void FileListModel::sortItems(int k)
 {
-    if (k == 0 || m_items.size() < 2)
+    if (k == 0 || m_rows.size() < 2)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    const std::vector<int> order = sortedRows(
-        int(m_items.size()), [&](int row) -> const QString & { return sortText(m_items[row], k); }, k, m_collator);
+    const auto itemOf = [&](int row) -> const FileListItem & { return m_rows[row].item; };
+    const auto nameKeyOf = [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; };
+    std::vector<int> order;
+    if (std::abs(k) == int(SortKey::Name)) {
+        // Ranking the names is the one costly step of a sort; the ranks are
+        // kept for the next name sort until a row is added or renamed.
+        if (!m_nameRanksValid) {
+            const std::vector<qint64> ranks = nameRanks(int(m_rows.size()), itemOf, nameKeyOf, m_collator);
+            for (qsizetype row = 0; row < m_rows.size(); ++row)
+                m_rows[row].nameRank = ranks[size_t(row)];
+            m_nameRanksValid = true;
+        }
+        std::vector<qint64> keys(size_t(m_rows.size()));
+        for (qsizetype row = 0; row < m_rows.size(); ++row)
+            keys[size_t(row)] = m_rows[row].nameRank;
+        order = rowsOrderedByKeys(keys, k < 0);
+    } else {
+        order = sortedRows(int(m_rows.size()), itemOf, nameKeyOf, k, m_collator);
+    }
 
     std::vector<int> newRowOf(order.size());
-    QList<FileListItem> sorted;
-    sorted.reserve(m_items.size());
+    QList<Row> sorted;
+    sorted.reserve(m_rows.size());
     for (size_t i = 0; i < order.size(); ++i) {
         newRowOf[size_t(order[i])] = int(i);
-        sorted.append(std::move(m_items[order[i]]));
+        sorted.append(std::move(m_rows[order[i]]));
     }
-    m_items = std::move(sorted);
+    m_rows = std::move(sorted);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -210,16 +243,16 @@ void FileListModel::sortItems(int k)
 
 void FileListModel::onCellReplaced(int imageIndex)
 {
-    for (int row = 0; row < m_items.size(); ++row) {
-        if (m_items[row].imageIndex == imageIndex)
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row].item.imageIndex == imageIndex)
             emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
     }
 }
 
 void FileListModel::onThumbnailsCleared()
 {
-    if (!m_items.isEmpty())
-        emit dataChanged(index(0, 0), index(int(m_items.size()) - 1, ColumnCount - 1),
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1),
                          {Qt::DecorationRole, ThumbnailRole});
 }
 

@@ -2,6 +2,7 @@
 // thumbnail and the selection, switching views keeps order and selection, and
 // selection moves are reported old item first.
 #include <QAbstractItemModelTester>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
+#include "listing/ItemTexts.h"
 #include "listing/FileReportView.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailGridView.h"
@@ -24,7 +26,13 @@ FileListItem makeItem(const QString &name, const QString &size, const QString &d
 {
     FileListItem item;
     item.caption = name;
-    item.subItems = {QStringLiteral("image"), size, date, QStringLiteral("1 * 1"), QString()};
+    item.typeIndex = typeIndexOf(QStringLiteral("image"));
+    item.size = size.toLongLong();
+    // "yy/MM/dd hh:mm" as the number its digits spell; none when empty.
+    item.date = date.isEmpty() ? -1 : QString(date).remove(QRegularExpression(QStringLiteral("\\D"))).toLongLong();
+    item.width = 1;
+    item.height = 1;
+    item.detailed = true;
     item.imageIndex = imageIndex;
     return item;
 }
@@ -95,6 +103,37 @@ private slots:
         QCOMPARE(captions(model), order);
         for (int row = 0; row < model.count(); ++row)
             QCOMPARE(model.imageIndex(row), int(before.indexOf(model.caption(row))));
+    }
+
+    // A name sort after rows were added, renamed, replaced or removed since
+    // the last one orders them by their present names.
+    void nameSortAfterChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("appended") << "append" << QStringList{"0.bmp", "a.bmp", "B.jpg", "c.jpg", "d.bmp"};
+        QTest::newRow("renamed") << "caption" << QStringList{"B.jpg", "c.jpg", "d.bmp", "e.bmp"};
+        QTest::newRow("replaced") << "item" << QStringList{"0.bmp", "B.jpg", "c.jpg", "d.bmp"};
+        QTest::newRow("removed") << "remove" << QStringList{"a.bmp", "B.jpg", "c.jpg"};
+    }
+    void nameSortAfterChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, order);
+        FileListModel model;
+        fill(model);
+        model.sortItems(-1); // d c B a
+        model.sortItems(3);  // a d B c
+        if (change == QLatin1String("append"))
+            model.appendItem(makeItem(QStringLiteral("0.bmp"), QStringLiteral("1"), QString(), -1));
+        else if (change == QLatin1String("caption"))
+            model.setCaption(0, QStringLiteral("e.bmp"));
+        else if (change == QLatin1String("item"))
+            model.setItem(0, makeItem(QStringLiteral("0.bmp"), QStringLiteral("1"), QString(), -1));
+        else
+            model.removeRows(1, 1);
+        model.sortItems(1);
+        QCOMPARE(captions(model), order);
     }
 
     void selectionFollowsItemsAndViewSwitch()
