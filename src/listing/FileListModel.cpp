@@ -116,6 +116,8 @@ bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
     if (parent.isValid() || row < 0 || count <= 0 || row + count > m_rows.size())
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
+    for (int i = row; i < row + count; ++i)
+        m_unranked -= m_rows[i].nameRank < 0;
     m_rows.remove(row, count);
     endRemoveRows();
     return true;
@@ -148,7 +150,7 @@ int FileListModel::appendItem(const FileListItem &item)
     const int row = int(m_rows.size());
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(rowOf(item));
-    m_nameRanksValid = false;
+    ++m_unranked;
     endInsertRows();
     return row;
 }
@@ -165,8 +167,9 @@ void FileListModel::setItem(int row, const FileListItem &item)
 {
     if (row < 0 || row >= m_rows.size())
         return;
+    if (m_rows[row].nameRank >= 0)
+        ++m_unranked;
     m_rows[row] = rowOf(item);
-    m_nameRanksValid = false;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
@@ -176,7 +179,9 @@ void FileListModel::setCaption(int row, const QString &caption)
         return;
     m_rows[row].item.caption = caption;
     m_rows[row].nameKey = m_collator.key(caption);
-    m_nameRanksValid = false;
+    if (m_rows[row].nameRank >= 0)
+        ++m_unranked;
+    m_rows[row].nameRank = -1;
     emit dataChanged(index(row, NameColumn), index(row, NameColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
@@ -187,8 +192,87 @@ void FileListModel::clear()
     beginResetModel();
     m_rows.clear();
     m_rows.squeeze();
-    m_nameRanksValid = false;
+    m_unranked = 0;
     endResetModel();
+}
+
+int FileListModel::compareNames(const Row &a, const Row &b) const
+{
+    const int byKey = a.nameKey->compare(*b.nameKey);
+    return byKey != 0 ? byKey : m_collator.compare(a.item.caption, b.item.caption);
+}
+
+// Ranking the names is the one costly step of a sort: the ranks are kept,
+// and rows added or renamed since are placed among the ranked ones by
+// binary search; when many are, all rows are ranked anew.
+void FileListModel::rankNames()
+{
+    if (m_unranked == 0)
+        return;
+    const qsizetype count = m_rows.size();
+    if (m_unranked * 8 > count) {
+        const std::vector<qint64> ranks = nameRanks(
+            int(count), [&](int row) -> const FileListItem & { return m_rows[row].item; },
+            [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; }, m_collator);
+        for (qsizetype row = 0; row < count; ++row)
+            m_rows[row].nameRank = ranks[size_t(row)];
+        m_unranked = 0;
+        return;
+    }
+
+    // The ranked rows in name order, the others in name order by their own ranks.
+    std::vector<std::pair<qint64, int>> ranked;
+    std::vector<int> unranked;
+    ranked.reserve(size_t(count - m_unranked));
+    unranked.reserve(size_t(m_unranked));
+    for (qsizetype row = 0; row < count; ++row) {
+        if (m_rows[row].nameRank >= 0)
+            ranked.emplace_back(m_rows[row].nameRank, int(row));
+        else
+            unranked.push_back(int(row));
+    }
+    std::sort(ranked.begin(), ranked.end());
+    const std::vector<qint64> ownRanks = nameRanks(
+        int(unranked.size()), [&](int i) -> const FileListItem & { return m_rows[unranked[size_t(i)]].item; },
+        [&](int i) -> const QCollatorSortKey & { return *m_rows[unranked[size_t(i)]].nameKey; }, m_collator);
+    std::vector<std::pair<qint64, int>> added(unranked.size());
+    for (size_t i = 0; i < unranked.size(); ++i)
+        added[i] = {ownRanks[i], unranked[i]};
+    std::sort(added.begin(), added.end());
+
+    // Merged: each added row before the first ranked row whose name is not
+    // before its own. New ranks count the changes of name along the merge:
+    // between two ranked rows their old ranks tell, else the names do.
+    qint64 rank = -1;
+    const Row *previous = nullptr;
+    bool previousRanked = false;
+    qint64 previousOldRank = 0;
+    auto place = [&](int row, bool wasRanked) {
+        Row &current = m_rows[row];
+        const qint64 oldRank = current.nameRank;
+        bool same = false;
+        if (previous)
+            same = previousRanked && wasRanked ? previousOldRank == oldRank : compareNames(*previous, current) == 0;
+        if (!same)
+            ++rank;
+        current.nameRank = rank;
+        previous = &current;
+        previousRanked = wasRanked;
+        previousOldRank = oldRank;
+    };
+    auto next = ranked.begin();
+    for (const auto &[ownRank, row] : added) {
+        const Row &row_ = m_rows[row];
+        const auto at = std::partition_point(next, ranked.end(), [&](const std::pair<qint64, int> &r) {
+            return compareNames(m_rows[r.second], row_) < 0;
+        });
+        for (; next != at; ++next)
+            place(next->second, true);
+        place(row, false);
+    }
+    for (; next != ranked.end(); ++next)
+        place(next->second, true);
+    m_unranked = 0;
 }
 
 FileListModel::Row FileListModel::rowOf(const FileListItem &item) const
@@ -206,14 +290,7 @@ void FileListModel::sortItems(int k)
     const auto nameKeyOf = [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; };
     std::vector<int> order;
     if (std::abs(k) == int(SortKey::Name)) {
-        // Ranking the names is the one costly step of a sort; the ranks are
-        // kept for the next name sort until a row is added or renamed.
-        if (!m_nameRanksValid) {
-            const std::vector<qint64> ranks = nameRanks(int(m_rows.size()), itemOf, nameKeyOf, m_collator);
-            for (qsizetype row = 0; row < m_rows.size(); ++row)
-                m_rows[row].nameRank = ranks[size_t(row)];
-            m_nameRanksValid = true;
-        }
+        rankNames();
         std::vector<qint64> keys(size_t(m_rows.size()));
         for (qsizetype row = 0; row < m_rows.size(); ++row)
             keys[size_t(row)] = m_rows[row].nameRank;

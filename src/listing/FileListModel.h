@@ -76,15 +76,18 @@ private:
         FileListItem item;
         // The caption's TextCollator::key(), made when the caption is set.
         std::optional<QCollatorSortKey> nameKey;
-        // The row's place in name order among the rows, while m_nameRanksValid.
-        qint64 nameRank = 0;
+        // The row's place in name order among the ranked rows: rows of equal
+        // names share it, a row added or renamed since has none (-1).
+        qint64 nameRank = -1;
     };
+    int compareNames(const Row &a, const Row &b) const;
+    void rankNames();
     Row rowOf(const FileListItem &item) const;
 
     QList<Row> m_rows;
-    // The name ranks of the rows hold: no row was added or renamed since they
-    // were taken (removing rows and sorting keep the others' order).
-    bool m_nameRanksValid = false;
+    // Rows without a name rank (removing rows and sorting keep the others'
+    // ranks in order).
+    qsizetype m_unranked = 0;
     ThumbnailList *m_thumbnails = nullptr;
     TextCollator m_collator;
 };

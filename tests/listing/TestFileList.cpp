@@ -106,34 +106,48 @@ private slots:
     }
 
     // A name sort after rows were added, renamed, replaced or removed since
-    // the last one orders them by their present names.
+    // the last one (few: placed among the ranked rows; many: all ranked
+    // anew) gives the order of a list that never was sorted by name.
     void nameSortAfterChanges_data()
     {
         QTest::addColumn<QString>("change");
-        QTest::addColumn<QStringList>("order");
-        QTest::newRow("appended") << "append" << QStringList{"0.bmp", "a.bmp", "B.jpg", "c.jpg", "d.bmp"};
-        QTest::newRow("renamed") << "caption" << QStringList{"B.jpg", "c.jpg", "d.bmp", "e.bmp"};
-        QTest::newRow("replaced") << "item" << QStringList{"0.bmp", "B.jpg", "c.jpg", "d.bmp"};
-        QTest::newRow("removed") << "remove" << QStringList{"a.bmp", "B.jpg", "c.jpg"};
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("appended") << "append" << QStringList{"0.bmp"};
+        QTest::newRow("appended, equal names") << "append" << QStringList{"c.jpg", "C.JPG", "c.jpg"};
+        QTest::newRow("appended, many") << "append" << QStringList{"b", "e", "B", "a", "z", "c.jpg", "0"};
+        QTest::newRow("renamed") << "caption" << QStringList{"e.bmp", "A.BMP"};
+        QTest::newRow("replaced") << "item" << QStringList{"c.jpg"};
+        QTest::newRow("removed") << "remove" << QStringList{};
     }
     void nameSortAfterChanges()
     {
         QFETCH(QString, change);
-        QFETCH(QStringList, order);
+        QFETCH(QStringList, names);
         FileListModel model;
         fill(model);
-        model.sortItems(-1); // d c B a
-        model.sortItems(3);  // a d B c
-        if (change == QLatin1String("append"))
-            model.appendItem(makeItem(QStringLiteral("0.bmp"), QStringLiteral("1"), QString(), -1));
-        else if (change == QLatin1String("caption"))
-            model.setCaption(0, QStringLiteral("e.bmp"));
-        else if (change == QLatin1String("item"))
-            model.setItem(0, makeItem(QStringLiteral("0.bmp"), QStringLiteral("1"), QString(), -1));
-        else
-            model.removeRows(1, 1);
+        for (int i = 0; i < 24; ++i)
+            model.appendItem(makeItem(QStringLiteral("m%1.bmp").arg(i % 8), QString::number(i % 3), QString(), 10 + i));
+        model.sortItems(-1);
+        model.sortItems(3);
+        int imageIndex = 100;
+        for (const QString &name : names) {
+            if (change == QLatin1String("append"))
+                model.appendItem(makeItem(name, QStringLiteral("1"), QString(), imageIndex++));
+            else if (change == QLatin1String("caption"))
+                model.setCaption(imageIndex++ % model.count(), name);
+            else
+                model.setItem(3, makeItem(name, QStringLiteral("1"), QString(), imageIndex++));
+        }
+        if (change == QLatin1String("remove"))
+            model.removeRows(1, 3);
+        FileListModel fresh;
+        for (int row = 0; row < model.count(); ++row)
+            fresh.appendItem(model.item(row));
         model.sortItems(1);
-        QCOMPARE(captions(model), order);
+        fresh.sortItems(1);
+        QCOMPARE(captions(model), captions(fresh));
+        for (int row = 0; row < model.count(); ++row)
+            QCOMPARE(model.imageIndex(row), fresh.imageIndex(row));
     }
 
     void selectionFollowsItemsAndViewSwitch()
