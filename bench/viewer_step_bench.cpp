@@ -89,7 +89,11 @@ int main(int argc, char **argv)
     }
     FileListModel model;
     for (const QString &name : names)
-        model.appendItem(FileListItem{name, {}, -1});
+        {
+        FileListItem item;
+        item.caption = name;
+        model.appendItem(item);
+    }
     const ImageTypeList types{{QStringLiteral("*.BMP"), QString()},
                               {QStringLiteral("*.JPG"), QString()},
                               {allImageFilesText(), QString()}};

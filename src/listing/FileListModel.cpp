@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "listing/ItemComparison.h"
+#include "listing/ItemTexts.h"
 #include "listing/ThumbnailList.h"
 #include "platform/NativeName.h"
 
@@ -57,7 +58,7 @@ Qt::Alignment FileListModel::columnAlignment(int column)
 
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int FileListModel::columnCount(const QModelIndex &parent) const
@@ -67,15 +68,15 @@ int FileListModel::columnCount(const QModelIndex &parent) const
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_items.size() || index.column() >= ColumnCount)
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= ColumnCount)
         return QVariant();
-    const FileListItem &item = m_items[index.row()];
+    const FileListItem &item = m_rows[index.row()].item;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         if (index.column() == NameColumn)
             return NativeName::display(item.caption);
-        return item.subItems[size_t(index.column() - 1)];
+        return subItemText(item, index.column() - 1);
     case Qt::TextAlignmentRole:
         return int(columnAlignment(index.column()));
     case Qt::DecorationRole:
@@ -105,43 +106,51 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     // A placeholder is never selected, so no command takes it for a file.
-    if (index.row() < m_items.size() && m_items[index.row()].placeholder)
+    if (index.row() < m_rows.size() && m_rows[index.row()].item.placeholder)
         return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
 bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
 {
-    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_items.size())
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > m_rows.size())
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
-    m_items.remove(row, count);
+    for (int i = row; i < row + count; ++i)
+        m_unranked -= m_rows[i].nameRank < 0;
+    m_rows.remove(row, count);
     endRemoveRows();
     return true;
 }
 
 QString FileListModel::caption(int row) const
 {
-    return row >= 0 && row < m_items.size() ? m_items[row].caption : QString();
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item.caption : QString();
+}
+
+FileListItem FileListModel::item(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item : FileListItem();
 }
 
 QString FileListModel::subItem(int row, int i) const
 {
-    if (row < 0 || row >= m_items.size() || i < 0 || i >= FileListItem::SubItemCount)
+    if (row < 0 || row >= m_rows.size() || i < 0 || i >= FileListItem::SubItemCount)
         return QString();
-    return m_items[row].subItems[size_t(i)];
+    return subItemText(m_rows[row].item, i);
 }
 
 int FileListModel::imageIndex(int row) const
 {
-    return row >= 0 && row < m_items.size() ? m_items[row].imageIndex : -1;
+    return row >= 0 && row < m_rows.size() ? m_rows[row].item.imageIndex : -1;
 }
 
 int FileListModel::appendItem(const FileListItem &item)
 {
-    const int row = int(m_items.size());
+    const int row = int(m_rows.size());
     beginInsertRows(QModelIndex(), row, row);
-    m_items.append(item);
+    m_rows.append(rowOf(item));
+    ++m_unranked;
     endInsertRows();
     return row;
 }
@@ -156,47 +165,148 @@ int FileListModel::appendPlaceholder()
 
 void FileListModel::setItem(int row, const FileListItem &item)
 {
-    if (row < 0 || row >= m_items.size())
+    if (row < 0 || row >= m_rows.size())
         return;
-    m_items[row] = item;
+    if (m_rows[row].nameRank >= 0)
+        ++m_unranked;
+    m_rows[row] = rowOf(item);
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 void FileListModel::setCaption(int row, const QString &caption)
 {
-    if (row < 0 || row >= m_items.size())
+    if (row < 0 || row >= m_rows.size())
         return;
-    m_items[row].caption = caption;
+    m_rows[row].item.caption = caption;
+    m_rows[row].nameKey = m_collator.key(caption);
+    if (m_rows[row].nameRank >= 0)
+        ++m_unranked;
+    m_rows[row].nameRank = -1;
     emit dataChanged(index(row, NameColumn), index(row, NameColumn), {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 void FileListModel::clear()
 {
-    if (m_items.isEmpty())
+    if (m_rows.isEmpty())
         return;
     beginResetModel();
-    m_items.clear();
-    m_items.squeeze();
+    m_rows.clear();
+    m_rows.squeeze();
+    m_unranked = 0;
     endResetModel();
+}
+
+int FileListModel::compareNames(const Row &a, const Row &b) const
+{
+    const int byKey = a.nameKey->compare(*b.nameKey);
+    return byKey != 0 ? byKey : m_collator.compare(a.item.caption, b.item.caption);
+}
+
+// Ranking the names is the one costly step of a sort: the ranks are kept,
+// and rows added or renamed since are placed among the ranked ones by
+// binary search; when many are, all rows are ranked anew.
+void FileListModel::rankNames()
+{
+    if (m_unranked == 0)
+        return;
+    const qsizetype count = m_rows.size();
+    if (m_unranked * 8 > count) {
+        const std::vector<qint64> ranks = nameRanks(
+            int(count), [&](int row) -> const FileListItem & { return m_rows[row].item; },
+            [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; }, m_collator);
+        for (qsizetype row = 0; row < count; ++row)
+            m_rows[row].nameRank = ranks[size_t(row)];
+        m_unranked = 0;
+        return;
+    }
+
+    // The ranked rows in name order, the others in name order by their own ranks.
+    std::vector<std::pair<qint64, int>> ranked;
+    std::vector<int> unranked;
+    ranked.reserve(size_t(count - m_unranked));
+    unranked.reserve(size_t(m_unranked));
+    for (qsizetype row = 0; row < count; ++row) {
+        if (m_rows[row].nameRank >= 0)
+            ranked.emplace_back(m_rows[row].nameRank, int(row));
+        else
+            unranked.push_back(int(row));
+    }
+    std::sort(ranked.begin(), ranked.end());
+    const std::vector<qint64> ownRanks = nameRanks(
+        int(unranked.size()), [&](int i) -> const FileListItem & { return m_rows[unranked[size_t(i)]].item; },
+        [&](int i) -> const QCollatorSortKey & { return *m_rows[unranked[size_t(i)]].nameKey; }, m_collator);
+    std::vector<std::pair<qint64, int>> added(unranked.size());
+    for (size_t i = 0; i < unranked.size(); ++i)
+        added[i] = {ownRanks[i], unranked[i]};
+    std::sort(added.begin(), added.end());
+
+    // Merged: each added row before the first ranked row whose name is not
+    // before its own. New ranks count the changes of name along the merge:
+    // between two ranked rows their old ranks tell, else the names do.
+    qint64 rank = -1;
+    const Row *previous = nullptr;
+    bool previousRanked = false;
+    qint64 previousOldRank = 0;
+    auto place = [&](int row, bool wasRanked) {
+        Row &current = m_rows[row];
+        const qint64 oldRank = current.nameRank;
+        bool same = false;
+        if (previous)
+            same = previousRanked && wasRanked ? previousOldRank == oldRank : compareNames(*previous, current) == 0;
+        if (!same)
+            ++rank;
+        current.nameRank = rank;
+        previous = &current;
+        previousRanked = wasRanked;
+        previousOldRank = oldRank;
+    };
+    auto next = ranked.begin();
+    for (const auto &[ownRank, row] : added) {
+        const Row &row_ = m_rows[row];
+        const auto at = std::partition_point(next, ranked.end(), [&](const std::pair<qint64, int> &r) {
+            return compareNames(m_rows[r.second], row_) < 0;
+        });
+        for (; next != at; ++next)
+            place(next->second, true);
+        place(row, false);
+    }
+    for (; next != ranked.end(); ++next)
+        place(next->second, true);
+    m_unranked = 0;
+}
+
+FileListModel::Row FileListModel::rowOf(const FileListItem &item) const
+{
+    return Row{item, m_collator.key(item.caption)};
 }
 
 void FileListModel::sortItems(int k)
 {
-    if (k == 0 || m_items.size() < 2)
+    if (k == 0 || m_rows.size() < 2)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    const std::vector<int> order = sortedRows(
-        int(m_items.size()), [&](int row) -> const QString & { return sortText(m_items[row], k); }, k, m_collator);
+    const auto itemOf = [&](int row) -> const FileListItem & { return m_rows[row].item; };
+    const auto nameKeyOf = [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; };
+    std::vector<int> order;
+    if (std::abs(k) == int(SortKey::Name)) {
+        rankNames();
+        std::vector<qint64> keys(size_t(m_rows.size()));
+        for (qsizetype row = 0; row < m_rows.size(); ++row)
+            keys[size_t(row)] = m_rows[row].nameRank;
+        order = rowsOrderedByKeys(keys, k < 0);
+    } else {
+        order = sortedRows(int(m_rows.size()), itemOf, nameKeyOf, k, m_collator);
+    }
 
     std::vector<int> newRowOf(order.size());
-    QList<FileListItem> sorted;
-    sorted.reserve(m_items.size());
+    QList<Row> sorted;
+    sorted.reserve(m_rows.size());
     for (size_t i = 0; i < order.size(); ++i) {
         newRowOf[size_t(order[i])] = int(i);
-        sorted.append(std::move(m_items[order[i]]));
+        sorted.append(std::move(m_rows[order[i]]));
     }
-    m_items = std::move(sorted);
+    m_rows = std::move(sorted);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -210,16 +320,16 @@ void FileListModel::sortItems(int k)
 
 void FileListModel::onCellReplaced(int imageIndex)
 {
-    for (int row = 0; row < m_items.size(); ++row) {
-        if (m_items[row].imageIndex == imageIndex)
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row].item.imageIndex == imageIndex)
             emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
     }
 }
 
 void FileListModel::onThumbnailsCleared()
 {
-    if (!m_items.isEmpty())
-        emit dataChanged(index(0, 0), index(int(m_items.size()) - 1, ColumnCount - 1),
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1),
                          {Qt::DecorationRole, ThumbnailRole});
 }
 

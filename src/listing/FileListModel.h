@@ -1,11 +1,15 @@
-// The file list's one item model: per row the caption (file name), five
-// detail texts and the index of its thumbnail in the list's ThumbnailList.
+// The file list's one item model: per row the caption (file name), the facts
+// its five detail texts are made of (made when asked for), the caption's
+// collation key for the sort and the index of its thumbnail in the list's
+// ThumbnailList.
 // The icon view shows column 0 with the thumbnail; the report view shows all
 // six columns. Sorting reorders the rows and keeps every row's image index.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QCollatorSortKey>
 #include <QList>
+#include <optional>
 
 #include "listing/FileListItem.h"
 #include "platform/TextCollator.h"
@@ -42,8 +46,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
-    int count() const { return int(m_items.size()); }
+    int count() const { return int(m_rows.size()); }
     QString caption(int row) const;
+    // The row's item (its facts); a default item out of range.
+    FileListItem item(int row) const;
     // Sub-item i (0 to 4) is column i + 1; empty out of range.
     QString subItem(int row, int i) const;
     int imageIndex(int row) const;
@@ -66,7 +72,22 @@ private:
     void onCellReplaced(int imageIndex);
     void onThumbnailsCleared();
 
-    QList<FileListItem> m_items;
+    struct Row {
+        FileListItem item;
+        // The caption's TextCollator::key(), made when the caption is set.
+        std::optional<QCollatorSortKey> nameKey;
+        // The row's place in name order among the ranked rows: rows of equal
+        // names share it, a row added or renamed since has none (-1).
+        qint64 nameRank = -1;
+    };
+    int compareNames(const Row &a, const Row &b) const;
+    void rankNames();
+    Row rowOf(const FileListItem &item) const;
+
+    QList<Row> m_rows;
+    // Rows without a name rank (removing rows and sorting keep the others'
+    // ranks in order).
+    qsizetype m_unranked = 0;
     ThumbnailList *m_thumbnails = nullptr;
     TextCollator m_collator;
 };

@@ -195,9 +195,13 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
 
     FileListItem item;
     item.caption = name;
-    item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
-                     imageSizeText(decoded.width, decoded.height),
-                     colorsText(decoded.width, decoded.height, decoded.bitDepth)};
+    item.typeIndex = typeIndexOf(typeDescription(name));
+    item.size = size;
+    item.date = FileDateKey(path);
+    item.width = decoded.width;
+    item.height = decoded.height;
+    item.depth = decoded.bitDepth;
+    item.detailed = true;
     if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
         item.imageIndex = m_model.imageIndex(placeholder.row());
         m_model.thumbnails()->replace(item.imageIndex, decoded.cell, source, path);

@@ -5,20 +5,20 @@
 #include <QHash>
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <utility>
 
+#include "listing/ItemTexts.h"
 #include "platform/TextCollator.h"
 
 namespace pelandor {
 
-const QString &sortText(const FileListItem &item, int k)
+QString sortText(const FileListItem &item, int k)
 {
-    static const QString empty;
     const int key = std::abs(k);
     if (key <= 1)
         return item.caption;
-    const int sub = key - 2;
-    return sub < FileListItem::SubItemCount ? item.subItems[size_t(sub)] : empty;
+    return subItemText(item, key - 2);
 }
 
 int CompareItemTexts(const FileListItem &a, const FileListItem &b, int k, const TextCollator &collator)
@@ -44,85 +44,33 @@ int compareItems(const FileListItem &a, const FileListItem &b, int k, const Text
 
 namespace {
 
-// A date text is two-digit fields with one separator between each: "yy/MM/dd
-// hh:mm". Fixed-width digit fields with the same separators collate in the
-// order of the number the digits spell.
-constexpr qsizetype DateTextLength = 14;
-
-bool isDateDigit(qsizetype i)
+// Ranks (0, 1, ...) of texts in collation order, equal for texts that
+// compare equal; for the few distinct texts of a column.
+std::vector<qint64> ranksOf(const std::vector<QString> &texts, const TextCollator &collator)
 {
-    return i % 3 != 2;
-}
-
-// The dates as numbers (empty text: -1, before every date, as it collates
-// first); false when a text is not a date or its separators differ from the
-// others', so that the texts' collation must decide.
-bool dateKeys(int count, const std::function<const QString &(int)> &textOf, std::vector<qint64> &keys)
-{
-    const QChar *separators = nullptr; // the first date's, compared in place
-    QString first;                     // keeps them alive
-    for (int row = 0; row < count; ++row) {
-        const QString &text = textOf(row);
-        if (text.isEmpty()) {
-            keys[size_t(row)] = -1;
-            continue;
-        }
-        if (text.size() != DateTextLength)
-            return false;
-        if (!separators) {
-            first = text;
-            separators = first.constData();
-        }
-        const QChar *chars = text.constData();
-        qint64 value = 0;
-        for (qsizetype i = 0; i < DateTextLength; ++i) {
-            const char16_t c = chars[i].unicode();
-            const bool digit = c >= u'0' && c <= u'9';
-            if (digit != isDateDigit(i) || (!digit && chars[i] != separators[i]))
-                return false;
-            if (digit)
-                value = value * 10 + (c - u'0');
-        }
-        keys[size_t(row)] = value;
+    std::vector<int> order(texts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return collator.compare(texts[size_t(a)], texts[size_t(b)]) < 0; });
+    std::vector<qint64> rankOf(texts.size());
+    qint64 rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && collator.compare(texts[size_t(order[i - 1])], texts[size_t(order[i])]) != 0)
+            ++rank;
+        rankOf[size_t(order[i])] = rank;
     }
-    return true;
+    return rankOf;
 }
 
-// QString::toLongLong() of the text, with a short way for the plain digits
-// of a file size.
-qint64 numberOf(const QString &text)
-{
-    const qsizetype n = text.size();
-    if (n == 0 || n > 18)
-        return text.toLongLong();
-    qint64 value = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return text.toLongLong();
-        value = value * 10 + (c - u'0');
-    }
-    return value;
-}
-
-// Each row's text as its rank among the distinct texts in the collator's
-// order (equal ranks for texts that compare equal). Only distinct texts get a
-// collation key, so a column of a few types costs a few keys.
-// Names are nearly all different: they skip the search for repeats.
-void collationRanks(int count, const std::function<const QString &(int)> &textOf, const TextCollator &collator,
-                    bool repeats, std::vector<qint64> &keys)
+// Each row's text (made by textOf) as its rank among the distinct texts.
+void textRanks(int count, const std::function<QString(int)> &textOf, const TextCollator &collator,
+               std::vector<qint64> &keys)
 {
     QHash<QString, int> idOf;
     std::vector<QString> distinct;
     std::vector<int> idOfRow(static_cast<size_t>(count));
-    distinct.reserve(repeats ? 0 : size_t(count));
     for (int row = 0; row < count; ++row) {
-        const QString &text = textOf(row);
-        if (!repeats) {
-            idOfRow[size_t(row)] = int(distinct.size());
-            distinct.push_back(text);
-            continue;
-        }
+        const QString text = textOf(row);
         auto it = idOf.constFind(text);
         if (it == idOf.constEnd()) {
             it = idOf.insert(text, int(distinct.size()));
@@ -130,60 +78,123 @@ void collationRanks(int count, const std::function<const QString &(int)> &textOf
         }
         idOfRow[size_t(row)] = it.value();
     }
+    const std::vector<qint64> rankOf = ranksOf(distinct, collator);
+    for (int row = 0; row < count; ++row)
+        keys[size_t(row)] = rankOf[size_t(idOfRow[size_t(row)])];
+}
 
-    std::vector<QCollatorSortKey> caseless;
-    caseless.reserve(distinct.size());
-    for (const QString &text : distinct)
-        caseless.push_back(collator.keyIgnoringCase(text));
-    std::vector<int> order(distinct.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(),
-              [&](int a, int b) { return caseless[size_t(a)].compare(caseless[size_t(b)]) < 0; });
-
-    // Texts equal but for case: letter case decides, as in TextCollator::compare.
-    std::vector<qint64> rankOf(distinct.size());
-    qint64 rank = 0;
-    for (size_t first = 0; first < order.size();) {
-        size_t last = first + 1;
-        while (last < order.size() && caseless[size_t(order[first])].compare(caseless[size_t(order[last])]) == 0)
-            ++last;
-        if (last - first > 1)
-            std::sort(order.begin() + qsizetype(first), order.begin() + qsizetype(last), [&](int a, int b) {
-                return collator.compare(distinct[size_t(a)], distinct[size_t(b)]) < 0;
-            });
-        for (size_t i = first; i < last; ++i) {
-            if (i > first && collator.compare(distinct[size_t(order[i - 1])], distinct[size_t(order[i])]) != 0)
-                ++rank;
-            rankOf[size_t(order[i])] = rank;
+// The type column: rows share a handful of type texts, known by index.
+void typeRanks(int count, const std::function<const FileListItem &(int)> &itemOf, const TextCollator &collator,
+               std::vector<qint64> &keys)
+{
+    QHash<int, int> idOf; // type index (-1: empty text) -> distinct id
+    std::vector<QString> distinct;
+    std::vector<int> idOfRow(static_cast<size_t>(count));
+    int lastIndex = -2;
+    int lastId = -1;
+    for (int row = 0; row < count; ++row) {
+        const FileListItem &item = itemOf(row);
+        const int index = item.detailed ? item.typeIndex : -1;
+        if (index != lastIndex) {
+            auto it = idOf.constFind(index);
+            if (it == idOf.constEnd()) {
+                it = idOf.insert(index, int(distinct.size()));
+                distinct.push_back(typeTextOf(index));
+            }
+            lastIndex = index;
+            lastId = it.value();
         }
-        ++rank;
-        first = last;
+        idOfRow[size_t(row)] = lastId;
     }
+    const std::vector<qint64> rankOf = ranksOf(distinct, collator);
     for (int row = 0; row < count; ++row)
         keys[size_t(row)] = rankOf[size_t(idOfRow[size_t(row)])];
 }
 
 } // namespace
 
-std::vector<int> sortedRows(int count, const std::function<const QString &(int)> &textOf, int k,
+// The rows sorted by the name keys kept with them, rows of equal keys settled
+// by comparing their names (see TextCollator::key()), then ranked.
+std::vector<qint64> nameRanks(int count, const std::function<const FileListItem &(int)> &itemOf,
+                              const std::function<const QCollatorSortKey &(int)> &nameKeyOf,
+                              const TextCollator &collator)
+{
+    count = std::max(count, 0);
+    std::vector<qint64> keys(static_cast<size_t>(count));
+    std::vector<std::pair<const QCollatorSortKey *, int>> rows(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row)
+        rows[size_t(row)] = {&nameKeyOf(row), row};
+    std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+        const int c = a.first->compare(*b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    qint64 rank = 0;
+    for (size_t first = 0; first < rows.size();) {
+        size_t last = first + 1;
+        while (last < rows.size() && rows[first].first->compare(*rows[last].first) == 0)
+            ++last;
+        if (last - first > 1)
+            std::stable_sort(rows.begin() + qsizetype(first), rows.begin() + qsizetype(last),
+                             [&](const auto &a, const auto &b) {
+                                 return collator.compare(itemOf(a.second).caption, itemOf(b.second).caption) < 0;
+                             });
+        for (size_t i = first; i < last; ++i) {
+            if (i > first
+                && collator.compare(itemOf(rows[i - 1].second).caption, itemOf(rows[i].second).caption) != 0)
+                ++rank;
+            keys[size_t(rows[i].second)] = rank;
+        }
+        ++rank;
+        first = last;
+    }
+    return keys;
+}
+
+std::vector<int> sortedRows(int count, const std::function<const FileListItem &(int)> &itemOf,
+                            const std::function<const QCollatorSortKey &(int)> &nameKeyOf, int k,
                             const TextCollator &collator)
 {
     count = std::max(count, 0);
     std::vector<qint64> keys(static_cast<size_t>(count));
-    const int key = std::abs(k);
-    if (key == int(SortKey::Size)) {
-        for (int row = 0; row < count; ++row)
-            keys[size_t(row)] = numberOf(textOf(row));
-    } else if (key != int(SortKey::Date) || !dateKeys(count, textOf, keys)) {
-        collationRanks(count, textOf, collator, key != int(SortKey::Name), keys);
+    switch (std::abs(k)) {
+    case int(SortKey::Name):
+        keys = nameRanks(count, itemOf, nameKeyOf, collator);
+        break;
+    case int(SortKey::Type):
+        typeRanks(count, itemOf, collator, keys);
+        break;
+    case int(SortKey::Size):
+        // An item without details has an empty size text, which counts as 0.
+        for (int row = 0; row < count; ++row) {
+            const FileListItem &item = itemOf(row);
+            keys[size_t(row)] = item.detailed ? item.size : 0;
+        }
+        break;
+    case int(SortKey::Date):
+        // Every date text has the same two-digit fields and separators, so
+        // the texts collate in the order of the number their digits spell;
+        // an empty one (-1) collates first.
+        for (int row = 0; row < count; ++row) {
+            const FileListItem &item = itemOf(row);
+            keys[size_t(row)] = item.detailed ? item.date : -1;
+        }
+        break;
+    default:
+        textRanks(count, [&](int row) { return sortText(itemOf(row), k); }, collator, keys);
+        break;
     }
 
+    return rowsOrderedByKeys(keys, k < 0);
+}
+
+std::vector<int> rowsOrderedByKeys(const std::vector<qint64> &keys, bool descending)
+{
+    const int count = int(keys.size());
     std::vector<std::pair<qint64, int>> rows(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row)
         rows[size_t(row)] = {keys[size_t(row)], row};
     // Equal keys keep their present order in either direction (a stable sort).
-    if (k < 0)
+    if (descending)
         std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
             return a.first != b.first ? a.first > b.first : a.second < b.second;
         });

@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QHash>
 #include <QMimeDatabase>
+#include <QMutex>
+#include <QStringList>
 #include <sys/stat.h>
 
 #include "platform/NativeName.h"
@@ -35,38 +38,97 @@ QString typeDescription(const QString &fileName)
     return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment().trimmed();
 }
 
+namespace {
+struct TypeTexts {
+    QMutex mutex;
+    QStringList texts;
+    QHash<QString, int> indexOf;
+};
+TypeTexts &typeTexts()
+{
+    static TypeTexts table;
+    return table;
+}
+} // namespace
+
+int typeIndexOf(const QString &typeText)
+{
+    TypeTexts &table = typeTexts();
+    const QMutexLocker lock(&table.mutex);
+    const auto it = table.indexOf.constFind(typeText);
+    if (it != table.indexOf.constEnd())
+        return it.value();
+    const int index = int(table.texts.size());
+    table.texts.append(typeText);
+    table.indexOf.insert(typeText, index);
+    return index;
+}
+
+QString typeTextOf(int typeIndex)
+{
+    TypeTexts &table = typeTexts();
+    const QMutexLocker lock(&table.mutex);
+    return typeIndex >= 0 && typeIndex < table.texts.size() ? table.texts[typeIndex] : QString();
+}
+
 QString sizeText(qint64 bytes)
 {
     return QString::number(bytes);
 }
 
-QString fileDateTextOf(const QDateTime &modified)
+qint64 fileDateKeyOf(const QDateTime &modified)
 {
     if (!modified.isValid())
-        return QString();
+        return -1;
     QDateTime local = modified.toLocalTime();
     if (!local.isValid())
-        return QString();
+        return -1;
     const QDate date = local.date();
     if (date.year() < FirstFileDateYear || date.year() > LastFileDateYear)
-        return QString();
+        return -1;
     const QTime time = local.time();
+    return (((qint64(date.year() % 100) * 100 + date.month()) * 100 + date.day()) * 100 + time.hour()) * 100
+        + time.minute();
+}
 
+QString fileDateText(qint64 key)
+{
+    if (key < 0)
+        return QString();
     const QLocale locale;
     const QChar dateSep = separatorOf(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('/'));
     const QChar timeSep = separatorOf(locale.timeFormat(QLocale::ShortFormat), QLatin1Char(':'));
-    auto two = [](int v) { return QStringLiteral("%1").arg(v % 100, 2, 10, QLatin1Char('0')); };
-    return two(date.year()) + dateSep + two(date.month()) + dateSep + two(date.day()) + QLatin1Char(' ')
-        + two(time.hour()) + timeSep + two(time.minute());
+    // The ten digits, two by two from the year to the minute.
+    QString text(14, QLatin1Char(' '));
+    for (int field = 4; field >= 0; --field) {
+        const int value = int(key % 100);
+        key /= 100;
+        text[field * 3] = QLatin1Char(char('0' + value / 10));
+        text[field * 3 + 1] = QLatin1Char(char('0' + value % 10));
+    }
+    text[2] = dateSep;
+    text[5] = dateSep;
+    text[11] = timeSep;
+    return text;
+}
+
+QString fileDateTextOf(const QDateTime &modified)
+{
+    return fileDateText(fileDateKeyOf(modified));
+}
+
+qint64 FileDateKey(const QString &path)
+{
+    struct stat info {};
+    if (::stat(NativeName::encode(path).constData(), &info) != 0)
+        return -1;
+    return fileDateKeyOf(QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000
+                                                        + info.st_mtim.tv_nsec / 1000000));
 }
 
 QString FileDateText(const QString &path)
 {
-    struct stat info {};
-    if (::stat(NativeName::encode(path).constData(), &info) != 0)
-        return QString();
-    return fileDateTextOf(QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000
-                                                         + info.st_mtim.tv_nsec / 1000000));
+    return fileDateText(FileDateKey(path));
 }
 
 QString imageSizeText(int width, int height)
@@ -92,6 +154,26 @@ QString ColorDepthText(int16_t depth)
 QString colorsText(int width, int height, int16_t depth)
 {
     return width > 0 && height > 0 ? ColorDepthText(depth) : QString();
+}
+
+QString subItemText(const FileListItem &item, int i)
+{
+    if (!item.detailed)
+        return QString();
+    switch (i) {
+    case 0:
+        return typeTextOf(item.typeIndex);
+    case 1:
+        return sizeText(item.size);
+    case 2:
+        return fileDateText(item.date);
+    case 3:
+        return imageSizeText(item.width, item.height);
+    case 4:
+        return colorsText(item.width, item.height, item.depth);
+    default:
+        return QString();
+    }
 }
 
 } // namespace pelandor

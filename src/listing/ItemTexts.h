@@ -6,11 +6,19 @@
 #include <QString>
 #include <cstdint>
 
+#include "listing/FileListItem.h"
+
 namespace pelandor {
 
 // Human-readable description of the file's type, from its name (the MIME
 // database's comment in the user's language, without trailing blanks).
 QString typeDescription(const QString &fileName);
+
+// The type texts seen so far, each held once for the whole program: the
+// index of a text (the same for equal texts), and the text of an index
+// (empty for -1 or an unknown index). Any thread.
+int typeIndexOf(const QString &typeText);
+QString typeTextOf(int typeIndex);
 
 // Decimal digits, no separators or unit.
 QString sizeText(qint64 bytes);
@@ -21,6 +29,11 @@ QString sizeText(qint64 bytes);
 QString FileDateText(const QString &path);
 // The same for a time already read (in any time zone; shown in local time).
 QString fileDateTextOf(const QDateTime &modified);
+// The date of those texts as the number its ten digits spell (yyMMddhhmm),
+// -1 where the text is empty; fileDateText() makes the text of such a number.
+qint64 FileDateKey(const QString &path);
+qint64 fileDateKeyOf(const QDateTime &modified);
+QString fileDateText(qint64 key);
 
 // "W * H".
 QString imageSizeText(int width, int height);
@@ -33,5 +46,9 @@ QString ColorDepthText(int16_t depth);
 // The colours column of a decoded picture: empty for one without pixels
 // (a failed decode), whatever depth its record was left with.
 QString colorsText(int width, int height, int16_t depth);
+
+// The text of a list item's sub-item i (0 to 4, column i + 1) made from its
+// facts; empty for an item without details or an i out of range.
+QString subItemText(const FileListItem &item, int i);
 
 } // namespace pelandor

@@ -20,6 +20,12 @@ public:
     // The case-insensitive order as a key: comparing two keys gives the sign
     // of compareIgnoringCase() on their texts, at the cost of a byte compare.
     QCollatorSortKey keyIgnoringCase(const QString &text) const { return m_insensitive.sortKey(text); }
+    // The full order as a key: two keys that differ compare with the sign of
+    // compare() on their texts (a case-sensitive key holds the case-blind
+    // levels first, letter case last). Equal keys may still belong to texts
+    // that compare() tells apart (an empty text and one of ignorable
+    // characters only), so a sort by key settles equal keys by compare().
+    QCollatorSortKey key(const QString &text) const { return m_sensitive.sortKey(text); }
 
     static QLocale collationLocale();
 

@@ -174,7 +174,8 @@ private slots:
                 sources.append(path);
                 FileListItem item;
                 item.caption = QFile::decodeName(RawPath::baseName(path));
-                item.subItems[1] = QString::number(random.bounded(1000));
+                item.size = random.bounded(1000);
+                item.detailed = true;
                 model.appendItem(item);
             }
             // Some names are in the copy folder already: replaced or kept both.

@@ -2,6 +2,7 @@
 // thumbnail and the selection, switching views keeps order and selection, and
 // selection moves are reported old item first.
 #include <QAbstractItemModelTester>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
+#include "listing/ItemTexts.h"
 #include "listing/FileReportView.h"
 #include "listing/ThumbnailCell.h"
 #include "listing/ThumbnailGridView.h"
@@ -24,7 +26,13 @@ FileListItem makeItem(const QString &name, const QString &size, const QString &d
 {
     FileListItem item;
     item.caption = name;
-    item.subItems = {QStringLiteral("image"), size, date, QStringLiteral("1 * 1"), QString()};
+    item.typeIndex = typeIndexOf(QStringLiteral("image"));
+    item.size = size.toLongLong();
+    // "yy/MM/dd hh:mm" as the number its digits spell; none when empty.
+    item.date = date.isEmpty() ? -1 : QString(date).remove(QRegularExpression(QStringLiteral("\\D"))).toLongLong();
+    item.width = 1;
+    item.height = 1;
+    item.detailed = true;
     item.imageIndex = imageIndex;
     return item;
 }
@@ -95,6 +103,51 @@ private slots:
         QCOMPARE(captions(model), order);
         for (int row = 0; row < model.count(); ++row)
             QCOMPARE(model.imageIndex(row), int(before.indexOf(model.caption(row))));
+    }
+
+    // A name sort after rows were added, renamed, replaced or removed since
+    // the last one (few: placed among the ranked rows; many: all ranked
+    // anew) gives the order of a list that never was sorted by name.
+    void nameSortAfterChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("appended") << "append" << QStringList{"0.bmp"};
+        QTest::newRow("appended, equal names") << "append" << QStringList{"c.jpg", "C.JPG", "c.jpg"};
+        QTest::newRow("appended, many") << "append" << QStringList{"b", "e", "B", "a", "z", "c.jpg", "0"};
+        QTest::newRow("renamed") << "caption" << QStringList{"e.bmp", "A.BMP"};
+        QTest::newRow("replaced") << "item" << QStringList{"c.jpg"};
+        QTest::newRow("removed") << "remove" << QStringList{};
+    }
+    void nameSortAfterChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, names);
+        FileListModel model;
+        fill(model);
+        for (int i = 0; i < 24; ++i)
+            model.appendItem(makeItem(QStringLiteral("m%1.bmp").arg(i % 8), QString::number(i % 3), QString(), 10 + i));
+        model.sortItems(-1);
+        model.sortItems(3);
+        int imageIndex = 100;
+        for (const QString &name : names) {
+            if (change == QLatin1String("append"))
+                model.appendItem(makeItem(name, QStringLiteral("1"), QString(), imageIndex++));
+            else if (change == QLatin1String("caption"))
+                model.setCaption(imageIndex++ % model.count(), name);
+            else
+                model.setItem(3, makeItem(name, QStringLiteral("1"), QString(), imageIndex++));
+        }
+        if (change == QLatin1String("remove"))
+            model.removeRows(1, 3);
+        FileListModel fresh;
+        for (int row = 0; row < model.count(); ++row)
+            fresh.appendItem(model.item(row));
+        model.sortItems(1);
+        fresh.sortItems(1);
+        QCOMPARE(captions(model), captions(fresh));
+        for (int row = 0; row < model.count(); ++row)
+            QCOMPARE(model.imageIndex(row), fresh.imageIndex(row));
     }
 
     void selectionFollowsItemsAndViewSwitch()
