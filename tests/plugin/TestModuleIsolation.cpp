@@ -105,7 +105,7 @@ int liveProcessesOfGroup(int group)
         // "pid (name) state ppid pgrp ...": the name may hold blanks, not ")".
         const QByteArray line = stat.readAll();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 2 && fields[0] != "Z" && fields[2].toInt() == group)
+        if (fields.size() > 2 && fields[0] != "Z" && fields[0] != "X" && fields[2].toInt() == group)
             ++live;
     }
     return live;
@@ -286,7 +286,9 @@ private slots:
         QCOMPARE(output, QByteArray());
         QCOMPARE(result, 0);
         QVERIFY(helper > 0);
-        QCOMPARE(liveProcessesOfGroup(helper), 0);
+        // The group is killed as the helper ends; the kernel takes the child
+        // down a moment later on a busy machine.
+        QTRY_COMPARE_WITH_TIMEOUT(liveProcessesOfGroup(helper), 0, 5000);
     }
 
     // A module that takes just under the time limit in each call fails the
