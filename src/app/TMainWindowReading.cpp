@@ -94,7 +94,11 @@ void TMainWindow::FolderTree1Change()
         // Cells are made for the screen the window is on now.
         ImageList1->setDevicePixelRatio(devicePixelRatioF());
 
+        // The cache holds the whole folder being read, however large, while
+        // the disk has room (see ThumbnailCache).
         ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        cache.keepUsesFromNow();
+        m_cellsKeptSince = cache.keptSince();
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
@@ -168,6 +172,7 @@ void TMainWindow::ApplyFolderChanges()
     {
         const auto idle = qScopeGuard([this] { m_reading = {}; });
         ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        cache.keepUsesSince(m_cellsKeptSince);
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
