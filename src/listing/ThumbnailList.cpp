@@ -140,6 +140,36 @@ void ThumbnailList::replace(int index, const QImage &cell, int source, const QSt
     emit cellReplaced(index);
 }
 
+int ThumbnailList::addFromSource(int source, const QString &path)
+{
+    if (source < 0 || source >= int(m_sources.size()))
+        return add(QImage());
+    Slot slot;
+    slot.source = source;
+    slot.path = path;
+    m_slots.push_back(std::move(slot));
+    return int(m_slots.size()) - 1;
+}
+
+void ThumbnailList::replaceFromSource(int index, int source, const QString &path)
+{
+    if (index < 0 || index >= int(m_slots.size()))
+        return;
+    if (source < 0 || source >= int(m_sources.size())) {
+        replace(index, QImage());
+        return;
+    }
+    Slot &slot = m_slots[size_t(index)];
+    unlink(index);
+    if (slot.counted)
+        m_held -= slot.cell.sizeInBytes();
+    slot.cell = QImage();
+    slot.counted = false;
+    slot.source = source;
+    slot.path = path;
+    emit cellReplaced(index);
+}
+
 QImage ThumbnailList::cell(int index) const
 {
     if (index < 0 || index >= int(m_slots.size()))

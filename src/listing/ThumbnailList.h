@@ -55,6 +55,11 @@ public:
     // Replaces the cell at index (and its source); an index out of range
     // changes nothing.
     void replace(int index, const QImage &cell, int source = -1, const QString &path = QString());
+    // The same for a cell not made yet: its source makes it when it is first
+    // asked for (a reading that found the cell in the thumbnail cache leaves
+    // it there). A source out of range gives a white cell.
+    int addFromSource(int source, const QString &path);
+    void replaceFromSource(int index, int source, const QString &path);
     // The cell at index, brought back from its source when it was dropped
     // (white when the source fails); a null image for an index out of range.
     QImage cell(int index) const;
