@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 
 #include "app/FileArguments.h"
+#include "app/StatusPanel.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
@@ -57,6 +59,8 @@ private:
     FileListView *m_list;
     bool m_wasAttached;
 };
+
+constexpr qint64 ProgressPaceMs = 40;
 
 QString progressText(int done, int found)
 {
@@ -108,7 +112,28 @@ void TMainWindow::FolderTree1Change()
         });
         // The first panel counts the files while the list change handler,
         // which writes it, is detached.
-        pass.setProgress([this](int done, int found) { SetStatusPanel(0, progressText(done, found)); });
+        // The count is written after every file but painted at most every
+        // 40 ms (and at the end): faster than the eye follows, where a paint
+        // a file would cost more than reading a file seen before.
+        // Its size is held meanwhile, so a new count lays nothing out.
+        QElapsedTimer progressShown;
+        StatusPanel *countPanel = StatusPanels[0];
+        const QSize minimum = countPanel->minimumSize();
+        const QSize maximum = countPanel->maximumSize();
+        countPanel->setFixedSize(countPanel->size());
+        const auto painted = qScopeGuard([countPanel, minimum, maximum] {
+            countPanel->setMinimumSize(minimum);
+            countPanel->setMaximumSize(maximum);
+            countPanel->setUpdatesEnabled(true);
+        });
+        pass.setProgress([this, &progressShown, countPanel](int done, int found) {
+            const bool paint = done == 0 || done >= found || !progressShown.isValid()
+                || progressShown.elapsed() >= ProgressPaceMs;
+            if (paint)
+                progressShown.start();
+            countPanel->setUpdatesEnabled(paint);
+            SetStatusPanel(0, progressText(done, found));
+        });
         ListChangeDetached detached(*this, ListView1);
         // A module in a helper process may take up to its time limit for a
         // file: the window keeps painting and taking clicks meanwhile (the
