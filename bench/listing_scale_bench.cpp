@@ -279,6 +279,7 @@ int main(int argc, char **argv)
     double worstPage = 0;
     double pagesTotal = 0;
     int pages = 0;
+    int slowPages = 0; // over 50 ms
     for (int value = 0;; value += bar->pageStep()) {
         QElapsedTimer page;
         page.start();
@@ -286,13 +287,14 @@ int main(int argc, char **argv)
         grid->viewport()->repaint();
         const double ms = page.nsecsElapsed() / 1e6;
         worstPage = std::max(worstPage, ms);
+        slowPages += ms > 50 ? 1 : 0;
         pagesTotal += ms;
         ++pages;
         if (value >= bar->maximum())
             break;
     }
-    std::printf("scroll, %d pages painted: slowest %.1f ms, mean %.2f ms; rss after %.1f MB\n", pages, worstPage,
-                pagesTotal / pages, residentKilobytes() / 1024.0);
+    std::printf("scroll, %d pages painted: slowest %.1f ms, mean %.2f ms, %d over 50 ms; rss after %.1f MB\n", pages,
+                worstPage, pagesTotal / pages, slowPages, residentKilobytes() / 1024.0);
     const char *keys[] = {"name", "type", "size", "date"};
     const char *entryNames[] = {"mnuView_sort_name", "mnuView_sort_type", "mnuView_sort_size", "mnuView_sort_date"};
     for (int k = 1; k <= 4; ++k) {
