@@ -146,9 +146,18 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
             ownCache = std::make_shared<ThumbnailCache>(cache->folder(), cache->limit());
             ownCache->keepUsesSince(cache->keptSince());
         }
-        source = m_model.thumbnails()->addSource([jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
-            return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio, false)(path).cell;
-        });
+        ThumbnailList::Warm warm;
+        if (ownCache) {
+            warm = [ownCache, route, ratio](const QString &path) {
+                if (const std::optional<QByteArray> key = cacheKey(ownCache.get(), path, route, ratio))
+                    ownCache->warm(*key);
+            };
+        }
+        source = m_model.thumbnails()->addSource(
+            [jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
+                return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio, false)(path).cell;
+            },
+            std::move(warm));
     }
     for (int i = 0; i < names.size(); ++i) {
         // A file moved or deleted since the folder was listed (a move may run

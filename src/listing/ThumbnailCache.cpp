@@ -362,6 +362,15 @@ qint64 ThumbnailCache::marginShortfall() const
     return margin - free;
 }
 
+void ThumbnailCache::warm(const QByteArray &key) const
+{
+    const int fd = ::open(NativeName::encode(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
 void ThumbnailCache::remove(const QByteArray &key)
 {
     QFile::remove(entryPath(key));

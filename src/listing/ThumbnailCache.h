@@ -85,6 +85,10 @@ public:
     // the file no longer has the stamp the key holds: a file that changed
     // while it was decoded keeps nothing.
     void store(const QByteArray &key, const Entry &entry);
+    // Asks the system to read the entry of key into memory in the
+    // background (nothing when there is none), so that a find soon after
+    // does not wait for the disk.
+    void warm(const QByteArray &key) const;
     void remove(const QByteArray &key);
 
     // Removes every entry. False when something could not be removed.

@@ -43,9 +43,17 @@ public:
     // The bytes of the cells held now (the shared white cell not counted).
     qint64 heldBytes() const { return m_held; }
 
-    // Registers a source for the cells of one reading; add() names it by the
-    // returned number. clear() forgets the sources.
-    int addSource(Source source);
+    // Gets a file's cell ready to be made soon (reads it ahead from disk in
+    // the background); it must not block.
+    using Warm = std::function<void(const QString &path)>;
+
+    // Registers a source for the cells of one reading (and optionally its
+    // way to get cells ready); add() names it by the returned number.
+    // clear() forgets the sources.
+    int addSource(Source source, Warm warm = {});
+    // Gets the dropped cell at index ready to come back soon (a page about
+    // to be shown); nothing for a cell held or without a source.
+    void prefetch(int index) const;
 
     // Appends a copy of the cell (converted to the storage format; a cell of
     // another size is fitted into a white cell of the list's size) and
@@ -101,6 +109,7 @@ private:
     mutable int m_newest = -1;
     mutable int m_oldest = -1;
     std::vector<Source> m_sources;
+    std::vector<Warm> m_warms;
     mutable QImage m_blank;
     qint64 m_budget = DefaultBudget;
     qreal m_ratio = 1.0;
