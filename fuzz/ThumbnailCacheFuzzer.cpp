@@ -1,9 +1,10 @@
 // The thumbnail cache's entry reader on any bytes stored under a key's name.
 // Each input is looked up twice: as the entry file's whole contents, and
 // with the key the lookup asks for put behind its first 32 bytes (the
-// header) and a valid checksum put after it, so that damaged headers and
-// cells get past the checksum too. A hit must be a cell of its own header's
-// size.
+// header), the head's valid checksum behind the key and a valid checksum
+// put after it all, so that damaged headers and cells get past the
+// checksums too. Each is looked up for the whole entry and for its facts
+// only. A hit must be a cell of its own header's size.
 #include "listing/ThumbnailCache.h"
 
 #include <QDir>
@@ -84,6 +85,11 @@ void lookUp(const Setting &s, const QByteArray &contents)
     const std::optional<ThumbnailCache::Entry> found = s.cache->find(s.key);
     if (found && (found->cell.isNull() || found->cell.width() * 3 > contents.size()))
         std::abort();
+    const std::optional<ThumbnailCache::Entry> facts = s.cache->findFacts(s.key);
+    if (facts && !facts->cell.isNull())
+        std::abort();
+    if (found && !facts)
+        std::abort(); // a whole entry that passes has facts that pass
 }
 
 } // namespace
@@ -94,9 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     lookUp(s, input);
     if (input.size() >= HeaderSize) {
-        QByteArray keyed = input.left(HeaderSize) + s.key + input.mid(HeaderSize);
+        QByteArray keyed = input.left(HeaderSize) + s.key;
         const uint32_t keySize = uint32_t(s.key.size());
         std::memcpy(keyed.data() + KeySizeAt, &keySize, sizeof keySize);
+        const uint64_t headSum = checksum(keyed.constData(), size_t(keyed.size()));
+        keyed.append(reinterpret_cast<const char *>(&headSum), sizeof headSum);
+        keyed.append(input.mid(HeaderSize));
         const uint64_t sum = checksum(keyed.constData(), size_t(keyed.size()));
         keyed.append(reinterpret_cast<const char *>(&sum), sizeof sum);
         lookUp(s, keyed);

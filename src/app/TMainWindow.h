@@ -281,6 +281,9 @@ private:
     QString m_shownFolder;
     ImageTypeList m_shownEntries;
     int m_shownType = -1;
+    // When the shown folder's reading began: the thumbnail cache keeps the
+    // cells used since, also for the updates of the same folder.
+    qint64 m_cellsKeptSince = -1;
 
     // The external tools: their list, menu entries, dialog and store.
     ToolCommands *m_toolCommands = nullptr;

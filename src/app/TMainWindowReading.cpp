@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 
 #include "app/FileArguments.h"
+#include "app/StatusPanel.h"
 #include "listing/FileListModel.h"
 #include "listing/FileListView.h"
 #include "listing/CommandGuard.h"
@@ -58,6 +60,8 @@ private:
     bool m_wasAttached;
 };
 
+constexpr qint64 ProgressPaceMs = 40;
+
 QString progressText(int done, int found)
 {
     return QStringLiteral("%1 / %2").arg(done).arg(found);
@@ -94,7 +98,11 @@ void TMainWindow::FolderTree1Change()
         // Cells are made for the screen the window is on now.
         ImageList1->setDevicePixelRatio(devicePixelRatioF());
 
+        // The cache holds the whole folder being read, however large, while
+        // the disk has room (see ThumbnailCache).
         ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        cache.keepUsesFromNow();
+        m_cellsKeptSince = cache.keptSince();
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
@@ -104,7 +112,28 @@ void TMainWindow::FolderTree1Change()
         });
         // The first panel counts the files while the list change handler,
         // which writes it, is detached.
-        pass.setProgress([this](int done, int found) { SetStatusPanel(0, progressText(done, found)); });
+        // The count is written after every file but painted at most every
+        // 40 ms (and at the end): faster than the eye follows, where a paint
+        // a file would cost more than reading a file seen before.
+        // Its size is held meanwhile, so a new count lays nothing out.
+        QElapsedTimer progressShown;
+        StatusPanel *countPanel = StatusPanels[0];
+        const QSize minimum = countPanel->minimumSize();
+        const QSize maximum = countPanel->maximumSize();
+        countPanel->setFixedSize(countPanel->size());
+        const auto painted = qScopeGuard([countPanel, minimum, maximum] {
+            countPanel->setMinimumSize(minimum);
+            countPanel->setMaximumSize(maximum);
+            countPanel->setUpdatesEnabled(true);
+        });
+        pass.setProgress([this, &progressShown, countPanel](int done, int found) {
+            const bool paint = done == 0 || done >= found || !progressShown.isValid()
+                || progressShown.elapsed() >= ProgressPaceMs;
+            if (paint)
+                progressShown.start();
+            countPanel->setUpdatesEnabled(paint);
+            SetStatusPanel(0, progressText(done, found));
+        });
         ListChangeDetached detached(*this, ListView1);
         // A module in a helper process may take up to its time limit for a
         // file: the window keeps painting and taking clicks meanwhile (the
@@ -168,6 +197,7 @@ void TMainWindow::ApplyFolderChanges()
     {
         const auto idle = qScopeGuard([this] { m_reading = {}; });
         ThumbnailCache cache(ThumbnailCache::defaultFolder());
+        cache.keepUsesSince(m_cellsKeptSince);
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
         pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });

@@ -19,6 +19,7 @@
 #include "viewer/ImageClipboard.h"
 #include "viewer/SingleImageDecoder.h"
 #include "viewer/TViewWindow.h"
+#include "listing/ThumbnailCache.h"
 #include "viewer/ThumbnailRefresher.h"
 #include "viewer/ViewerPictureLoader.h"
 #include "viewer/ViewerSequence.h"
@@ -85,6 +86,9 @@ void TMainWindow::popMnu_refleshClick()
         return;
     const CommandGuard::Token token = m_guard->hold();
     SingleImageDecoder decoder(PluginFolder(), Messages(), TypeEntries(), m_jpegPluginFound);
+    // Its stores must not drop the cells the shown folder's reading keeps.
+    ThumbnailCache cache(ThumbnailCache::defaultFolder());
+    cache.keepUsesSince(m_cellsKeptSince);
     ThumbnailRefresher::refresh(
         decoder, items,
         [this, model, &targets](int key, const QImage &cell) {
@@ -92,7 +96,7 @@ void TMainWindow::popMnu_refleshClick()
             if (target.isValid())
                 ImageList1->replace(model->imageIndex(target.row()), cell);
         },
-        [] { QCoreApplication::processEvents(); }, nullptr, ImageList1->devicePixelRatio());
+        [] { QCoreApplication::processEvents(); }, &cache, ImageList1->devicePixelRatio());
 }
 
 void TMainWindow::popMnu_imagecopyClick()

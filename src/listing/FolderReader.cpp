@@ -43,14 +43,21 @@ ThumbnailCache::Entry entryOf(const ReadAhead::Result &result)
 
 // The decode of one thread: the cache first, then the built-in route into
 // the thread's own picture, reused from file to file, and the cell made from
-// it there.
+// it there. With factsOnly, a cell found in the cache is left there (only
+// its facts are read): the list fetches it when it is painted.
 ReadAhead::Decode builtInDecoder(bool jpegPluginFound, const QString &pattern, ThumbnailCache *cache,
-                                 const QString &route, qreal ratio)
+                                 const QString &route, qreal ratio, bool factsOnly)
 {
     auto picture = std::make_shared<Bitmap>();
-    return [picture, jpegPluginFound, pattern, cache, route, ratio](const QString &path) {
+    return [picture, jpegPluginFound, pattern, cache, route, ratio, factsOnly](const QString &path) {
         const std::optional<QByteArray> key = cacheKey(cache, path, route, ratio);
-        if (key) {
+        if (key && factsOnly) {
+            if (const std::optional<ThumbnailCache::Entry> hit = cache->findFacts(*key)) {
+                ReadAhead::Result result = resultOf(*hit);
+                result.cellInCache = true;
+                return result;
+            }
+        } else if (key) {
             if (const std::optional<ThumbnailCache::Entry> hit = cache->find(*key))
                 return resultOf(*hit);
         }
@@ -125,19 +132,32 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         ThumbnailCache *cache = m_cache;
         const QString route = m_route;
         const qreal ratio = m_model.thumbnails()->devicePixelRatio();
+        // Cells found in the cache stay there until painted: a reading of a
+        // folder seen before reads only their facts.
         ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern, cache, route, ratio] {
-            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio);
+            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio, true);
         });
         // A dropped cell comes back the way it was first made: from the
         // cache, else decoded again (into a picture freed straight after).
         // The list outlives this reading and its cache object, so the source
         // has a cache object of its own on the same folder.
         std::shared_ptr<ThumbnailCache> ownCache;
-        if (cache)
+        if (cache) {
             ownCache = std::make_shared<ThumbnailCache>(cache->folder(), cache->limit());
-        source = m_model.thumbnails()->addSource([jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
-            return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio)(path).cell;
-        });
+            ownCache->keepUsesSince(cache->keptSince());
+        }
+        ThumbnailList::Warm warm;
+        if (ownCache) {
+            warm = [ownCache, route, ratio](const QString &path) {
+                if (const std::optional<QByteArray> key = cacheKey(ownCache.get(), path, route, ratio))
+                    ownCache->warm(*key);
+            };
+        }
+        source = m_model.thumbnails()->addSource(
+            [jpegPluginFound, pattern, ownCache, route, ratio](const QString &path) {
+                return builtInDecoder(jpegPluginFound, pattern, ownCache.get(), route, ratio, false)(path).cell;
+            },
+            std::move(warm));
     }
     for (int i = 0; i < names.size(); ++i) {
         // A file moved or deleted since the folder was listed (a move may run
@@ -202,11 +222,16 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     item.height = decoded.height;
     item.depth = decoded.bitDepth;
     item.detailed = true;
+    ThumbnailList *cells = m_model.thumbnails();
+    const bool later = decoded.cellInCache && source >= 0;
     if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
         item.imageIndex = m_model.imageIndex(placeholder.row());
-        m_model.thumbnails()->replace(item.imageIndex, decoded.cell, source, path);
+        if (later)
+            cells->replaceFromSource(item.imageIndex, source, path);
+        else
+            cells->replace(item.imageIndex, decoded.cell, source, path);
     } else {
-        item.imageIndex = m_model.thumbnails()->add(decoded.cell, source, path);
+        item.imageIndex = later ? cells->addFromSource(source, path) : cells->add(decoded.cell, source, path);
     }
     if (placeholder.isValid())
         m_model.setItem(placeholder.row(), item);

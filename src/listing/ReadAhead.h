@@ -38,6 +38,7 @@ public:
         int height = 0;
         int16_t bitDepth = 0;
         bool needsModule = false; // the built-in decoder passes the file on to a module
+        bool cellInCache = false; // the cell (null here) is left in the thumbnail cache
     };
     // Makes the result of one file; called on either thread, never for the
     // same file twice.

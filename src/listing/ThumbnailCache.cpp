@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace pelandor {
@@ -24,7 +25,7 @@ namespace pelandor {
 namespace {
 
 // The last digit counts the changes of the entry or of its key's form.
-constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '2'};
+constexpr char Magic[8] = {'P', 'L', 'D', 'R', 'T', 'H', 'M', '3'};
 const QString EntrySuffix = QStringLiteral(".cell");
 const QString TemporaryPrefix = QStringLiteral(".tmp-");
 // A cell is at most this large a side; anything bigger is damage.
@@ -40,6 +41,20 @@ struct Header {
     int16_t bitDepth;
     int16_t reserved;
 };
+
+// An entry: the header, the key, a checksum over both (so that a reading
+// that needs only the facts checks them without reading the cell), the
+// cell's rows of 24-bit pixels and a checksum over everything before it.
+constexpr qsizetype SumSize = 8;
+constexpr qsizetype HeadBytes(qsizetype keySize)
+{
+    return qsizetype(sizeof(Header)) + keySize + SumSize;
+}
+// What the cache keeps at most while the disk holds the kept entries of a
+// reading: a tenth of the disk, but never more than this.
+constexpr qint64 MaxMargin = qint64(2) << 30;
+// A few milliseconds before "now": file times come from a coarser clock.
+constexpr qint64 UseTimeSlackMs = 100;
 
 // A fast checksum over the whole entry, eight bytes at a time: enough to
 // tell a damaged entry, cheap enough for ten thousand cells.
@@ -167,7 +182,7 @@ QString ThumbnailCache::entryPath(const QByteArray &key) const
         + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) + EntrySuffix;
 }
 
-std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key) const
+std::optional<QByteArray> ThumbnailCache::readEntry(const QByteArray &key, bool whole) const
 {
     const int fd = ::open(NativeName::encode(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -177,10 +192,11 @@ std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key)
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < qint64(sizeof(Header) + 8)
+    const qsizetype headBytes = HeadBytes(key.size());
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < headBytes + SumSize
         || info.st_size > (qint64(1) << 26))
         return std::nullopt;
-    QByteArray data(qsizetype(info.st_size), Qt::Uninitialized);
+    QByteArray data(whole ? qsizetype(info.st_size) : headBytes, Qt::Uninitialized);
     qsizetype done = 0;
     while (done < data.size()) {
         const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
@@ -193,32 +209,61 @@ std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key)
     Header header;
     std::memcpy(&header, data.constData(), sizeof header);
     if (std::memcmp(header.magic, Magic, sizeof Magic) != 0 || header.cellWidth <= 0 || header.cellHeight <= 0
-        || header.cellWidth > MaxCellSide || header.cellHeight > MaxCellSide || header.width < 0 || header.height < 0)
+        || header.cellWidth > MaxCellSide || header.cellHeight > MaxCellSide || header.width < 0 || header.height < 0
+        || header.keySize != uint32_t(key.size()))
         return std::nullopt;
-    const qsizetype rowBytes = qsizetype(header.cellWidth) * 3;
-    const qsizetype pixelBytes = rowBytes * header.cellHeight;
-    const qsizetype expected = qsizetype(sizeof header) + qsizetype(header.keySize) + pixelBytes + 8;
-    if (header.keySize != uint32_t(key.size()) || data.size() != expected)
+    const qsizetype pixelBytes = qsizetype(header.cellWidth) * 3 * header.cellHeight;
+    const qsizetype expected = headBytes + pixelBytes + SumSize;
+    if (info.st_size != expected)
         return std::nullopt;
     uint64_t stored;
-    std::memcpy(&stored, data.constData() + expected - 8, 8);
-    if (stored != checksum(data.constData(), size_t(expected - 8)))
+    std::memcpy(&stored, data.constData() + headBytes - SumSize, SumSize);
+    if (stored != checksum(data.constData(), size_t(headBytes - SumSize)))
         return std::nullopt;
     if (std::memcmp(data.constData() + sizeof header, key.constData(), size_t(key.size())) != 0)
         return std::nullopt; // another key with the same hash
+    if (whole) {
+        std::memcpy(&stored, data.constData() + expected - SumSize, SumSize);
+        if (stored != checksum(data.constData(), size_t(expected - SumSize)))
+            return std::nullopt;
+    }
+    // A use: the entry moves to the young end of the drop order.
+    ::futimens(fd, nullptr);
+    return data;
+}
 
+std::optional<ThumbnailCache::Entry> ThumbnailCache::findFacts(const QByteArray &key) const
+{
+    const std::optional<QByteArray> data = readEntry(key, false);
+    if (!data)
+        return std::nullopt;
+    Header header;
+    std::memcpy(&header, data->constData(), sizeof header);
+    Entry entry;
+    entry.width = header.width;
+    entry.height = header.height;
+    entry.bitDepth = header.bitDepth;
+    return entry;
+}
+
+std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QByteArray &key) const
+{
+    const std::optional<QByteArray> data = readEntry(key, true);
+    if (!data)
+        return std::nullopt;
+    Header header;
+    std::memcpy(&header, data->constData(), sizeof header);
     Entry entry;
     entry.cell = QImage(header.cellWidth, header.cellHeight, QImage::Format_RGB888);
     if (entry.cell.isNull())
         return std::nullopt;
-    const char *pixels = data.constData() + sizeof header + header.keySize;
+    const qsizetype rowBytes = qsizetype(header.cellWidth) * 3;
+    const char *pixels = data->constData() + HeadBytes(key.size());
     for (int y = 0; y < header.cellHeight; ++y)
         std::memcpy(entry.cell.scanLine(y), pixels + y * rowBytes, size_t(rowBytes));
     entry.width = header.width;
     entry.height = header.height;
     entry.bitDepth = header.bitDepth;
-    // A use: the entry moves to the young end of the drop order.
-    ::futimens(fd, nullptr);
     return entry;
 }
 
@@ -244,9 +289,11 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     header.bitDepth = entry.bitDepth;
     const qsizetype rowBytes = qsizetype(cell.width()) * 3;
     QByteArray data;
-    data.reserve(qsizetype(sizeof header) + key.size() + rowBytes * cell.height() + 8);
+    data.reserve(HeadBytes(key.size()) + rowBytes * cell.height() + SumSize);
     data.append(reinterpret_cast<const char *>(&header), sizeof header);
     data.append(key);
+    const uint64_t headSum = checksum(data.constData(), size_t(data.size()));
+    data.append(reinterpret_cast<const char *>(&headSum), sizeof headSum);
     for (int y = 0; y < cell.height(); ++y)
         data.append(reinterpret_cast<const char *>(cell.constScanLine(y)), rowBytes);
     const uint64_t sum = checksum(data.constData(), size_t(data.size()));
@@ -292,8 +339,36 @@ void ThumbnailCache::store(const QByteArray &key, const Entry &entry)
     } else {
         m_total += data.size();
     }
-    if (m_total > m_limit)
+    // Past the point of the last trim, or short of the disk's margin while
+    // kept entries hold the cache above its limit.
+    if (m_total > (m_trimAt < 0 ? m_limit : m_trimAt)
+        || (m_keepSince >= 0 && m_total > m_limit && marginShortfall() > 0))
         trimLocked();
+}
+
+void ThumbnailCache::keepUsesFromNow()
+{
+    m_keepSince = QDateTime::currentMSecsSinceEpoch() - UseTimeSlackMs;
+}
+
+qint64 ThumbnailCache::marginShortfall() const
+{
+    struct statvfs disk;
+    if (::statvfs(NativeName::encode(m_folder).constData(), &disk) != 0)
+        return 0;
+    const qint64 size = qint64(disk.f_blocks) * qint64(disk.f_frsize);
+    const qint64 free = qint64(disk.f_bavail) * qint64(disk.f_frsize);
+    const qint64 margin = m_margin >= 0 ? m_margin : std::min(size / 10, MaxMargin);
+    return margin - free;
+}
+
+void ThumbnailCache::warm(const QByteArray &key) const
+{
+    const int fd = ::open(NativeName::encode(entryPath(key)).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
 }
 
 void ThumbnailCache::remove(const QByteArray &key)
@@ -328,19 +403,30 @@ void ThumbnailCache::trimLocked()
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.used < b.used; });
     // Down to nine tenths, so that the next stores do not trim at once again.
     const qint64 target = m_limit / 10 * 9;
+    qint64 shortfall = m_keepSince >= 0 ? marginShortfall() : 0;
     for (const Item &item : items) {
         if (total <= target)
             break;
-        if (QFile::remove(item.path))
+        // The oldest first: once one is kept, so are all after it.
+        if (m_keepSince >= 0 && item.used >= m_keepSince && shortfall <= 0)
+            break;
+        if (QFile::remove(item.path)) {
             total -= item.size;
+            shortfall -= item.size;
+        }
     }
     m_total = total;
+    // Kept entries above the limit: the folder is listed again only when it
+    // has grown by another quarter, so that a reading of a large folder
+    // lists it a few times, not once a store.
+    m_trimAt = total > m_limit ? total + std::max(m_limit / 10, total / 4) : -1;
 }
 
 bool ThumbnailCache::clear()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_total = -1;
+    m_trimAt = -1;
     QDir folder(m_folder);
     return !folder.exists() || folder.removeRecursively();
 }

@@ -13,7 +13,10 @@
 // or a second running instance never leaves half an entry under its name;
 // an entry that is damaged all the same fails its checksum, is ignored and
 // is replaced by the next store. The cache stays below its size limit by
-// dropping the entries used longest ago (a hit counts as a use). A store
+// dropping the entries used longest ago (a hit counts as a use), except the
+// entries of the reading under way (keepUsesFromNow): those stay, however
+// large the folder, as long as the disk keeps its free-space margin, so a
+// folder larger than the limit is found whole when it is read again. A store
 // that fails (a folder that cannot be written, a full disk) keeps nothing
 // for that entry alone: reading goes on, and the next store tries again,
 // making the folder anew when it is gone. find and store may be called from
@@ -74,10 +77,18 @@ public:
     static bool worthKeeping(int width, int height);
 
     std::optional<Entry> find(const QByteArray &key) const;
+    // The entry's facts (width, height, depth) without its cell, which stays
+    // in the cache: only the head of the entry is read and checked (the
+    // cell's own checksum is checked when find reads it). Counts as a use.
+    std::optional<Entry> findFacts(const QByteArray &key) const;
     // Keeps `entry` under `key` (taken before the file was decoded) unless
     // the file no longer has the stamp the key holds: a file that changed
     // while it was decoded keeps nothing.
     void store(const QByteArray &key, const Entry &entry);
+    // Asks the system to read the entry of key into memory in the
+    // background (nothing when there is none), so that a find soon after
+    // does not wait for the disk.
+    void warm(const QByteArray &key) const;
     void remove(const QByteArray &key);
 
     // Removes every entry. False when something could not be removed.
@@ -86,15 +97,43 @@ public:
     QString folder() const { return m_folder; }
     qint64 limit() const { return m_limit; }
 
+    // Entries used (found or stored) from now on, by this object or any
+    // other, belong to the reading under way: no trim drops them while the
+    // disk holding the cache has more free space than the margin. Past the
+    // margin they are dropped like any other, the oldest first, until the
+    // margin is free again or the cache is back under its limit.
+    void keepUsesFromNow();
+    // The same from a time taken by another object (milliseconds since the
+    // epoch; negative: none kept), so that all objects of one reading keep
+    // the same entries.
+    void keepUsesSince(qint64 msecsSinceEpoch) { m_keepSince = msecsSinceEpoch; }
+    qint64 keptSince() const { return m_keepSince; }
+    // The free bytes the cache never takes for kept entries: by default
+    // (negative) a tenth of the disk, at most 2 GB.
+    void setFreeSpaceMargin(qint64 bytes) { m_margin = bytes; }
+
 private:
     QString entryPath(const QByteArray &key) const;
-    // Drops the oldest entries until the folder is well below the limit.
+    // Drops the oldest entries that are not kept until the folder is well
+    // below the limit, and kept ones too while the disk is short of its
+    // margin.
     void trimLocked();
+    // The bytes by which the disk's free space falls short of the margin
+    // (zero or less: none).
+    qint64 marginShortfall() const;
+    // Reads the entry of key: its head (header, key and their checksum), or
+    // the whole entry with its cell and the checksum over everything. Only
+    // an entry of that key, of the size its header gives, whose checksums
+    // hold, is returned; reading it counts as a use.
+    std::optional<QByteArray> readEntry(const QByteArray &key, bool whole) const;
 
     QString m_folder;
     qint64 m_limit;
     std::mutex m_mutex;
     qint64 m_total = -1; // bytes in the folder as far as this process knows; -1 before the first count
+    qint64 m_trimAt = -1; // the total past which the next store trims; -1: the limit
+    qint64 m_keepSince = -1;
+    qint64 m_margin = -1;
 };
 
 } // namespace pelandor

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "listing/FileListModel.h"
 #include "listing/ItemPressGesture.h"
 #include "listing/ThumbnailList.h"
 
@@ -351,6 +352,17 @@ void ThumbnailGridView::paintEvent(QPaintEvent *event)
         if (focus && index == current)
             itemOption.state |= QStyle::State_HasFocus;
         itemDelegateForIndex(index)->paint(&painter, itemOption, index);
+    }
+    // The cells of the pages above and below are read ahead from disk in
+    // the background, so that paging on does not wait for the disk a cell
+    // at a time.
+    if (const auto *files = qobject_cast<const FileListModel *>(model()); files && last >= first) {
+        const int span = last - first + 1;
+        const int count = files->count();
+        for (int row = std::max(0, first - span); row < std::min(count, last + 1 + span); ++row) {
+            if (row < first || row > last)
+                files->thumbnails()->prefetch(files->imageIndex(row));
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 // The icon view of the file list: 96 by 96 thumbnails on a fixed grid with
 // the file names under them, packed row by row from the top left. Every
 // item's place follows from its row by arithmetic, so appending an item costs
-// the same with 10 or 10,000 items, and painting touches only visible cells.
+// the same with 10 or 10,000 items, and painting touches only visible cells
+// (and asks for the cells of the pages above and below to be read ahead).
 #pragma once
 
 #include <QAbstractItemView>

@@ -33,10 +33,20 @@ void ThumbnailList::setBudget(qint64 bytes)
     trim(-1);
 }
 
-int ThumbnailList::addSource(Source source)
+int ThumbnailList::addSource(Source source, Warm warm)
 {
     m_sources.push_back(std::move(source));
+    m_warms.push_back(std::move(warm));
     return int(m_sources.size()) - 1;
+}
+
+void ThumbnailList::prefetch(int index) const
+{
+    if (index < 0 || index >= int(m_slots.size()))
+        return;
+    const Slot &slot = m_slots[size_t(index)];
+    if (slot.cell.isNull() && slot.source >= 0 && m_warms[size_t(slot.source)])
+        m_warms[size_t(slot.source)](slot.path);
 }
 
 QImage ThumbnailList::normalized(const QImage &cell) const
@@ -140,6 +150,36 @@ void ThumbnailList::replace(int index, const QImage &cell, int source, const QSt
     emit cellReplaced(index);
 }
 
+int ThumbnailList::addFromSource(int source, const QString &path)
+{
+    if (source < 0 || source >= int(m_sources.size()))
+        return add(QImage());
+    Slot slot;
+    slot.source = source;
+    slot.path = path;
+    m_slots.push_back(std::move(slot));
+    return int(m_slots.size()) - 1;
+}
+
+void ThumbnailList::replaceFromSource(int index, int source, const QString &path)
+{
+    if (index < 0 || index >= int(m_slots.size()))
+        return;
+    if (source < 0 || source >= int(m_sources.size())) {
+        replace(index, QImage());
+        return;
+    }
+    Slot &slot = m_slots[size_t(index)];
+    unlink(index);
+    if (slot.counted)
+        m_held -= slot.cell.sizeInBytes();
+    slot.cell = QImage();
+    slot.counted = false;
+    slot.source = source;
+    slot.path = path;
+    emit cellReplaced(index);
+}
+
 QImage ThumbnailList::cell(int index) const
 {
     if (index < 0 || index >= int(m_slots.size()))
@@ -164,6 +204,7 @@ void ThumbnailList::clear()
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_sources.clear();
+    m_warms.clear();
     m_held = 0;
     m_newest = m_oldest = -1;
     emit cleared();

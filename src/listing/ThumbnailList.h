@@ -43,9 +43,17 @@ public:
     // The bytes of the cells held now (the shared white cell not counted).
     qint64 heldBytes() const { return m_held; }
 
-    // Registers a source for the cells of one reading; add() names it by the
-    // returned number. clear() forgets the sources.
-    int addSource(Source source);
+    // Gets a file's cell ready to be made soon (reads it ahead from disk in
+    // the background); it must not block.
+    using Warm = std::function<void(const QString &path)>;
+
+    // Registers a source for the cells of one reading (and optionally its
+    // way to get cells ready); add() names it by the returned number.
+    // clear() forgets the sources.
+    int addSource(Source source, Warm warm = {});
+    // Gets the dropped cell at index ready to come back soon (a page about
+    // to be shown); nothing for a cell held or without a source.
+    void prefetch(int index) const;
 
     // Appends a copy of the cell (converted to the storage format; a cell of
     // another size is fitted into a white cell of the list's size) and
@@ -55,6 +63,11 @@ public:
     // Replaces the cell at index (and its source); an index out of range
     // changes nothing.
     void replace(int index, const QImage &cell, int source = -1, const QString &path = QString());
+    // The same for a cell not made yet: its source makes it when it is first
+    // asked for (a reading that found the cell in the thumbnail cache leaves
+    // it there). A source out of range gives a white cell.
+    int addFromSource(int source, const QString &path);
+    void replaceFromSource(int index, int source, const QString &path);
     // The cell at index, brought back from its source when it was dropped
     // (white when the source fails); a null image for an index out of range.
     QImage cell(int index) const;
@@ -96,6 +109,7 @@ private:
     mutable int m_newest = -1;
     mutable int m_oldest = -1;
     std::vector<Source> m_sources;
+    std::vector<Warm> m_warms;
     mutable QImage m_blank;
     qint64 m_budget = DefaultBudget;
     qreal m_ratio = 1.0;

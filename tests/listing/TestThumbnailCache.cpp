@@ -341,6 +341,48 @@ private slots:
         QVERIFY(!cache.find(keys.last()));
     }
 
+    // The entries of the reading under way stay past the limit while the
+    // disk keeps its free-space margin; short of it, the limit holds again.
+    // Entries from before the reading are dropped first either way.
+    void readingKeptWithinDiskMargin_data()
+    {
+        QTest::addColumn<qint64>("margin");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("disk has room") << qint64(0) << true;
+        QTest::newRow("disk short of the margin") << (qint64(1) << 62) << false;
+    }
+    void readingKeptWithinDiskMargin()
+    {
+        QFETCH(qint64, margin);
+        QFETCH(bool, kept);
+        const QImage cell = solid(96, 96, qRgb(1, 2, 3));
+        const qint64 limit = 10 * 96 * 96 * 3;
+        ThumbnailCache cache(m_cache, limit);
+        cache.setFreeSpaceMargin(margin);
+        auto keyAt = [&](const QString &name) {
+            const QString path = m_images + QLatin1Char('/') + name;
+            return writeText(path, "x") ? *ThumbnailCache::keyOf(path, ThumbnailCache::builtInRoute(), QSize(96, 96))
+                                        : QByteArray();
+        };
+        const QByteArray before = keyAt(QStringLiteral("before.bmp"));
+        cache.store(before, {cell, 1, 1, 24});
+        QTest::qWait(300); // older than the reading by more than the clocks differ
+        cache.keepUsesFromNow();
+        QList<QByteArray> keys;
+        for (int i = 0; i < 30; ++i) {
+            keys << keyAt(QStringLiteral("r%1.bmp").arg(i));
+            cache.store(keys.last(), {cell, 1, 1, 24});
+            QTest::qWait(2); // distinct use times
+        }
+        QVERIFY(!cache.find(before));
+        int found = 0;
+        for (const QByteArray &key : std::as_const(keys))
+            found += cache.findFacts(key) ? 1 : 0;
+        QCOMPARE(found == keys.size(), kept);
+        QCOMPARE(found <= 10, !kept);
+        QVERIFY(cache.find(keys.last()));
+    }
+
     // Two instances fill one cache at once: both list the folder as without a
     // cache, and a third finds every entry whole.
     void twoProcesses()
