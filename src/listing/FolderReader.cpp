@@ -198,7 +198,9 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     item.subItems = {typeDescription(name), sizeText(size), FileDateText(path),
                      imageSizeText(decoded.width, decoded.height),
                      colorsText(decoded.width, decoded.height, decoded.bitDepth)};
-    if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
+    if (m_cellTaken) {
+        m_cellTaken(name, decoded.cell);
+    } else if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
         item.imageIndex = m_model.imageIndex(placeholder.row());
         m_model.thumbnails()->replace(item.imageIndex, decoded.cell, source, path);
     } else {

@@ -8,6 +8,7 @@
 // on the caller's thread, and a module is only ever called there.
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QSet>
@@ -45,6 +46,14 @@ public:
         m_route = route;
     }
 
+    // Hands each finished file's cell to `taken` instead of keeping it in
+    // the model's thumbnail list, whose rows then have no image index: for
+    // the headless commands, which use each cell once, right away.
+    void setCellTaken(std::function<void(const QString &name, const QImage &cell)> taken)
+    {
+        m_cellTaken = std::move(taken);
+    }
+
     // Reads only the files of these names (null: every file).
     void setOnly(const QSet<QString> *names) { m_only = names; }
     // Asked for each file before it is read: a valid index names the row
@@ -80,6 +89,7 @@ private:
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    std::function<void(const QString &, const QImage &)> m_cellTaken;
     const QSet<QString> *m_only = nullptr;
     std::function<QPersistentModelIndex(const QString &)> m_rowOf;
     ThumbnailCache *m_cache = nullptr;
