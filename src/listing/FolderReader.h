@@ -81,8 +81,9 @@ private:
     // ahead decodes built-in types (null for a module's type).
     bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
                   ReadAhead *ahead, int index, int source);
-    // The files of `files` this reader reads for pattern, in their order.
-    QList<FolderFiles::Entry> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
+    // The indexes in `files` of the files this reader reads for pattern, in
+    // their order.
+    QList<int> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
 
     FileListModel &m_model;
     PictureSource *m_host;
