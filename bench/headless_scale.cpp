@@ -149,7 +149,8 @@ int run(long step, const char *watch, char **command)
         for (long i = 0; i < more; ++i) {
             if (++files % step == 0) {
                 marks.push_back(Clock::now());
-                std::printf("%9ld files %8.2f s\n", files, seconds(start, marks.back()));
+                std::printf("%9ld files %8.2f s (these %ld: %.2f s)\n", files, seconds(start, marks.back()), step,
+                            seconds(marks[marks.size() - 2], marks.back()));
                 std::fflush(stdout);
             }
         }
