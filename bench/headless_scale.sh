@@ -3,7 +3,8 @@
 # folder (unless it holds files already), then runs `--report --sort none`,
 # the sorted `--report` and `--thumbnails`, each with a fresh thumbnail cache,
 # and prints each one's pace per STEP files, its pace ratio (last STEP files
-# against the first), peak resident memory, wall and CPU time. The folder
+# against the first; the first holds the listing of the whole folder), peak
+# resident memory, wall and CPU time. The folder
 # and the bitmaps written are removed at the end unless KEEP=1.
 #   usage: headless_scale.sh BUILD_DIR FOLDER [COUNT] [STEP] [THUMBNAIL_COUNT]
 # COUNT defaults to 1,000,000 and STEP to 100,000. --thumbnails writes a
@@ -33,8 +34,9 @@ echo "== disk: $(df -h --output=avail "$folder" | tail -1) free; load: $(cut -d'
 
 echo "== pelandor --report --sort none"
 XDG_CACHE_HOME=$work/cache1 "$bench" run "$step" -- "$pelandor" --report "$folder" --sort none
+# The sorted report prints when everything is read: its total only.
 echo "== pelandor --report (sorted by name)"
-XDG_CACHE_HOME=$work/cache2 "$bench" run "$step" -- "$pelandor" --report "$folder"
+XDG_CACHE_HOME=$work/cache2 "$bench" run "$count" -- "$pelandor" --report "$folder"
 
 if [ "$thumbnailCount" -gt 0 ]; then
   source=$folder
