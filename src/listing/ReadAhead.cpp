@@ -61,7 +61,10 @@ void ReadAhead::work()
             result = Result();
         }
         lock.lock();
-        resultOf(index) = std::move(result);
+        // A file the loop went past keeps no result: its slot may be a later
+        // file's by now.
+        if (index >= m_current)
+            resultOf(index) = std::move(result);
         m_state[size_t(index)] = State::Ready;
         m_changed.notify_all();
     }
