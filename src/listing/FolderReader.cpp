@@ -102,13 +102,14 @@ bool FolderReader::read(const QString &folderPath, const QString &pattern)
     return read(folderPath, files, pattern);
 }
 
-QList<FolderFiles::Entry> FolderReader::selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const
+QList<int> FolderReader::selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const
 {
     const QString patternExtension = FileNames::extensionOf(pattern);
-    QList<FolderFiles::Entry> out;
-    for (const FolderFiles::Entry &file : files) {
-        if (FileNames::imageExtensionOf(file.name) == patternExtension && (!m_only || m_only->contains(file.name)))
-            out.append(file);
+    QList<int> out;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString &name = files[i].name;
+        if (FileNames::imageExtensionOf(name) == patternExtension && (!m_only || m_only->contains(name)))
+            out.append(i);
     }
     return out;
 }
@@ -117,14 +118,13 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
 {
     if (folderPath.isEmpty())
         return true;
-    QStringList names;
-    QStringList paths;
-    QList<qint64> sizes;
-    for (const FolderFiles::Entry &file : selected(files, pattern)) {
-        names << file.name;
-        paths << FileNames::joinPath(folderPath, file.name);
-        sizes << file.size;
-    }
+    // The files read, as indexes into files; each path is made when it is
+    // needed, so a folder of a million files has no second list of names
+    // or paths.
+    const QList<int> chosen = selected(files, pattern);
+    const auto pathOf = [&folderPath, &files, &chosen](int i) {
+        return FileNames::joinPath(folderPath, files[chosen[i]].name);
+    };
     std::unique_ptr<ReadAhead> ahead;
     int source = -1;
     if (IsBuiltInPattern(pattern)) {
@@ -133,9 +133,12 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
         const QString route = m_route;
         const qreal ratio = m_model.thumbnails()->devicePixelRatio();
         // Cells found in the cache stay there until painted: a reading of a
-        // folder seen before reads only their facts.
-        ahead = std::make_unique<ReadAhead>(paths, [jpegPluginFound, pattern, cache, route, ratio] {
-            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio, true);
+        // folder seen before reads only their facts. A reading that hands
+        // each cell on (the headless commands) needs the cells themselves.
+        const bool factsOnly = !m_cellTaken;
+        ahead = std::make_unique<ReadAhead>(int(chosen.size()), pathOf,
+                                            [jpegPluginFound, pattern, cache, route, ratio, factsOnly] {
+            return builtInDecoder(jpegPluginFound, pattern, cache, route, ratio, factsOnly);
         });
         // A dropped cell comes back the way it was first made: from the
         // cache, else decoded again (into a picture freed straight after).
@@ -159,15 +162,17 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
             },
             std::move(warm));
     }
-    for (int i = 0; i < names.size(); ++i) {
+    for (int i = 0; i < chosen.size(); ++i) {
+        const FolderFiles::Entry &file = files[chosen[i]];
+        const QString path = pathOf(i);
         // A file moved or deleted since the folder was listed (a move may run
         // while the folder is read) is skipped when its turn comes.
-        if (!FolderFiles::stillThere(paths[i])) {
+        if (!FolderFiles::stillThere(path)) {
             if (ahead)
                 ahead->take(i); // the read-ahead is taken strictly in order
             continue;
         }
-        if (!readFile(paths[i], names[i], sizes[i], pattern, ahead.get(), i, source))
+        if (!readFile(path, file.name, file.size, pattern, ahead.get(), i, source))
             return false;
     }
     return true;
@@ -224,7 +229,9 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     item.detailed = true;
     ThumbnailList *cells = m_model.thumbnails();
     const bool later = decoded.cellInCache && source >= 0;
-    if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
+    if (m_cellTaken) {
+        m_cellTaken(name, decoded.cell);
+    } else if (refill && placeholder.isValid() && m_model.imageIndex(placeholder.row()) >= 0) {
         item.imageIndex = m_model.imageIndex(placeholder.row());
         if (later)
             cells->replaceFromSource(item.imageIndex, source, path);

@@ -8,6 +8,7 @@
 // on the caller's thread, and a module is only ever called there.
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QSet>
@@ -45,6 +46,14 @@ public:
         m_route = route;
     }
 
+    // Hands each finished file's cell to `taken` instead of keeping it in
+    // the model's thumbnail list, whose rows then have no image index: for
+    // the headless commands, which use each cell once, right away.
+    void setCellTaken(std::function<void(const QString &name, const QImage &cell)> taken)
+    {
+        m_cellTaken = std::move(taken);
+    }
+
     // Reads only the files of these names (null: every file).
     void setOnly(const QSet<QString> *names) { m_only = names; }
     // Asked for each file before it is read: a valid index names the row
@@ -72,14 +81,16 @@ private:
     // ahead decodes built-in types (null for a module's type).
     bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
                   ReadAhead *ahead, int index, int source);
-    // The files of `files` this reader reads for pattern, in their order.
-    QList<FolderFiles::Entry> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
+    // The indexes in `files` of the files this reader reads for pattern, in
+    // their order.
+    QList<int> selected(const QList<FolderFiles::Entry> &files, const QString &pattern) const;
 
     FileListModel &m_model;
     PictureSource *m_host;
     bool m_jpegPluginFound;
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
+    std::function<void(const QString &, const QImage &)> m_cellTaken;
     const QSet<QString> *m_only = nullptr;
     std::function<QPersistentModelIndex(const QString &)> m_rowOf;
     ThumbnailCache *m_cache = nullptr;

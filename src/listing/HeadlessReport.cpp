@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSet>
 #include <QTextStream>
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +20,6 @@
 #include "listing/FileListModel.h"
 #include "listing/ReadingPass.h"
 #include "listing/ThumbnailCache.h"
-#include "listing/ThumbnailList.h"
 #include "platform/FileNames.h"
 #include "platform/MessageSink.h"
 #include "plugin/TSpi.h"
@@ -96,6 +97,26 @@ int replaceFileIn(int folder, const QByteArray &name, const QByteArray &bytes)
     if (error != 0)
         ::unlinkat(folder, temporary.constData(), 0);
     return error;
+}
+
+// Writes one bitmap as `target` in the open output folder (path names it in
+// messages). 0, or WriteFailedStatus with the reason on err.
+int writeBitmapIn(int folder, const QByteArray &target, const QByteArray &bytes, const QString &path,
+                  QTextStream &err)
+{
+    // Saving replaces the file a link points to: never write outside the
+    // output folder through a link that was already there.
+    struct stat existing {};
+    if (::fstatat(folder, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(existing.st_mode)) {
+        err << "pelandor: not written, is a link: " << NativeName::display(path) << Qt::endl;
+        return HeadlessReport::WriteFailedStatus;
+    }
+    if (const int error = replaceFileIn(folder, target, bytes); error != 0) {
+        err << "pelandor: cannot write " << NativeName::display(path) << ": "
+            << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
+        return HeadlessReport::WriteFailedStatus;
+    }
+    return 0;
 }
 
 int sortKeyOf(const QString &name)
@@ -221,8 +242,8 @@ QString HeadlessReport::reportLine(const FileListModel &model, int row)
     return line;
 }
 
-bool HeadlessReport::list(const Options &options, const QString &moduleFolder, FileListModel &model,
-                          MessageSink &messages, const std::function<void(int row)> &fileDone, QString *error)
+int HeadlessReport::list(const Options &options, const QString &moduleFolder, FileListModel &model,
+                         MessageSink &messages, const std::function<int(ReadingPass &pass)> &setUp, QString *error)
 {
     // Asked by the folder's own bytes: a name that is not UTF-8 is found too.
     const QByteArray folderBytes = NativeName::encode(options.folder);
@@ -230,12 +251,12 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
     if (options.folder.isEmpty() || ::stat(folderBytes.constData(), &folderStatus) != 0
         || !S_ISDIR(folderStatus.st_mode)) {
         *error = QStringLiteral("not a folder: %1").arg(NativeName::display(options.folder));
-        return false;
+        return BadUsageStatus;
     }
     const QString folder = QDir::cleanPath(QFileInfo(options.folder).absoluteFilePath());
     if (::access(folderBytes.constData(), R_OK | X_OK) != 0) {
         *error = QStringLiteral("cannot read the folder: %1").arg(NativeName::display(folder));
-        return false;
+        return BadUsageStatus;
     }
 
     TSpi host(moduleFolder, messages);
@@ -251,27 +272,21 @@ bool HeadlessReport::list(const Options &options, const QString &moduleFolder, F
         }
         if (selected < 0) {
             *error = QStringLiteral("unknown image type: %1").arg(*options.type);
-            return false;
+            return BadUsageStatus;
         }
     }
     ThumbnailCache cache(ThumbnailCache::defaultFolder());
     ReadingPass pass(model, host, types.jpegPluginFound);
     pass.setCache(&cache);
-    if (fileDone) {
-        // Nothing sorts the list during a headless reading: the finished
-        // file is the last row.
-        pass.setFileDone([&model, &fileDone] {
-            fileDone(model.count() - 1);
-            return true;
-        });
-    }
+    if (const int status = setUp(pass); status != 0)
+        return status;
     pass.run(folder, types.entries, selected);
     if (!pass.folderError().isEmpty()) {
         *error = QStringLiteral("cannot read the folder: %1: %2").arg(NativeName::display(folder), pass.folderError());
-        return false;
+        return BadUsageStatus;
     }
     model.sortItems(options.descending ? -options.sortKey : options.sortKey);
-    return true;
+    return 0;
 }
 
 int HeadlessReport::runReport(const Options &options, const QString &moduleFolder, QTextStream &out,
@@ -281,19 +296,29 @@ int HeadlessReport::runReport(const Options &options, const QString &moduleFolde
     FileListModel model;
     QString error;
     // In directory order every line goes out as soon as its file is read, so
-    // whatever happens later in the folder, the lines before it are out.
+    // whatever happens later in the folder, the lines before it are out; the
+    // row is dropped then, so the list never grows. A sorted report keeps
+    // the rows (names and texts) until the end. No report needs the cells.
     const bool streamed = options.sortKey == 0;
-    std::function<void(int)> printLine;
-    if (streamed) {
-        printLine = [&out, &model](int row) {
-            out << reportLine(model, row) << '\n';
-            out.flush();
-        };
-    }
-    if (!list(options, moduleFolder, model, messages, printLine, &error)) {
+    const int status = list(options, moduleFolder, model, messages, [&](ReadingPass &pass) {
+        pass.setCellTaken([](const QString &, const QImage &) {});
+        if (streamed) {
+            // Nothing sorts the list during a headless reading: the finished
+            // file is the last row.
+            pass.setFileDone([&out, &model] {
+                const int row = model.count() - 1;
+                out << reportLine(model, row) << '\n';
+                out.flush();
+                model.removeRows(row, 1);
+                return true;
+            });
+        }
+        return 0;
+    }, &error);
+    if (status != 0) {
         out.flush();
         err << "pelandor: " << error << Qt::endl;
-        return BadUsageStatus;
+        return status;
     }
     if (!streamed) {
         for (int row = 0; row < model.count(); ++row)
@@ -308,38 +333,27 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
     StreamMessageSink messages(err);
     FileListModel model;
     QString error;
-    if (!list(options, moduleFolder, model, messages, {}, &error)) {
-        err << "pelandor: " << error << Qt::endl;
-        return BadUsageStatus;
-    }
     const QString outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
-    if (!makeFolders(NativeName::encode(outputFolder))) {
-        err << "pelandor: cannot create the folder " << NativeName::display(outputFolder) << Qt::endl;
-        return WriteFailedStatus;
-    }
-    // Every name is used relative to the open folder, so a long folder path
-    // plus a long name never meets the path length limit on its own.
-    const int folder = ::open(NativeName::encode(outputFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        err << "pelandor: cannot open the folder " << NativeName::display(outputFolder) << ": "
-            << QString::fromLocal8Bit(std::strerror(errno)) << Qt::endl;
-        return WriteFailedStatus;
-    }
+    int folder = -1;
+    const auto closeFolder = qScopeGuard([&folder] {
+        if (folder >= 0)
+            ::close(folder);
+    });
+    // The output folder of a reading into its own folder: a bitmap whose
+    // name is that of a file still to be read waits until the end, so every
+    // file is read as it was before the run. Only the names read so far are
+    // kept for that.
+    bool intoReadFolder = false;
+    QSet<QString> namesRead;
+    QList<std::pair<QByteArray, QByteArray>> waiting; // (bitmap name, bytes)
     int status = 0;
-    for (int row = 0; row < model.count(); ++row) {
+    // Each file's bitmap is written as soon as its file is read; neither the
+    // cell nor the row is kept.
+    auto writeCell = [&](const QString &name, const QImage &image) {
         Bitmap cell;
-        cell.assign(PixelFormat::Bits24, model.thumbnails()->cell(model.imageIndex(row)));
-        const QString name = model.caption(row) + QStringLiteral(".bmp");
-        const QString path = FileNames::joinPath(outputFolder, name);
-        const QByteArray target = NativeName::encode(name);
-        // Saving replaces the file a link points to: never write outside the
-        // output folder through a link that was already there.
-        struct stat existing {};
-        if (::fstatat(folder, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(existing.st_mode)) {
-            err << "pelandor: not written, is a link: " << NativeName::display(path) << Qt::endl;
-            status = WriteFailedStatus;
-            continue;
-        }
+        cell.assign(PixelFormat::Bits24, image);
+        const QString bitmapName = name + QStringLiteral(".bmp");
+        const QString path = FileNames::joinPath(outputFolder, bitmapName);
         QByteArray bytes;
         QBuffer buffer(&bytes);
         QString writeError;
@@ -347,15 +361,54 @@ int HeadlessReport::runThumbnails(const Options &options, const QString &moduleF
         if (!writeBmp(cell, buffer, &writeError)) {
             err << "pelandor: cannot write " << NativeName::display(path) << ": " << writeError << Qt::endl;
             status = WriteFailedStatus;
-            continue;
+            return;
         }
-        if (const int error = replaceFileIn(folder, target, bytes); error != 0) {
-            err << "pelandor: cannot write " << NativeName::display(path) << ": "
-                << QString::fromLocal8Bit(std::strerror(error)) << Qt::endl;
-            status = WriteFailedStatus;
+        const QByteArray target = NativeName::encode(bitmapName);
+        if (intoReadFolder) {
+            namesRead.insert(name);
+            struct stat existing {};
+            if (!namesRead.contains(bitmapName)
+                && ::fstatat(folder, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+                waiting.append({target, bytes});
+                return;
+            }
         }
+        if (const int result = writeBitmapIn(folder, target, bytes, path, err); result != 0)
+            status = result;
+    };
+    const int listed = list(options, moduleFolder, model, messages, [&](ReadingPass &pass) {
+        // Made only once the folder and the type are known to be good.
+        if (!makeFolders(NativeName::encode(outputFolder))) {
+            err << "pelandor: cannot create the folder " << NativeName::display(outputFolder) << Qt::endl;
+            return WriteFailedStatus;
+        }
+        // Every name is used relative to the open folder, so a long folder
+        // path plus a long name never meets the path length limit on its own.
+        folder = ::open(NativeName::encode(outputFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0) {
+            err << "pelandor: cannot open the folder " << NativeName::display(outputFolder) << ": "
+                << QString::fromLocal8Bit(std::strerror(errno)) << Qt::endl;
+            return WriteFailedStatus;
+        }
+        struct stat in {}, out {};
+        intoReadFolder = ::stat(NativeName::encode(options.folder).constData(), &in) == 0
+            && ::fstat(folder, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+        pass.setCellTaken(writeCell);
+        pass.setFileDone([&model] {
+            model.removeRows(model.count() - 1, 1);
+            return true;
+        });
+        return 0;
+    }, &error);
+    if (!error.isEmpty())
+        err << "pelandor: " << error << Qt::endl;
+    if (listed != 0)
+        return listed;
+    for (const auto &[target, bytes] : std::as_const(waiting)) {
+        const QString path = FileNames::joinPath(outputFolder, NativeName::decode(target));
+        if (const int result = writeBitmapIn(folder, target, bytes, path, err); result != 0)
+            status = result;
     }
-    ::close(folder);
     return status;
 }
 

@@ -4,7 +4,11 @@
 //     separated by tabs; with --sort none each line is printed as soon as its
 //     file is read, in directory order;
 //   pelandor --thumbnails FOLDER OUTDIR [--type PATTERN]
-//     writes every listed file's thumbnail cell as OUTDIR/<file name>.bmp.
+//     writes every listed file's thumbnail cell as OUTDIR/<file name>.bmp,
+//     each as soon as its file is read.
+// Neither keeps a cell, and only the sorted report keeps its rows (the names
+// and texts it prints at the end), so memory grows with the folder by no
+// more than the list of names.
 // Both read the folder exactly as the window does (all image types unless
 // --type names an entry of the type list) and end with the window's sort
 // (none for --sort none).
@@ -27,6 +31,7 @@ namespace pelandor {
 
 class FileListModel;
 class MessageSink;
+class ReadingPass;
 class TSpi;
 
 class HeadlessReport {
@@ -65,10 +70,12 @@ public:
     static QString escaped(const QString &text);
 
 private:
-    // Checks the folder and the type, reads and sorts; false with the
-    // reason in error. fileDone (may be empty) hears of every finished row.
-    static bool list(const Options &options, const QString &moduleFolder, FileListModel &model, MessageSink &messages,
-                     const std::function<void(int row)> &fileDone, QString *error);
+    // Checks the folder and the type, lets setUp prepare the reading pass
+    // (a status other than 0 ends the run with it; setUp says why), reads,
+    // and sorts by the options' key. BadUsageStatus with the reason in error
+    // when the folder or the type is bad or the folder cannot be read.
+    static int list(const Options &options, const QString &moduleFolder, FileListModel &model, MessageSink &messages,
+                    const std::function<int(ReadingPass &pass)> &setUp, QString *error);
 };
 
 } // namespace pelandor

@@ -4,15 +4,21 @@
 
 namespace pelandor {
 
-ReadAhead::ReadAhead(QStringList paths, const std::function<Decode()> &makeDecoder)
-    : m_paths(std::move(paths))
+ReadAhead::ReadAhead(int count, PathOf pathOf, const std::function<Decode()> &makeDecoder)
+    : m_count(count > 0 ? count : 0)
+    , m_pathOf(std::move(pathOf))
     , m_loopDecode(makeDecoder())
     , m_workerDecode(makeDecoder())
-    , m_state(size_t(m_paths.size()), State::Waiting)
-    , m_results(size_t(m_paths.size()))
+    , m_state(size_t(m_count), State::Waiting)
+    , m_results(size_t(MaxAhead + 1))
 {
-    if (m_paths.size() > 1)
+    if (m_count > 1)
         m_worker = std::thread([this] { work(); });
+}
+
+ReadAhead::ReadAhead(QStringList paths, const std::function<Decode()> &makeDecoder)
+    : ReadAhead(int(paths.size()), [paths](int index) { return paths[index]; }, makeDecoder)
+{
 }
 
 ReadAhead::~ReadAhead()
@@ -28,7 +34,7 @@ ReadAhead::~ReadAhead()
 
 int ReadAhead::claimAhead()
 {
-    if (m_stopping || m_nextClaim >= int(m_paths.size()) || m_nextClaim > m_current + MaxAhead)
+    if (m_stopping || m_nextClaim >= m_count || m_nextClaim > m_current + MaxAhead)
         return -1;
     const int index = m_nextClaim++;
     m_state[size_t(index)] = State::Claimed;
@@ -41,21 +47,24 @@ void ReadAhead::work()
     for (;;) {
         int index = -1;
         m_changed.wait(lock, [&] {
-            return m_stopping || m_nextClaim >= int(m_paths.size()) || (index = claimAhead()) >= 0;
+            return m_stopping || m_nextClaim >= m_count || (index = claimAhead()) >= 0;
         });
         if (index < 0)
             return;
         lock.unlock();
         Result result;
         try {
-            result = m_workerDecode(m_paths[index]);
+            result = m_workerDecode(m_pathOf(index));
         } catch (...) {
             // Out of memory while composing: the file shows as one that
             // could not be decoded (a white cell, 0 * 0), as on the loop.
             result = Result();
         }
         lock.lock();
-        m_results[size_t(index)] = std::move(result);
+        // A file the loop went past keeps no result: its slot may be a later
+        // file's by now.
+        if (index >= m_current)
+            resultOf(index) = std::move(result);
         m_state[size_t(index)] = State::Ready;
         m_changed.notify_all();
     }
@@ -64,7 +73,7 @@ void ReadAhead::work()
 ReadAhead::Result ReadAhead::take(int index)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (index < 0 || index >= int(m_paths.size()))
+    if (index < 0 || index >= m_count)
         return {};
     m_current = index;
     m_changed.notify_all(); // the worker may go further ahead now
@@ -72,7 +81,7 @@ ReadAhead::Result ReadAhead::take(int index)
         State &state = m_state[size_t(index)];
         if (state == State::Ready) {
             state = State::Taken;
-            return std::exchange(m_results[size_t(index)], Result());
+            return std::exchange(resultOf(index), Result());
         }
         // Not started: the loop decodes it itself, in order.
         int own = -1;
@@ -90,13 +99,13 @@ ReadAhead::Result ReadAhead::take(int index)
             continue;
         }
         lock.unlock();
-        Result result = m_loopDecode(m_paths[own]);
+        Result result = m_loopDecode(m_pathOf(own));
         lock.lock();
         if (own == index) {
             state = State::Taken;
             return result;
         }
-        m_results[size_t(own)] = std::move(result);
+        resultOf(own) = std::move(result);
         m_state[size_t(own)] = State::Ready;
     }
 }

@@ -44,8 +44,14 @@ public:
     // same file twice.
     using Decode = std::function<Result(const QString &path)>;
 
-    // paths: the files in the loop's order. decodeOnThread(path) is made for
-    // each thread from makeDecoder, so each has its own reused state.
+    // The path of file `index` in the loop's order; called on either thread.
+    using PathOf = std::function<QString(int index)>;
+
+    // count files, path made by pathOf when a file is decoded (so a folder
+    // of a million files needs no list of paths). A Decode is made for each
+    // thread from makeDecoder, so each has its own reused state.
+    ReadAhead(int count, PathOf pathOf, const std::function<Decode()> &makeDecoder);
+    // The same with the paths listed.
     ReadAhead(QStringList paths, const std::function<Decode()> &makeDecoder);
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
@@ -61,13 +67,18 @@ private:
     // The next file to decode ahead under the lock, or -1.
     int claimAhead();
 
-    const QStringList m_paths;
+    // The slot of file `index`'s result: only the files from the one the
+    // loop is at to MaxAhead after it are ever decoded and not yet taken.
+    Result &resultOf(int index) { return m_results[size_t(index) % m_results.size()]; }
+
+    const int m_count;
+    const PathOf m_pathOf;
     Decode m_loopDecode;
     Decode m_workerDecode;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<State> m_state;
-    std::vector<Result> m_results;
+    std::vector<Result> m_results; // MaxAhead + 1 slots, used in turn
     int m_current = 0;     // the file the loop is at
     int m_nextClaim = 0;   // every file before it has been claimed
     bool m_stopping = false;

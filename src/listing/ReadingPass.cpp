@@ -182,6 +182,7 @@ bool ReadingPass::readEntry(const QString &folder, const QList<FolderFiles::Entr
     if (m_rowOf)
         reader.setRowOf(m_rowOf);
     reader.setPlaceholderAdded(m_placeholderAdded);
+    reader.setCellTaken(m_cellTaken);
     reader.setFileDone([this] {
         ++m_done;
         if (m_progress)

@@ -6,6 +6,7 @@
 // class; the per-file step is FolderReader::readFile.
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QSet>
@@ -36,6 +37,12 @@ public:
     // (files read, files found), found counting the files of every entry the
     // pass reads.
     void setProgress(std::function<void(int done, int found)> handler) { m_progress = std::move(handler); }
+    // Hands each finished file's cell to `taken` instead of the model's
+    // thumbnail list (see FolderReader::setCellTaken).
+    void setCellTaken(std::function<void(const QString &name, const QImage &cell)> taken)
+    {
+        m_cellTaken = std::move(taken);
+    }
     // Thumbnail cells are taken from and kept in `cache` (null: not cached).
     void setCache(ThumbnailCache *cache) { m_cache = cache; }
 
@@ -72,6 +79,7 @@ private:
     std::function<void(int)> m_placeholderAdded;
     std::function<bool()> m_fileDone;
     std::function<void(int, int)> m_progress;
+    std::function<void(const QString &, const QImage &)> m_cellTaken;
     int m_done = 0;
     int m_found = 0;
     // While updating: the row that lists each named file.

@@ -389,6 +389,27 @@ private slots:
         QVERIFY(info.st_size > 96 * 96 * 3);
     }
 
+    // Bitmaps written into the folder being read replace no file before it
+    // is read: NAME.bmp.bmp shows NAME.bmp, and the NAME.bmp.bmp that was
+    // there shows its own picture in NAME.bmp.bmp.bmp, in whatever order
+    // the directory lists the pairs.
+    void thumbnailsIntoTheFolderRead()
+    {
+        QTemporaryDir dir;
+        constexpr int Pairs = 50; // more files than are decoded ahead
+        for (int i = 0; i < Pairs; ++i) {
+            const QString name = dir.filePath(QStringLiteral("p%1.bmp").arg(i));
+            QVERIFY(writeBmpFile(name, solid(50, 30, qRgb(200, 0, 0))));
+            QVERIFY(writeBmpFile(name + QStringLiteral(".bmp"), solid(50, 30, qRgb(0, 0, 200))));
+        }
+        QCOMPARE(HeadlessReport::runHeadlessCommand({"--thumbnails", dir.path(), dir.path()}, m_modules.path()), 0);
+        for (int i = 0; i < Pairs; ++i) {
+            const QString name = dir.filePath(QStringLiteral("p%1.bmp").arg(i));
+            QCOMPARE(QImage(name + QStringLiteral(".bmp")).pixel(23, 33), qRgb(200, 0, 0));
+            QCOMPARE(QImage(name + QStringLiteral(".bmp.bmp")).pixel(23, 33), qRgb(0, 0, 200));
+        }
+    }
+
     // A link already in the output folder is not written through.
     void thumbnailsNeverWriteThroughLinks()
     {
