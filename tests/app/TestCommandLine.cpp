@@ -18,21 +18,32 @@ Q_DECLARE_METATYPE(CommandLine::Action)
 
 namespace {
 
-// A 2 by 2 bitmap file of 24 bits.
-QByteArray smallBitmap()
+// A bitmap file of 24 bits, black at 2 by 2, else a pattern that tells the
+// pictures (seeded by `seed`) and their parts apart.
+QByteArray bitmap(int width = 2, int height = 2, int seed = 0)
 {
-    QByteArray bytes(54 + 16, '\0');
+    const int stride = (width * 3 + 3) / 4 * 4;
+    QByteArray bytes(54 + stride * height, '\0');
     uchar *p = reinterpret_cast<uchar *>(bytes.data());
     p[0] = 'B';
     p[1] = 'M';
     qToLittleEndian<quint32>(quint32(bytes.size()), p + 2);
     qToLittleEndian<quint32>(54, p + 10);
     qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(2, p + 18);
-    qToLittleEndian<qint32>(2, p + 22);
+    qToLittleEndian<qint32>(width, p + 18);
+    qToLittleEndian<qint32>(height, p + 22);
     qToLittleEndian<quint16>(1, p + 26);
     qToLittleEndian<quint16>(24, p + 28);
+    if (width > 2 || height > 2) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width * 3; ++x)
+                p[54 + y * stride + x] = uchar(x * 7 + y * 3 + seed * 31);
+    }
     return bytes;
+}
+QByteArray smallBitmap()
+{
+    return bitmap();
 }
 
 bool fillFolder(const QString &folder, int count)
@@ -165,6 +176,35 @@ private slots:
             QCOMPARE(run->exitCode(), 0);
         }
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 300);
+    }
+
+    // A folder seen before gives the same bitmaps as the first time, its
+    // cells then coming from the thumbnail cache.
+    void thumbnailsOfAFolderSeenBefore()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in"));
+        QVERIFY(QDir().mkpath(in));
+        for (int i = 0; i < 3; ++i) {
+            QFile file(QDir(in).filePath(QStringLiteral("big%1.bmp").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap(400, 300, i)) > 0);
+        }
+        QList<QByteArray> runs[2];
+        for (int run = 0; run < 2; ++run) {
+            const QString out = dir.filePath(QStringLiteral("out%1").arg(run));
+            QProcess process;
+            startProgram(process, dir.filePath(QStringLiteral("cache")), {"--thumbnails", in, out});
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 0);
+            for (const QString &name : QDir(out).entryList(QDir::Files, QDir::Name)) {
+                QFile file(QDir(out).filePath(name));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                runs[run].append(file.readAll());
+            }
+        }
+        QVERIFY(!QDir(dir.filePath(QStringLiteral("cache/pelandor/thumbnails"))).isEmpty());
+        QCOMPARE(runs[0].size(), 3);
+        QCOMPARE(runs[1], runs[0]);
     }
 
     // A write that fails says the system's reason, once for each file, and
