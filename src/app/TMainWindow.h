@@ -40,6 +40,7 @@ class StatusPanel;
 class TDriveComboEx;
 class TFolderTree;
 class ThumbnailList;
+class ReadingPass;
 class TSpi;
 class ToolCommands;
 
@@ -200,6 +201,9 @@ private:
     void clearList();
     // Sorts by the key whose button is down.
     void sortByDownButton();
+    // Hooks a reading pass to the window: each new row painted at once,
+    // events handled after every file and a stop request honoured.
+    void hookUpReading(ReadingPass &pass);
 
     // The controls, menus and timers; each carries its member name as its
     // objectName, which is how tests find them.

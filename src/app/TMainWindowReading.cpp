@@ -60,6 +60,24 @@ private:
     bool m_wasAttached;
 };
 
+// A module in a helper process may take up to its time limit for a file:
+// while this object lives, the window keeps painting and taking clicks
+// meanwhile (the guard refuses whatever would change the list).
+class EventsWhileModuleWaits {
+public:
+    explicit EventsWhileModuleWaits(TSpi &host)
+        : m_host(host)
+    {
+        m_host.setWhileWaiting([] { QCoreApplication::processEvents(); });
+    }
+    ~EventsWhileModuleWaits() { m_host.setWhileWaiting({}); }
+    EventsWhileModuleWaits(const EventsWhileModuleWaits &) = delete;
+    EventsWhileModuleWaits &operator=(const EventsWhileModuleWaits &) = delete;
+
+private:
+    TSpi &m_host;
+};
+
 constexpr qint64 ProgressPaceMs = 40;
 
 QString progressText(int done, int found)
@@ -105,11 +123,7 @@ void TMainWindow::FolderTree1Change()
         m_cellsKeptSince = cache.keptSince();
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
-        pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
-        pass.setFileDone([this] {
-            QCoreApplication::processEvents();
-            return !m_reading.cancelRequested;
-        });
+        hookUpReading(pass);
         // The first panel counts the files while the list change handler,
         // which writes it, is detached.
         // The count is written after every file but painted at most every
@@ -135,11 +149,7 @@ void TMainWindow::FolderTree1Change()
             SetStatusPanel(0, progressText(done, found));
         });
         ListChangeDetached detached(*this, ListView1);
-        // A module in a helper process may take up to its time limit for a
-        // file: the window keeps painting and taking clicks meanwhile (the
-        // guard refuses whatever would change the list).
-        Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
-        const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
+        const EventsWhileModuleWaits pumping(*Spi1);
         const QString folder = FolderTree1->GetFolderPath();
         m_shownFolder = folder;
         m_shownEntries = TypeEntries();
@@ -200,18 +210,22 @@ void TMainWindow::ApplyFolderChanges()
         cache.keepUsesSince(m_cellsKeptSince);
         ReadingPass pass(*ListView1->model(), *Spi1, m_jpegPluginFound);
         pass.setCache(&cache);
-        pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
-        pass.setFileDone([this] {
-            QCoreApplication::processEvents();
-            return !m_reading.cancelRequested;
-        });
+        hookUpReading(pass);
         ListChangeDetached detached(*this, ListView1);
-        Spi1->setWhileWaiting([] { QCoreApplication::processEvents(); });
-        const auto noLongerWaiting = qScopeGuard([this] { Spi1->setWhileWaiting({}); });
+        const EventsWhileModuleWaits pumping(*Spi1);
         pass.update(m_shownFolder, m_shownEntries, m_shownType, changes.names, changes.everything);
     }
     // One sort for the whole burst puts the new files in their places.
     sortByDownButton();
+}
+
+void TMainWindow::hookUpReading(ReadingPass &pass)
+{
+    pass.setPlaceholderAdded([this](int) { ListView1->repaintNow(); });
+    pass.setFileDone([this] {
+        QCoreApplication::processEvents();
+        return !m_reading.cancelRequested;
+    });
 }
 
 bool TMainWindow::FolderTree1Changing()
