@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMimeDatabase>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QStringList>
 #include <sys/stat.h>
 
@@ -32,10 +33,75 @@ constexpr int LastFileDateYear = 2107;
 
 } // namespace
 
-QString typeDescription(const QString &fileName)
+QString typeDescriptionUncached(const QString &fileName)
 {
     static const QMimeDatabase database;
     return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment().trimmed();
+}
+
+namespace {
+
+// The type texts by the part of a name from its last dot on. A database
+// pattern "*.X" (X without dots or wildcards) matches a name exactly when X is
+// that part, so such patterns alone give every name with the same part the
+// same text. Any other pattern (whole names such as "makefile", prefixes such
+// as "readme*", endings of several parts such as "*.tar.gz", wildcards such
+// as "*.[1-9]" or "*~") may override them: a name one of those could match,
+// in any letter case, is looked up in full.
+class TypeTextCache {
+public:
+    TypeTextCache()
+    {
+        static const QRegularExpression simple(QStringLiteral("\\A\\*\\.[^.*?\\[\\]\\\\]+\\z"));
+        QStringList others;
+        const QMimeDatabase database;
+        for (const QMimeType &type : database.allMimeTypes()) {
+            for (const QString &glob : type.globPatterns()) {
+                if (!simple.match(glob).hasMatch())
+                    others << QRegularExpression::wildcardToRegularExpression(glob);
+            }
+        }
+        others.removeDuplicates();
+        if (!others.isEmpty()) {
+            m_otherPatterns.setPattern(others.join(QLatin1Char('|')));
+            m_otherPatterns.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
+            m_otherPatterns.optimize();
+        }
+    }
+
+    QString textOf(const QString &fileName)
+    {
+        // A name with bytes that are no UTF-8 (kept as unpaired surrogates)
+        // cannot be matched against the patterns here: it is looked up.
+        if (!fileName.isValidUtf16()
+            || (!m_otherPatterns.pattern().isEmpty() && m_otherPatterns.match(fileName).hasMatch()))
+            return typeDescriptionUncached(fileName);
+        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+        // A name that is only its last part (".jpg") matches no such pattern.
+        if (dot == 0)
+            return typeDescriptionUncached(fileName);
+        const QString part = dot < 0 ? QString() : fileName.mid(dot);
+        const QMutexLocker lock(&m_mutex);
+        const auto it = m_texts.constFind(part);
+        if (it != m_texts.constEnd())
+            return it.value();
+        const QString text = typeDescriptionUncached(fileName);
+        m_texts.insert(part, text);
+        return text;
+    }
+
+private:
+    QRegularExpression m_otherPatterns;
+    QMutex m_mutex;
+    QHash<QString, QString> m_texts;
+};
+
+} // namespace
+
+QString typeDescription(const QString &fileName)
+{
+    static TypeTextCache cache;
+    return cache.textOf(fileName);
 }
 
 namespace {

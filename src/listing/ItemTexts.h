@@ -12,7 +12,11 @@ namespace pelandor {
 
 // Human-readable description of the file's type, from its name (the MIME
 // database's comment in the user's language, without trailing blanks).
+// Texts already given are kept by the part of the name from its last dot
+// on, for the whole program. Any thread.
 QString typeDescription(const QString &fileName);
+// The same looked up in the database every time.
+QString typeDescriptionUncached(const QString &fileName);
 
 // The type texts seen so far, each held once for the whole program: the
 // index of a text (the same for equal texts), and the text of an index

@@ -8,6 +8,7 @@
 #include "listing/FileListItem.h"
 #include "listing/ItemComparison.h"
 #include "listing/ItemTexts.h"
+#include "platform/NativeName.h"
 #include "platform/TextCollator.h"
 
 using namespace pelandor;
@@ -118,6 +119,38 @@ private slots:
         QCOMPARE(jpeg, jpeg.trimmed());
         QCOMPARE(typeDescription(QStringLiteral("B.JPEG")), jpeg);
         QVERIFY(typeDescription(QStringLiteral("a.bmp")) != jpeg);
+    }
+
+    // The kept text of a name's last part never stands in for a name the
+    // database types otherwise: each name is asked after a plain name with
+    // the same last part.
+    void typeDescriptionKeptByLastPart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("plain");
+        const auto row = [](const char *title, const QString &name, const QString &plain) {
+            QTest::newRow(title) << name << plain;
+        };
+        row("two-part ending", QStringLiteral("a.tar.gz"), QStringLiteral("b.gz"));
+        row("prefix pattern", QStringLiteral("README.jpg"), QStringLiteral("b.jpg"));
+        row("whole name", QStringLiteral("Makefile"), QStringLiteral("b"));
+        row("no dot", QStringLiteral("photo"), QStringLiteral("b"));
+        row("trailing dot", QStringLiteral("photo."), QStringLiteral("photo"));
+        row("dot file", QStringLiteral(".jpg"), QStringLiteral("b.jpg"));
+        row("empty part before the dot", QStringLiteral("a..jpg"), QStringLiteral("b.jpg"));
+        row("upper case", QStringLiteral("A.JPG"), QStringLiteral("b.jpg"));
+        row("case-sensitive pattern", QStringLiteral("a.C"), QStringLiteral("b.c"));
+        row("wildcard ending", QStringLiteral("page.1"), QStringLiteral("b.x1"));
+        row("backup", QStringLiteral("a.jpg~"), QStringLiteral("b.jpg"));
+        row("not UTF-8", NativeName::decode(QByteArray("\xff\xfe.jpg")), QStringLiteral("b.jpg"));
+    }
+    void typeDescriptionKeptByLastPart()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, plain);
+        QCOMPARE(typeDescription(plain), typeDescriptionUncached(plain));
+        QCOMPARE(typeDescription(name), typeDescriptionUncached(name));
+        QCOMPARE(typeDescription(name), typeDescriptionUncached(name));
     }
 
     void fileDate_data()
