@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QStringList>
+#include <ctime>
 #include <sys/stat.h>
 
 #include "platform/NativeName.h"
@@ -155,6 +156,25 @@ qint64 fileDateKeyOf(const QDateTime &modified)
     const QTime time = local.time();
     return (((qint64(date.year() % 100) * 100 + date.month()) * 100 + date.day()) * 100 + time.hour()) * 100
         + time.minute();
+}
+
+void readLocalZone()
+{
+    ::tzset();
+}
+
+qint64 fileDateKeyOfSeconds(qint64 secondsSinceEpoch)
+{
+    // localtime_r() uses the zone of the last tzset() without reading it again.
+    const time_t seconds = time_t(secondsSinceEpoch);
+    struct tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return -1;
+    const int year = local.tm_year + 1900;
+    if (year < FirstFileDateYear || year > LastFileDateYear)
+        return -1;
+    return (((qint64(year % 100) * 100 + local.tm_mon + 1) * 100 + local.tm_mday) * 100 + local.tm_hour) * 100
+        + local.tm_min;
 }
 
 QString fileDateText(qint64 key)

@@ -37,6 +37,11 @@ QString fileDateTextOf(const QDateTime &modified);
 // -1 where the text is empty; fileDateText() makes the text of such a number.
 qint64 FileDateKey(const QString &path);
 qint64 fileDateKeyOf(const QDateTime &modified);
+// The same for a time in seconds since the epoch, in the time zone read last
+// by readLocalZone() (or at the first call): many file dates in a row do not
+// read the zone again for each, as a QDateTime conversion does.
+qint64 fileDateKeyOfSeconds(qint64 secondsSinceEpoch);
+void readLocalZone();
 QString fileDateText(qint64 key);
 
 // "W * H".

@@ -153,6 +153,38 @@ private slots:
         QCOMPARE(typeDescription(name), typeDescriptionUncached(name));
     }
 
+    // Dates from seconds in the zone read once equal those of QDateTime,
+    // which reads it for each, around changes of a zone's offset and at the
+    // ends of the file date range.
+    void fileDateOfSecondsInZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("summer time") << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3");
+        QTest::newRow("quarter-hour offset") << QByteArray("<+0545>-5:45");
+        QTest::newRow("west of UTC") << QByteArray("EST5EDT,M3.2.0,M11.1.0");
+    }
+    void fileDateOfSecondsInZone()
+    {
+        QFETCH(QByteArray, zone);
+        const QByteArray saved = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", zone);
+        readLocalZone();
+        const qint64 change = QDateTime(QDate(2021, 3, 28), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 back = QDateTime(QDate(2021, 10, 31), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 first = QDateTime(QDate(1980, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 last = QDateTime(QDate(2108, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        for (const qint64 around : {change, back, first, last}) {
+            for (qint64 s = around - 15 * 3600; s <= around + 15 * 3600; s += 599)
+                QCOMPARE(fileDateKeyOfSeconds(s), fileDateKeyOf(QDateTime::fromSecsSinceEpoch(s)));
+        }
+        if (hadZone)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        readLocalZone();
+    }
+
     void fileDate_data()
     {
         QTest::addColumn<QDateTime>("modified");
