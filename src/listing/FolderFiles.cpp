@@ -61,8 +61,17 @@ bool FolderFiles::list(const QString &folderPath, QList<Entry> *entries, QString
 
 bool FolderFiles::stillThere(const QString &path)
 {
+    qint64 modified = 0;
+    return stillThere(path, &modified);
+}
+
+bool FolderFiles::stillThere(const QString &path, qint64 *modifiedSeconds)
+{
     struct stat info {};
-    return ::stat(NativeName::encode(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    if (::stat(NativeName::encode(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    *modifiedSeconds = qint64(info.st_mtim.tv_sec);
+    return true;
 }
 
 } // namespace pelandor

@@ -21,6 +21,9 @@ public:
     // Whether path is still a file list() would offer (it may have been
     // moved or deleted since the listing).
     static bool stillThere(const QString &path);
+    // The same, giving the file's modification time in whole seconds since
+    // the epoch when it is.
+    static bool stillThere(const QString &path, qint64 *modifiedSeconds);
 };
 
 } // namespace pelandor

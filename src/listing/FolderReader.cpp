@@ -162,24 +162,28 @@ bool FolderReader::read(const QString &folderPath, const QList<FolderFiles::Entr
             },
             std::move(warm));
     }
+    // The dates of this reading are shown in the time zone as it is now.
+    readLocalZone();
     for (int i = 0; i < chosen.size(); ++i) {
         const FolderFiles::Entry &file = files[chosen[i]];
         const QString path = pathOf(i);
         // A file moved or deleted since the folder was listed (a move may run
-        // while the folder is read) is skipped when its turn comes.
-        if (!FolderFiles::stillThere(path)) {
+        // while the folder is read) is skipped when its turn comes; the same
+        // look-up gives its date.
+        qint64 modified = 0;
+        if (!FolderFiles::stillThere(path, &modified)) {
             if (ahead)
                 ahead->take(i); // the read-ahead is taken strictly in order
             continue;
         }
-        if (!readFile(path, file.name, file.size, pattern, ahead.get(), i, source))
+        if (!readFile(path, file.name, file.size, fileDateKeyOfSeconds(modified), pattern, ahead.get(), i, source))
             return false;
     }
     return true;
 }
 
-bool FolderReader::readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
-                            ReadAhead *ahead, int index, int source)
+bool FolderReader::readFile(const QString &path, const QString &name, qint64 size, qint64 date,
+                            const QString &pattern, ReadAhead *ahead, int index, int source)
 {
     // A persistent index: a modal box shown while decoding lets the user
     // sort, so the placeholder may move before it is completed. A row that
@@ -222,7 +226,7 @@ bool FolderReader::readFile(const QString &path, const QString &name, qint64 siz
     item.caption = name;
     item.typeIndex = typeIndexOf(typeDescription(name));
     item.size = size;
-    item.date = FileDateKey(path);
+    item.date = date;
     item.width = decoded.width;
     item.height = decoded.height;
     item.depth = decoded.bitDepth;

@@ -78,8 +78,9 @@ public:
 private:
     // The per-file step: a placeholder row, the full decode, the thumbnail
     // cell and the detail texts. Returns what the file-done handler says.
-    // ahead decodes built-in types (null for a module's type).
-    bool readFile(const QString &path, const QString &name, qint64 size, const QString &pattern,
+    // ahead decodes built-in types (null for a module's type); date is the
+    // file's date key (see ItemTexts).
+    bool readFile(const QString &path, const QString &name, qint64 size, qint64 date, const QString &pattern,
                   ReadAhead *ahead, int index, int source);
     // The indexes in `files` of the files this reader reads for pattern, in
     // their order.

@@ -2,11 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QHash>
 #include <QMimeDatabase>
 #include <QMutex>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
+#include <ctime>
 #include <sys/stat.h>
 
 #include "platform/NativeName.h"
@@ -32,10 +38,124 @@ constexpr int LastFileDateYear = 2107;
 
 } // namespace
 
-QString typeDescription(const QString &fileName)
+QString typeDescriptionUncached(const QString &fileName)
 {
     static const QMimeDatabase database;
     return database.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).comment().trimmed();
+}
+
+namespace {
+
+// The database's name patterns. Those of a folder the database reads are
+// listed in its "globs2" file, read in a few milliseconds; without that list
+// they come from the database's types one by one (about 0.1 s: each type is
+// parsed in full). A line "weight:type:pattern[:flags]" gives the pattern
+// both with and without what follows a further colon (surplus patterns only
+// make more names looked up in full).
+QStringList databasePatterns()
+{
+    QStringList patterns;
+    const QStringList folders =
+        QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("mime"),
+                                  QStandardPaths::LocateDirectory);
+    bool listed = !folders.isEmpty();
+    for (const QString &folder : folders) {
+        QFile globs(folder + QStringLiteral("/globs2"));
+        if (!globs.open(QIODevice::ReadOnly)) {
+            // A folder with no types (an empty "packages") adds no patterns.
+            if (QFileInfo::exists(folder + QStringLiteral("/mime.cache"))
+                || !QDir(folder + QStringLiteral("/packages"))
+                        .entryList({QStringLiteral("*.xml")}, QDir::Files)
+                        .isEmpty()) {
+                listed = false;
+                break;
+            }
+            continue;
+        }
+        while (!globs.atEnd()) {
+            QByteArray line = globs.readLine();
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            if (line.isEmpty() || line.startsWith('#'))
+                continue;
+            const qsizetype first = line.indexOf(':');
+            const qsizetype second = first < 0 ? -1 : line.indexOf(':', first + 1);
+            if (second < 0)
+                continue;
+            const QString rest = QString::fromUtf8(line.mid(second + 1));
+            patterns << rest;
+            const qsizetype flags = rest.lastIndexOf(QLatin1Char(':'));
+            if (flags >= 0)
+                patterns << rest.left(flags);
+        }
+    }
+    if (listed)
+        return patterns;
+    patterns.clear();
+    const QMimeDatabase database;
+    for (const QMimeType &type : database.allMimeTypes())
+        patterns << type.globPatterns();
+    return patterns;
+}
+
+// The type texts by the part of a name from its last dot on. A database
+// pattern "*.X" (X without dots or wildcards) matches a name exactly when X is
+// that part, so such patterns alone give every name with the same part the
+// same text. Any other pattern (whole names such as "makefile", prefixes such
+// as "readme*", endings of several parts such as "*.tar.gz", wildcards such
+// as "*.[1-9]" or "*~") may override them: a name one of those could match,
+// in any letter case, is looked up in full.
+class TypeTextCache {
+public:
+    TypeTextCache()
+    {
+        static const QRegularExpression simple(QStringLiteral("\\A\\*\\.[^.*?\\[\\]\\\\]+\\z"));
+        QStringList others;
+        for (const QString &glob : databasePatterns()) {
+            if (!simple.match(glob).hasMatch())
+                others << QRegularExpression::wildcardToRegularExpression(glob);
+        }
+        others.removeDuplicates();
+        if (!others.isEmpty()) {
+            m_otherPatterns.setPattern(others.join(QLatin1Char('|')));
+            m_otherPatterns.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
+            m_otherPatterns.optimize();
+        }
+    }
+
+    QString textOf(const QString &fileName)
+    {
+        // A name with bytes that are no UTF-8 (kept as unpaired surrogates)
+        // cannot be matched against the patterns here: it is looked up.
+        if (!fileName.isValidUtf16()
+            || (!m_otherPatterns.pattern().isEmpty() && m_otherPatterns.match(fileName).hasMatch()))
+            return typeDescriptionUncached(fileName);
+        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+        // A name that is only its last part (".jpg") matches no such pattern.
+        if (dot == 0)
+            return typeDescriptionUncached(fileName);
+        const QString part = dot < 0 ? QString() : fileName.mid(dot);
+        const QMutexLocker lock(&m_mutex);
+        const auto it = m_texts.constFind(part);
+        if (it != m_texts.constEnd())
+            return it.value();
+        const QString text = typeDescriptionUncached(fileName);
+        m_texts.insert(part, text);
+        return text;
+    }
+
+private:
+    QRegularExpression m_otherPatterns;
+    QMutex m_mutex;
+    QHash<QString, QString> m_texts;
+};
+
+} // namespace
+
+QString typeDescription(const QString &fileName)
+{
+    static TypeTextCache cache;
+    return cache.textOf(fileName);
 }
 
 namespace {
@@ -89,6 +209,25 @@ qint64 fileDateKeyOf(const QDateTime &modified)
     const QTime time = local.time();
     return (((qint64(date.year() % 100) * 100 + date.month()) * 100 + date.day()) * 100 + time.hour()) * 100
         + time.minute();
+}
+
+void readLocalZone()
+{
+    ::tzset();
+}
+
+qint64 fileDateKeyOfSeconds(qint64 secondsSinceEpoch)
+{
+    // localtime_r() uses the zone of the last tzset() without reading it again.
+    const time_t seconds = time_t(secondsSinceEpoch);
+    struct tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return -1;
+    const int year = local.tm_year + 1900;
+    if (year < FirstFileDateYear || year > LastFileDateYear)
+        return -1;
+    return (((qint64(year % 100) * 100 + local.tm_mon + 1) * 100 + local.tm_mday) * 100 + local.tm_hour) * 100
+        + local.tm_min;
 }
 
 QString fileDateText(qint64 key)

@@ -12,7 +12,11 @@ namespace pelandor {
 
 // Human-readable description of the file's type, from its name (the MIME
 // database's comment in the user's language, without trailing blanks).
+// Texts already given are kept by the part of the name from its last dot
+// on, for the whole program. Any thread.
 QString typeDescription(const QString &fileName);
+// The same looked up in the database every time.
+QString typeDescriptionUncached(const QString &fileName);
 
 // The type texts seen so far, each held once for the whole program: the
 // index of a text (the same for equal texts), and the text of an index
@@ -33,6 +37,11 @@ QString fileDateTextOf(const QDateTime &modified);
 // -1 where the text is empty; fileDateText() makes the text of such a number.
 qint64 FileDateKey(const QString &path);
 qint64 fileDateKeyOf(const QDateTime &modified);
+// The same for a time in seconds since the epoch, in the time zone read last
+// by readLocalZone() (or at the first call): many file dates in a row do not
+// read the zone again for each, as a QDateTime conversion does.
+qint64 fileDateKeyOfSeconds(qint64 secondsSinceEpoch);
+void readLocalZone();
 QString fileDateText(qint64 key);
 
 // "W * H".

@@ -8,6 +8,7 @@
 #include "listing/FileListItem.h"
 #include "listing/ItemComparison.h"
 #include "listing/ItemTexts.h"
+#include "platform/NativeName.h"
 #include "platform/TextCollator.h"
 
 using namespace pelandor;
@@ -118,6 +119,70 @@ private slots:
         QCOMPARE(jpeg, jpeg.trimmed());
         QCOMPARE(typeDescription(QStringLiteral("B.JPEG")), jpeg);
         QVERIFY(typeDescription(QStringLiteral("a.bmp")) != jpeg);
+    }
+
+    // The kept text of a name's last part never stands in for a name the
+    // database types otherwise: each name is asked after a plain name with
+    // the same last part.
+    void typeDescriptionKeptByLastPart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("plain");
+        const auto row = [](const char *title, const QString &name, const QString &plain) {
+            QTest::newRow(title) << name << plain;
+        };
+        row("two-part ending", QStringLiteral("a.tar.gz"), QStringLiteral("b.gz"));
+        row("prefix pattern", QStringLiteral("README.jpg"), QStringLiteral("b.jpg"));
+        row("whole name", QStringLiteral("Makefile"), QStringLiteral("b"));
+        row("no dot", QStringLiteral("photo"), QStringLiteral("b"));
+        row("trailing dot", QStringLiteral("photo."), QStringLiteral("photo"));
+        row("dot file", QStringLiteral(".jpg"), QStringLiteral("b.jpg"));
+        row("empty part before the dot", QStringLiteral("a..jpg"), QStringLiteral("b.jpg"));
+        row("upper case", QStringLiteral("A.JPG"), QStringLiteral("b.jpg"));
+        row("case-sensitive pattern", QStringLiteral("a.C"), QStringLiteral("b.c"));
+        row("wildcard ending", QStringLiteral("page.1"), QStringLiteral("b.x1"));
+        row("backup", QStringLiteral("a.jpg~"), QStringLiteral("b.jpg"));
+        row("not UTF-8", NativeName::decode(QByteArray("\xff\xfe.jpg")), QStringLiteral("b.jpg"));
+    }
+    void typeDescriptionKeptByLastPart()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, plain);
+        QCOMPARE(typeDescription(plain), typeDescriptionUncached(plain));
+        QCOMPARE(typeDescription(name), typeDescriptionUncached(name));
+        QCOMPARE(typeDescription(name), typeDescriptionUncached(name));
+    }
+
+    // Dates from seconds in the zone read once equal those of QDateTime,
+    // which reads it for each, around changes of a zone's offset and at the
+    // ends of the file date range.
+    void fileDateOfSecondsInZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("summer time") << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3");
+        QTest::newRow("quarter-hour offset") << QByteArray("<+0545>-5:45");
+        QTest::newRow("west of UTC") << QByteArray("EST5EDT,M3.2.0,M11.1.0");
+    }
+    void fileDateOfSecondsInZone()
+    {
+        QFETCH(QByteArray, zone);
+        const QByteArray saved = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", zone);
+        readLocalZone();
+        const qint64 change = QDateTime(QDate(2021, 3, 28), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 back = QDateTime(QDate(2021, 10, 31), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 first = QDateTime(QDate(1980, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 last = QDateTime(QDate(2108, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        for (const qint64 around : {change, back, first, last}) {
+            for (qint64 s = around - 15 * 3600; s <= around + 15 * 3600; s += 599)
+                QCOMPARE(fileDateKeyOfSeconds(s), fileDateKeyOf(QDateTime::fromSecsSinceEpoch(s)));
+        }
+        if (hadZone)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        readLocalZone();
     }
 
     void fileDate_data()
