@@ -277,6 +277,13 @@ void FileListModel::rankNames()
 
 FileListModel::Row FileListModel::rowOf(const FileListItem &item) const
 {
+    // Every file being read shows the same placeholder caption first: its
+    // key is made once (keys share their data when copied).
+    if (item.placeholder && item.caption == placeholderCaption()) {
+        if (!m_placeholderKey)
+            m_placeholderKey = m_collator.key(item.caption);
+        return Row{item, m_placeholderKey};
+    }
     return Row{item, m_collator.key(item.caption)};
 }
 

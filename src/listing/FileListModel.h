@@ -85,6 +85,7 @@ private:
     Row rowOf(const FileListItem &item) const;
 
     QList<Row> m_rows;
+    mutable std::optional<QCollatorSortKey> m_placeholderKey;
     // Rows without a name rank (removing rows and sorting keep the others'
     // ranks in order).
     qsizetype m_unranked = 0;
