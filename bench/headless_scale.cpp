@@ -156,6 +156,18 @@ int run(long step, const char *watch, char **command)
         }
     };
     std::vector<char> buffer(1 << 16);
+    // Counts the bitmaps renamed into place among n bytes of inotify events
+    // (the program's own temporary names are not bitmaps yet).
+    const auto countNotes = [&](ssize_t n) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + at);
+            if (event->mask & IN_Q_OVERFLOW)
+                lostNotes = true;
+            else if (std::strncmp(event->name, ".pelandor-", 10) != 0)
+                counted(1);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    };
     bool outOpen = true;
     while (outOpen) {
         std::array<pollfd, 2> fds{pollfd{out[0], POLLIN, 0}, pollfd{notes, POLLIN, 0}};
@@ -165,15 +177,7 @@ int run(long step, const char *watch, char **command)
             break;
         }
         if (notes >= 0 && (fds[1].revents & POLLIN)) {
-            const ssize_t n = ::read(notes, buffer.data(), buffer.size());
-            for (ssize_t at = 0; at < n;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + at);
-                if (event->mask & IN_Q_OVERFLOW)
-                    lostNotes = true;
-                else if (std::strncmp(event->name, ".pelandor-", 10) != 0)
-                    counted(1);
-                at += ssize_t(sizeof(inotify_event) + event->len);
-            }
+            countNotes(::read(notes, buffer.data(), buffer.size()));
         }
         if (fds[0].revents & (POLLIN | POLLHUP)) {
             const ssize_t n = ::read(out[0], buffer.data(), buffer.size());
@@ -194,16 +198,8 @@ int run(long step, const char *watch, char **command)
     // Notes that arrived after the last output.
     if (notes >= 0) {
         ::fcntl(notes, F_SETFL, O_NONBLOCK);
-        for (ssize_t n; (n = ::read(notes, buffer.data(), buffer.size())) > 0;) {
-            for (ssize_t at = 0; at < n;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + at);
-                if (event->mask & IN_Q_OVERFLOW)
-                    lostNotes = true;
-                else if (std::strncmp(event->name, ".pelandor-", 10) != 0)
-                    counted(1);
-                at += ssize_t(sizeof(inotify_event) + event->len);
-            }
-        }
+        for (ssize_t n; (n = ::read(notes, buffer.data(), buffer.size())) > 0;)
+            countNotes(n);
     }
     const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
