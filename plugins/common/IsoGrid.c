@@ -91,24 +91,27 @@ struct Meta {
     struct Bytes pitm, iinf, iref, iprp, iloc, idat;
 };
 
-static void find_meta_children(struct Bytes meta, struct Meta *m)
+/* Finds the boxes of "meta" the grid needs. 0 when one of them comes twice:
+ * the libraries do not agree on which one counts, so neither may be judged
+ * in place of the other. */
+static int find_meta_children(struct Bytes meta, struct Meta *m)
 {
+    static const char Names[6][5] = {"pitm", "iinf", "iref", "iprp", "iloc", "idat"};
+    struct Bytes *const slots[6] = {&m->pitm, &m->iinf, &m->iref, &m->iprp, &m->iloc, &m->idat};
+    int seen[6] = {0, 0, 0, 0, 0, 0};
     char type[4];
     struct Bytes body;
+    size_t i;
     while (next_box(&meta, type, &body)) {
-        if (memcmp(type, "pitm", 4) == 0)
-            m->pitm = body;
-        else if (memcmp(type, "iinf", 4) == 0)
-            m->iinf = body;
-        else if (memcmp(type, "iref", 4) == 0)
-            m->iref = body;
-        else if (memcmp(type, "iprp", 4) == 0)
-            m->iprp = body;
-        else if (memcmp(type, "iloc", 4) == 0)
-            m->iloc = body;
-        else if (memcmp(type, "idat", 4) == 0)
-            m->idat = body;
+        for (i = 0; i < 6; ++i) {
+            if (memcmp(type, Names[i], 4) != 0)
+                continue;
+            if (seen[i]++)
+                return 0;
+            *slots[i] = body;
+        }
     }
+    return 1;
 }
 
 static int primary_item(struct Bytes b, uint32_t *id)
@@ -185,6 +188,50 @@ static int grid_tiles(struct Bytes b, uint32_t id, uint32_t **tiles, uint32_t *c
         qsort(*tiles, *count, sizeof **tiles, compare_ids);
     }
     return *tiles != NULL;
+}
+
+/* Whether an item type is one of the pictures a derived picture may be made
+ * of. libheif takes only these for pictures, and asserts (ends the process)
+ * when a derived picture refers to anything else. */
+static int is_picture_type(const char type[4])
+{
+    static const char *const Pictures[] = {"hvc1", "av01", "grid", "iden", "iovl"};
+    size_t i;
+    for (i = 0; i < sizeof Pictures / sizeof *Pictures; ++i) {
+        if (memcmp(type, Pictures[i], 4) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+/* Whether every item a derived picture is made of ("dimg" to it) is a
+ * picture that "iinf" declares. */
+static int references_valid(struct Bytes iref, struct Bytes iinf)
+{
+    unsigned version = 0;
+    char type[4];
+    struct Bytes reference;
+    if (iref.left == 0)
+        return 1;
+    if (!full_box(&iref, &version))
+        return 0;
+    while (next_box(&iref, type, &reference)) {
+        uint64_t from = 0;
+        uint64_t n = 0;
+        uint64_t i;
+        if (memcmp(type, "dimg", 4) != 0)
+            continue;
+        if (!take(&reference, version == 0 ? 2 : 4, &from) || !take(&reference, 2, &n))
+            return 0;
+        for (i = 0; i < n; ++i) {
+            uint64_t to = 0;
+            char toType[4];
+            if (!take(&reference, version == 0 ? 2 : 4, &to) || !item_type(iinf, (uint32_t)to, toType)
+                || !is_picture_type(toType))
+                return 0;
+        }
+    }
+    return 1;
 }
 
 /* The image-size properties of the primary item and of the tiles. */
@@ -392,10 +439,9 @@ int module_read_grid(int fd, off_t base, uint64_t size, struct ModuleGrid *grid)
     metaBody.at = meta;
     metaBody.left = length;
     memset(&m, 0, sizeof m);
-    ok = full_box(&metaBody, &version);
-    if (ok)
-        find_meta_children(metaBody, &m);
+    ok = full_box(&metaBody, &version) && find_meta_children(metaBody, &m);
     ok = ok && primary_item(m.pitm, &primary) && item_type(m.iinf, primary, type);
+    ok = ok && references_valid(m.iref, m.iinf);
     if (ok && memcmp(type, "grid", 4) == 0) {
         grid->isGrid = 1;
         ok = grid_tiles(m.iref, primary, &tiles, &grid->tileCount)

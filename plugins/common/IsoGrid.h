@@ -6,7 +6,10 @@
  * accepted only when its tiles are all alike, each tile row and column shows
  * in the picture, the picture it assembles is the one declared, and all its
  * tiles together stay within the host's pixel bound and, where the format
- * has one, its pixels per byte of the file.
+ * has one, its pixels per byte of the file. The boxes are judged damaged,
+ * too, when a derived picture is made of an item that is no picture the
+ * file declares (libheif ends the process on such a file) or when one of
+ * the boxes read comes twice.
  */
 #ifndef PELANDOR_ISO_GRID_H
 #define PELANDOR_ISO_GRID_H

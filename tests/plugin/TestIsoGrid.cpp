@@ -31,7 +31,8 @@ QByteArray fullBox(const char *type, const QByteArray &body)
 }
 
 // A grid file: item 1, the grid, made of `tiles` items of `tileWidth` x
-// `tileHeight` (the last one `lastTileWidth` wide when not 0).
+// `tileHeight` (the last one `lastTileWidth` wide when not 0), each an item
+// of `tileType`.
 struct Grid {
     int rows = 2;
     int columns = 2;
@@ -44,6 +45,7 @@ struct Grid {
     int tiles = 4;
     quint32 lastTileWidth = 0;
     const char *type = "grid";
+    const char *tileType = "av01";
 };
 
 QByteArray gridFile(const Grid &g)
@@ -53,7 +55,7 @@ QByteArray gridFile(const Grid &g)
     // Properties: 1 the declared size, 2 the tiles' size, 3 the last tile's.
     QByteArray associations = be(1, 2) + be(1, 1) + be(1, 1);
     for (int item = 1; item <= g.tiles + 1; ++item) {
-        const char *type = item == 1 ? g.type : "av01";
+        const char *type = item == 1 ? g.type : g.tileType;
         entries += box("infe", QByteArray("\x02\0\0\0", 4) + be(quint32(item), 2) + be(0, 2) + QByteArray(type, 4));
         if (item > 1) {
             references += be(quint32(item), 2);
@@ -104,6 +106,12 @@ private slots:
         QTest::newRow("fewer tiles than rows times columns") << Grid{2, 2, 128, 128, 128, 128, 64, 64, 3} << false;
         QTest::newRow("tiles that do not cover the picture") << Grid{2, 2, 200, 200, 200, 200, 64, 64, 4} << false;
         QTest::newRow("a column of tiles outside the picture") << Grid{1, 3, 128, 64, 128, 64, 64, 64, 3} << false;
+        // libheif ended the process on a derived picture made of an item
+        // that is no picture.
+        QTest::newRow("tiles that are metadata items")
+            << Grid{2, 2, 128, 128, 128, 128, 64, 64, 4, 0, "grid", "Exif"} << false;
+        QTest::newRow("an identity picture of a metadata item")
+            << Grid{1, 1, 64, 64, 64, 64, 64, 64, 1, 0, "iden", "mime"} << false;
         QTest::newRow("2^28 tile pixels in a file of 400 bytes")
             << Grid{16, 16, 16384, 16384, 16384, 16384, 1024, 1024, 256} << false;
     }
