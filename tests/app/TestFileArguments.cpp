@@ -2,7 +2,7 @@
 // select and view, and the paths that do not exist.
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
+#include "../TemporaryFolder.h"
 #include <QTest>
 
 #include "app/FileArguments.h"
@@ -35,7 +35,7 @@ class TestFileArguments : public QObject {
 private slots:
     void firstFileChoosesFolderAndType()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QString a = touch(dir.filePath("a/photo.jpeg"));
         const QString b = touch(dir.filePath("a/scan.bmp"));
         const QString other = touch(dir.filePath("b/x.png"));
@@ -50,7 +50,7 @@ private slots:
 
     void folderOrUnknownType()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QString text = touch(dir.filePath("notes.txt"));
         FileArguments args = FileArguments::resolve({text}, Entries);
         QCOMPARE(args.typeIndex, -1); // no entry reads it: the selector stays
@@ -84,7 +84,7 @@ private slots:
     void nameThatIsNotUtf8()
     {
         QFETCH(bool, relative);
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QByteArray folder = QFile::encodeName(dir.path()) + "/\x90\x91";
         QVERIFY(::mkdir(folder.constData(), 0755) == 0);
         const QByteArray name = "\x82\xa0\x83J.bmp";

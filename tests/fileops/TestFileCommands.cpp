@@ -2,7 +2,7 @@
 // list and its byte count, the Shift rule of the Delete key, which entries
 // leave the list after a move that stopped half-way, and what a drop does.
 #include <QMimeData>
-#include <QTemporaryDir>
+#include "../TemporaryFolder.h"
 #include <QUrl>
 
 #include <memory>
@@ -112,7 +112,7 @@ private slots:
     // not UTF-8: they are moved and found by their exact bytes.
     void entriesAfterAbortedMove()
     {
-        QTemporaryDir temp;
+        TemporaryFolder temp;
         const QString source = temp.path() + "/source";
         const QString destination = temp.path() + "/destination";
         QVERIFY(QDir().mkpath(source) && QDir().mkpath(destination));

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryDir>
+#include "../TemporaryFolder.h"
 #include <QTest>
 #include <QTextStream>
 #include <cstdio>
@@ -53,7 +53,7 @@ const ImageTypeList builtInTypes = {
 class TestFolderReading : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_modules; // no import modules
+    TemporaryFolder m_modules; // no import modules
 
 private slots:
     void extensionRule_data()
@@ -81,7 +81,7 @@ private slots:
 
     void typeFiltering()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QImage picture = solid(8, 8, qRgb(0, 0, 200));
         for (const char *name : {"c.jpg", "d.JPG", "e.jpeg", "f.jpe", "g.JPEG"})
             QVERIFY(writeJpegFile(dir.filePath(QLatin1String(name)), picture));
@@ -106,7 +106,7 @@ private slots:
 
     void itemsAreComplete()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
         QVERIFY(writeText(dir.filePath(QStringLiteral("broken.bmp")), "BM not really"));
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("grey.bmp")), solid(4, 4, qRgb(9, 9, 9)),
@@ -143,7 +143,7 @@ private slots:
 
     void sizeOver4GB()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QFile big(dir.filePath(QStringLiteral("big.bmp")));
         QVERIFY(big.open(QIODevice::WriteOnly));
         if (!big.resize(Q_INT64_C(5000000000)))
@@ -159,7 +159,7 @@ private slots:
 
     void emptyAndMissingFolders()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub/deeper.bmp")));
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("sub/inside.bmp")), solid(2, 2, 0)));
         FileListModel model;
@@ -174,7 +174,7 @@ private slots:
 
     void placeholderThenStop()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         for (int i = 0; i < 10; ++i)
             QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("f%1.bmp").arg(i)), solid(3, 3, 0)));
         FileListModel model;
@@ -203,7 +203,7 @@ private slots:
     // complete item after the other, each with its own picture.
     void directoryOrderWithReadAhead()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         for (int i = 0; i < 24; ++i)
             QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i)),
                                   solid(40 + i, 30, qRgb(i * 10, 0, 0))));
@@ -230,7 +230,7 @@ private slots:
 
     void allTypesReadEntryAfterEntry()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("a.jpg")), solid(5, 5, 0)));
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("b.bmp")), solid(5, 5, 0)));
         QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("c.jpeg")), solid(5, 5, 0)));
@@ -260,7 +260,7 @@ private slots:
     // Files that fail to decode share one blank cell, however many there are.
     void failedFilesShareOneBlankCell()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         for (int i = 0; i < 40; ++i)
             QVERIFY(writeText(dir.filePath(QStringLiteral("e%1.%2").arg(i).arg(i % 2 ? "jpg" : "bmp")), "no picture"));
         StderrMessageSink messages;
@@ -289,7 +289,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QStringList, names);
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         // Sizes 9, 10 and 100 bytes (none decodable) and dates 1998, 2001, 2005.
         const struct {
             const char *name;
@@ -324,7 +324,7 @@ private slots:
     // columns, its name escaped.
     void reportEscapesNames()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeText(dir.filePath(QStringLiteral("a\tb\nc\\d.bmp")), "x"));
         QString error;
         const auto options = HeadlessReport::parse({"--report", dir.path()}, &error);
@@ -362,7 +362,7 @@ private slots:
     // thumbnail written under the same bytes.
     void namesThatAreNotUtf8()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QByteArray raw = "\x82\xa0\x83J.bmp";
         const QString staged = dir.filePath(QStringLiteral("staged.bmp"));
         QVERIFY(writeBmpFile(staged, solid(50, 30, qRgb(0, 0, 200))));
@@ -395,7 +395,7 @@ private slots:
     // the directory lists the pairs.
     void thumbnailsIntoTheFolderRead()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         constexpr int Pairs = 50; // more files than are decoded ahead
         for (int i = 0; i < Pairs; ++i) {
             const QString name = dir.filePath(QStringLiteral("p%1.bmp").arg(i));
@@ -413,7 +413,7 @@ private slots:
     // A link already in the output folder is not written through.
     void thumbnailsNeverWriteThroughLinks()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
         const QString outside = dir.filePath(QStringLiteral("outside.txt"));
         QVERIFY(writeText(outside, "keep"));
@@ -441,7 +441,7 @@ private slots:
     {
         QFETCH(int, nameBytes);
         QFETCH(int, folderBytes);
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         const QString name = QString(nameBytes - 4, QLatin1Char('n')) + QStringLiteral(".bmp");
         QVERIFY(writeBmpFile(dir.filePath(name), solid(5, 5, 0)));
         QByteArray out = QFile::encodeName(dir.filePath(QStringLiteral("out")));
@@ -489,7 +489,7 @@ private slots:
     void commandLineErrors()
     {
         QFETCH(QStringList, args);
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeText(dir.filePath(QStringLiteral("file")), "x"));
         args.replaceInStrings(QStringLiteral("DIR"), dir.path());
         args.replaceInStrings(QStringLiteral("FILE"), dir.filePath(QStringLiteral("file")));
@@ -501,7 +501,7 @@ private slots:
 
     void thumbnailsAsBitmaps()
     {
-        QTemporaryDir dir;
+        TemporaryFolder dir;
         QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("small.bmp")), solid(50, 30, qRgb(200, 0, 0))));
         QVERIFY(writeJpegFile(dir.filePath(QStringLiteral("wide.jpg")), solid(640, 480, qRgb(0, 0, 250))));
         QVERIFY(writeText(dir.filePath(QStringLiteral("other.txt")), "x"));

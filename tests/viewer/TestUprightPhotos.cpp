@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -143,10 +144,12 @@ class TestUprightPhotos : public QObject {
 private:
     QTemporaryDir m_cache;
 
-    // Runs --thumbnails on `folder` and returns the cell written for `name`.
+    // Runs --thumbnails on `folder` and returns the cell written for `name`;
+    // the cells go to a folder in this test's own temporary folder, so that
+    // nothing is left behind.
     QImage thumbnailOf(const QString &folder, const QString &name)
     {
-        const QString out = folder + QStringLiteral("-cells");
+        const QString out = m_cache.filePath(QStringLiteral("cells-") + QFileInfo(folder).fileName());
         QDir(out).removeRecursively();
         QDir().mkpath(out);
         HeadlessReport::Options options;
