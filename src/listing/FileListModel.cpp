@@ -119,6 +119,7 @@ bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
     for (int i = row; i < row + count; ++i)
         m_unranked -= m_rows[i].nameRank < 0;
     m_rows.remove(row, count);
+    m_rowOfImageValid = false;
     endRemoveRows();
     return true;
 }
@@ -151,6 +152,11 @@ int FileListModel::appendItem(const FileListItem &item)
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(rowOf(item));
     ++m_unranked;
+    if (m_rowOfImageValid && item.imageIndex >= 0) {
+        if (size_t(item.imageIndex) >= m_rowOfImage.size())
+            m_rowOfImage.resize(size_t(item.imageIndex) + 1, -1);
+        m_rowOfImage[size_t(item.imageIndex)] = row;
+    }
     endInsertRows();
     return row;
 }
@@ -169,6 +175,8 @@ void FileListModel::setItem(int row, const FileListItem &item)
         return;
     if (m_rows[row].nameRank >= 0)
         ++m_unranked;
+    if (m_rows[row].item.imageIndex != item.imageIndex)
+        m_rowOfImageValid = false;
     m_rows[row] = rowOf(item);
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
@@ -193,6 +201,7 @@ void FileListModel::clear()
     m_rows.clear();
     m_rows.squeeze();
     m_unranked = 0;
+    m_rowOfImageValid = false;
     endResetModel();
 }
 
@@ -314,6 +323,7 @@ void FileListModel::sortItems(int k)
         sorted.append(std::move(m_rows[order[i]]));
     }
     m_rows = std::move(sorted);
+    m_rowOfImageValid = false;
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -327,10 +337,25 @@ void FileListModel::sortItems(int k)
 
 void FileListModel::onCellReplaced(int imageIndex)
 {
-    for (int row = 0; row < m_rows.size(); ++row) {
-        if (m_rows[row].item.imageIndex == imageIndex)
-            emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
+    if (imageIndex < 0)
+        return;
+    if (!m_rowOfImageValid) {
+        m_rowOfImage.assign(size_t(m_thumbnails->count()), -1);
+        for (qsizetype row = 0; row < m_rows.size(); ++row) {
+            const int image = m_rows[row].item.imageIndex;
+            if (image >= 0) {
+                if (size_t(image) >= m_rowOfImage.size())
+                    m_rowOfImage.resize(size_t(image) + 1, -1);
+                m_rowOfImage[size_t(image)] = int(row);
+            }
+        }
+        m_rowOfImageValid = true;
     }
+    if (size_t(imageIndex) >= m_rowOfImage.size())
+        return;
+    const int row = m_rowOfImage[size_t(imageIndex)];
+    if (row >= 0)
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DecorationRole, ThumbnailRole});
 }
 
 void FileListModel::onThumbnailsCleared()

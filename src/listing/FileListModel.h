@@ -10,6 +10,7 @@
 #include <QCollatorSortKey>
 #include <QList>
 #include <optional>
+#include <vector>
 
 #include "listing/FileListItem.h"
 #include "platform/TextCollator.h"
@@ -85,6 +86,11 @@ private:
     Row rowOf(const FileListItem &item) const;
 
     QList<Row> m_rows;
+    // The row of each image index, for repainting a row whose cell was
+    // replaced without a scan of every row; made again after rows are
+    // sorted, removed or given other cells.
+    mutable std::vector<int> m_rowOfImage;
+    mutable bool m_rowOfImageValid = false;
     mutable std::optional<QCollatorSortKey> m_placeholderKey;
     // Rows without a name rank (removing rows and sorting keep the others'
     // ranks in order).

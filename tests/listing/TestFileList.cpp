@@ -371,18 +371,29 @@ private slots:
         QVERIFY2(report.height() < 40, qPrintable(QString::number(report.height())));
     }
 
+    // A replaced cell repaints the one row that shows it, wherever sorting,
+    // removing and adding rows have moved that row since.
     void refreshedCellRepaintsItsRow()
     {
         FileListModel model;
         fill(model);
-        model.sortItems(1); // image index 1 (a.bmp) now at row 0
-        QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
         QImage red = ThumbnailCell::blank();
         red.fill(Qt::red);
-        model.thumbnails()->replace(1, red);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.first().at(0).toModelIndex().row(), 0);
+        const auto repaintedRow = [&](int image) {
+            QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
+            model.thumbnails()->replace(image, red);
+            return spy.count() == 1 ? spy.first().at(0).toModelIndex().row() : -1;
+        };
+        model.sortItems(1); // a.bmp (image 1), B.jpg (2), c.jpg (0), d.bmp (3)
+        QCOMPARE(repaintedRow(1), 0);
         QCOMPARE(model.data(model.index(0, 0), Qt::DecorationRole).value<QImage>().pixel(0, 0), qRgb(255, 0, 0));
+        QVERIFY(model.removeRows(0, 1));
+        QCOMPARE(repaintedRow(0), 1);
+        const int added = model.thumbnails()->add(ThumbnailCell::blank());
+        model.appendItem(makeItem(QStringLiteral("e.jpg"), QStringLiteral("1"), QStringLiteral("01/01/01 00:00"), added));
+        QCOMPARE(repaintedRow(added), 3);
+        model.sortItems(-1);
+        QCOMPARE(repaintedRow(added), 0);
     }
 };
 
