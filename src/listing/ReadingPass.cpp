@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QPersistentModelIndex>
 #include <QScopeGuard>
+#include <iterator>
 #include <utility>
+#include <vector>
 
 #include "decode/ImageLoader.h"
 #include "listing/FileListModel.h"
@@ -106,20 +108,29 @@ bool ReadingPass::update(const QString &folder, const ImageTypeList &entries, in
             }
         }
     }
-    // The rows of the named files, found in one walk over the list.
+    // Rows of named files that are no longer there leave the list first, in
+    // runs of neighbouring rows from the bottom up: one removal a row, with a
+    // persistent index on every named row, cost a walk over all of them each
+    // time (minutes when thousands of files of a large folder went at once).
+    std::vector<int> gone;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const QString caption = m_model.caption(row);
+        if (wanted.contains(caption) && !listed.contains(caption))
+            gone.push_back(row);
+    }
+    for (auto last = gone.rbegin(); last != gone.rend();) {
+        auto first = last;
+        while (std::next(first) != gone.rend() && *std::next(first) == *first - 1)
+            ++first;
+        m_model.removeRows(*first, *last - *first + 1);
+        last = std::next(first);
+    }
+    // The rows of the named files that stay, found in one walk over the list.
     QHash<QString, QList<QPersistentModelIndex>> rowsOf;
     for (int row = 0; row < m_model.count(); ++row) {
         const QString caption = m_model.caption(row);
-        if (wanted.contains(caption))
+        if (listed.contains(caption))
             rowsOf[caption].append(QPersistentModelIndex(m_model.index(row, 0)));
-    }
-    for (auto it = rowsOf.cbegin(); it != rowsOf.cend(); ++it) {
-        if (listed.contains(it.key()))
-            continue;
-        for (const QPersistentModelIndex &row : it.value()) {
-            if (row.isValid())
-                m_model.removeRows(row.row(), 1);
-        }
     }
     m_rowOf = [&rowsOf](const QString &name) {
         const auto found = rowsOf.constFind(name);
