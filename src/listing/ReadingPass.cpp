@@ -125,22 +125,30 @@ bool ReadingPass::update(const QString &folder, const ImageTypeList &entries, in
         m_model.removeRows(*first, *last - *first + 1);
         last = std::next(first);
     }
-    // The rows of the named files that stay, found in one walk over the list.
-    QHash<QString, QList<QPersistentModelIndex>> rowsOf;
-    for (int row = 0; row < m_model.count(); ++row) {
-        const QString caption = m_model.caption(row);
-        if (listed.contains(caption))
-            rowsOf[caption].append(QPersistentModelIndex(m_model.index(row, 0)));
-    }
-    m_rowOf = [&rowsOf](const QString &name) {
-        const auto found = rowsOf.constFind(name);
-        if (found != rowsOf.cend()) {
-            for (const QPersistentModelIndex &row : found.value()) {
-                if (row.isValid())
-                    return row;
-            }
+    // The row of each named file that stays (the first, should a name be
+    // listed twice). Rows added while the files are read come at the end and
+    // move none of these; a sort or removal meanwhile (a modal box lets the
+    // user sort) shows as a row whose caption is no longer the name, and the
+    // table is made again. No persistent index a row: each row added would
+    // walk them all.
+    QHash<QString, int> rowsOf;
+    const auto findRows = [this, &listed, &rowsOf] {
+        rowsOf.clear();
+        for (int row = m_model.count() - 1; row >= 0; --row) {
+            const QString caption = m_model.caption(row);
+            if (listed.contains(caption))
+                rowsOf.insert(caption, row);
         }
-        return QPersistentModelIndex();
+    };
+    findRows();
+    m_rowOf = [this, &rowsOf, findRows](const QString &name) {
+        auto found = rowsOf.constFind(name);
+        if (found != rowsOf.cend() && m_model.caption(found.value()) != name) {
+            findRows();
+            found = rowsOf.constFind(name);
+        }
+        return found == rowsOf.cend() ? QPersistentModelIndex()
+                                      : QPersistentModelIndex(m_model.index(found.value(), 0));
     };
     // The finder refers to rowsOf: it must not outlive this call, also when
     // an error ends the reading.

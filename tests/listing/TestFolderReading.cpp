@@ -257,6 +257,35 @@ private slots:
         QCOMPARE(model.count(), 1);
     }
 
+    // An update refills each changed file's own row, also when the list is
+    // sorted between two files (a modal box lets the user sort).
+    void updateFindsRowsMovedBySorting()
+    {
+        TemporaryFolder dir;
+        const auto write = [&](int widthBase) {
+            for (int i = 0; i < 6; ++i)
+                QVERIFY(writeBmpFile(dir.filePath(QStringLiteral("b%1.bmp").arg(i)), solid(widthBase + i, 4, 0)));
+        };
+        write(10);
+        StderrMessageSink messages;
+        TSpi host(m_modules.path(), messages);
+        FileListModel model;
+        ReadingPass(model, host, false).run(dir.path(), builtInTypes, 0);
+        write(20);
+        ReadingPass pass(model, host, false);
+        int files = 0;
+        pass.setFileDone([&] {
+            model.sortItems(++files % 2 ? -1 : 1);
+            return true;
+        });
+        QVERIFY(pass.update(dir.path(), builtInTypes, 0, {}, true));
+        QCOMPARE(model.count(), 6);
+        for (int row = 0; row < model.count(); ++row) {
+            const int i = model.caption(row).mid(1, 1).toInt();
+            QCOMPARE(model.subItem(row, 3), QStringLiteral("%1 * 4").arg(20 + i));
+        }
+    }
+
     // Files that fail to decode share one blank cell, however many there are.
     void failedFilesShareOneBlankCell()
     {
