@@ -3,8 +3,14 @@
 
 #include <QFile>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -79,12 +85,77 @@ bool scanForSubfolder(DIR *dir)
     return false;
 }
 
+// Whether a folder has subfolders, remembered by the folder's identity and
+// times: the answer reads the whole folder when it has none (all 100,000
+// names of a photo folder), and the tree asks again for every subfolder of a
+// folder whenever that folder changes. Adding, removing or renaming an entry
+// changes a folder's modification time. An answer is kept only for a folder
+// that had not changed for a while when it was read, so that a change in the
+// same tick of the file system's clock cannot hide behind an equal time;
+// the status time is compared too (a time put back changes it).
+class SubfolderHints {
+public:
+    std::optional<bool> find(const struct stat &st)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_hints.find({st.st_dev, st.st_ino});
+        if (found == m_hints.end() || found->second.stamp != stampOf(st))
+            return std::nullopt;
+        return found->second.hasSubfolders;
+    }
+
+    void remember(const struct stat &st, bool hasSubfolders)
+    {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const std::lock_guard lock(m_mutex);
+        if (now.tv_sec - st.st_mtim.tv_sec < SettledSeconds) {
+            m_hints.erase({st.st_dev, st.st_ino});
+            return;
+        }
+        if (m_hints.size() >= MaxHints)
+            m_hints.clear();
+        m_hints[{st.st_dev, st.st_ino}] = Hint{stampOf(st), hasSubfolders};
+    }
+
+private:
+    static constexpr time_t SettledSeconds = 2;
+    static constexpr size_t MaxHints = 16384;
+    using Stamp = std::array<qint64, 4>;
+    struct Hint {
+        Stamp stamp;
+        bool hasSubfolders;
+    };
+    static Stamp stampOf(const struct stat &st)
+    {
+        return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_sec),
+                qint64(st.st_ctim.tv_nsec)};
+    }
+    std::mutex m_mutex;
+    std::map<std::pair<dev_t, ino_t>, Hint> m_hints;
+};
+
+SubfolderHints &subfolderHints()
+{
+    static SubfolderHints hints;
+    return hints;
+}
+
 bool hasSubfoldersAt(int atFd, const char *path)
 {
     DirStream dir(openFolder(atFd, path));
     if (!dir.get())
         return unreadableButPresent(errno);
-    return scanForSubfolder(dir.get());
+    struct stat st;
+    const bool known = fstat(dirfd(dir.get()), &st) == 0;
+    if (known) {
+        if (const std::optional<bool> hint = subfolderHints().find(st))
+            return *hint;
+    }
+    const bool found = scanForSubfolder(dir.get());
+    if (known)
+        subfolderHints().remember(st, found);
+    return found;
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // included, files left out, links to folders counted as folders. For each
 // subfolder it also finds out cheaply whether that one has subfolders itself
 // (reading stops at the first), which the tree uses to show an expand button
-// before the children are read.
+// before the children are read. That answer is remembered for a folder that
+// has not changed since, so a folder of many files is not read again each
+// time its parent is listed.
 #pragma once
 
 #include <QList>

@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <stdexcept>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "shell/FolderSelectionModel.h"
@@ -133,6 +135,42 @@ private slots:
         makeFolders(dir.path(), {"p/r"});
         model.fetchMore(p);
         QCOMPARE(childTexts(model, p), QStringList({"r"}));
+    }
+
+    // The expand button of a folder left unchanged for a while (whose answer
+    // is remembered) follows subfolders made and removed in it.
+    void settledFolderButtonFollowsItsSubfolders()
+    {
+        QTemporaryDir dir;
+        makeFolders(dir.path(), {"a"});
+        makeFile(dir.filePath("a/photo.jpg"));
+        const auto settle = [&] {
+            const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath("a")).constData(), old, 0), 0);
+        };
+        settle();
+        FolderTreeModel model;
+        model.setRoot(dir.path(), "root");
+        const QModelIndex root = model.rootIndex();
+        QVERIFY(!model.hasChildren(child(model, root, "a")));
+        model.refreshNode(root);
+        QVERIFY(!model.hasChildren(child(model, root, "a")));
+
+        makeFolders(dir.path(), {"a/sub"});
+        model.refreshNode(root);
+        QVERIFY(model.hasChildren(child(model, root, "a")));
+
+        QVERIFY(QDir(dir.filePath("a/sub")).removeRecursively());
+        settle();
+        model.refreshNode(root);
+        QVERIFY(!model.hasChildren(child(model, root, "a")));
+        // A subfolder made with the old time put back still changes the
+        // folder's status time (one clock tick later).
+        QTest::qSleep(20);
+        makeFolders(dir.path(), {"a/sub"});
+        settle();
+        model.refreshNode(child(model, root, "a"));
+        QVERIFY(model.hasChildren(child(model, root, "a")));
     }
 
     void unreadableFolderGetsNoChildrenAndKeepsItsButton()
