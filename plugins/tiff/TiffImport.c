@@ -29,7 +29,9 @@
  * taken at its best case and a bilevel (8 pixels a byte) picture, rounded up:
  * none 8; PackBits 128 bytes from 2, 512; deflate 1032 bytes a byte, 8256;
  * LZW (12-bit codes for strings of at most about 4000 bytes) and JPEG (a
- * block of 64 pixels in about two bits) below 16384; zstd (a run-length
+ * block of 64 pixels in about two bits) below 16384; the modified Huffman
+ * run-length coding (CCITT RLE), whose rows start on a byte and whose codes
+ * take at least 12 bits for 2,560 white pixels, 2048; zstd (a run-length
  * block of 128 KiB in 4 bytes), LZMA, the fax and JBIG codings and any other
  * compression, 2^18. A fax row that repeats the row above costs one bit
  * whatever its width, so those codings bound nothing but the product; 2^18
@@ -41,6 +43,9 @@ static uint64_t max_pixels_per_byte(uint16_t compression)
         return 8u;
     case COMPRESSION_PACKBITS:
         return 512u;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+        return 2048u;
     case COMPRESSION_LZW:
     case COMPRESSION_ADOBE_DEFLATE:
     case COMPRESSION_DEFLATE:
