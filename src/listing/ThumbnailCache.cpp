@@ -150,7 +150,17 @@ QString ThumbnailCache::moduleRoute(const QString &moduleFile)
 
 std::optional<ThumbnailCache::FileStamp> ThumbnailCache::stampOf(const QString &path)
 {
-    if (std::optional<QByteArray> stamp = stampOfNative(NativeName::encode(QFileInfo(path).absoluteFilePath())))
+    // The reading's paths are absolute and clean already: they are taken as
+    // they are, which is what QFileInfo would give for them, without its
+    // allocations for every file.
+    const auto cleanAbsolute = [](const QString &p) {
+        return p.startsWith(QLatin1Char('/')) && !p.contains(QLatin1String("//"))
+            && !p.contains(QLatin1String("/./")) && !p.contains(QLatin1String("/../"))
+            && !p.endsWith(QLatin1String("/.")) && !p.endsWith(QLatin1String("/.."))
+            && (p.size() == 1 || !p.endsWith(QLatin1Char('/')));
+    };
+    const QString absolute = cleanAbsolute(path) ? path : QFileInfo(path).absoluteFilePath();
+    if (std::optional<QByteArray> stamp = stampOfNative(NativeName::encode(absolute)))
         return FileStamp{std::move(*stamp)};
     return std::nullopt;
 }

@@ -286,6 +286,23 @@ private slots:
         QCOMPARE(model.subItem(rowOf(model, QStringLiteral("c.fak")), 4), QStringLiteral("1677万色"));
     }
 
+    // A file has one key, however its path is written.
+    void keyOfOneFileWhateverItsPath()
+    {
+        const QString path = m_images + QStringLiteral("/a.bmp");
+        const auto key = [](const QString &p) { return ThumbnailCache::keyOf(p, ThumbnailCache::builtInRoute(), QSize(96, 96)); };
+        QVERIFY(key(path));
+        const QString folderName = QFileInfo(m_images).fileName();
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_images));
+        const auto relative = key(QStringLiteral("a.bmp"));
+        QVERIFY(QDir::setCurrent(previous));
+        for (const auto &other : {key(m_images + QStringLiteral("/./a.bmp")),
+                                  key(m_images + QStringLiteral("/../") + folderName + QStringLiteral("/a.bmp")),
+                                  key(m_images + QStringLiteral("//a.bmp")), relative})
+            QCOMPARE(other, key(path));
+    }
+
     // A store that fails skips its own entry only: the next ones are kept.
     void failedStoreSkipsOnlyItself_data()
     {
