@@ -27,6 +27,10 @@ namespace pelandor {
 
 namespace {
 
+// How long the entries of files gone during an operation gather before they
+// leave the list together.
+constexpr int LeftEntriesDelayMs = 100;
+
 // The selected entries as an operation starts: their full paths in list
 // order and, in the same order, their items, followed by persistent index.
 struct SelectedFiles {
@@ -68,7 +72,11 @@ FileCommands::FileCommands(Controls controls, QObject *parent)
     : QObject(parent)
     , m_controls(std::move(controls))
     , m_services(FileCommandServices::standard())
+    , m_leftTimer(new QTimer(this))
 {
+    m_leftTimer->setSingleShot(true);
+    m_leftTimer->setInterval(LeftEntriesDelayMs);
+    connect(m_leftTimer, &QTimer::timeout, this, &FileCommands::removeLeftEntries);
     // Only the tree and the volume combo take a drop of the selection.
     DropSite::Handlers tree;
     tree.copyMode = [this] { return m_dragCopyMode; };
@@ -161,14 +169,32 @@ void FileCommands::onSourceLeft(int index)
 {
     if (index < 0 || index >= m_items.size() || !m_items[index].isValid())
         return;
+    m_left.push_back(index);
+    if (!m_leftTimer->isActive())
+        m_leftTimer->start();
+}
+
+void FileCommands::removeLeftEntries()
+{
+    m_leftTimer->stop();
+    std::vector<int> rows;
+    rows.reserve(m_left.size());
+    for (int index : m_left) {
+        if (m_items[index].isValid())
+            rows.push_back(m_items[index].row());
+    }
+    m_left.clear();
+    if (rows.empty())
+        return;
     // The status bar keeps what it showed: it never shows a file that has
     // just left the list.
     const QSignalBlocker quiet(m_controls.list);
-    m_controls.list->model()->removeRows(m_items[index].row(), 1);
+    m_controls.list->model()->removeRowSet(std::move(rows));
 }
 
 void FileCommands::onFinished(bool aborted)
 {
+    removeLeftEntries();
     const bool removed = std::any_of(m_items.cbegin(), m_items.cend(), [](const auto &i) { return !i.isValid(); });
     if (removed)
         m_controls.list->arrangeAlignTop();
@@ -266,17 +292,15 @@ void FileCommands::startDrag()
 
 void FileCommands::removeEntriesGone(const QStringList &paths, const QList<QPersistentModelIndex> &items)
 {
-    QList<int> rows;
+    std::vector<int> rows;
     for (int i : FileCommandRules::entriesGone(paths)) {
         if (i < items.size() && items[i].isValid())
-            rows.append(items[i].row());
+            rows.push_back(items[i].row());
     }
-    if (rows.isEmpty())
+    if (rows.empty())
         return;
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
     const QSignalBlocker quiet(m_controls.list);
-    for (int row : rows)
-        m_controls.list->model()->removeRows(row, 1);
+    m_controls.list->model()->removeRowSet(std::move(rows));
     m_controls.list->arrangeAlignTop();
 }
 

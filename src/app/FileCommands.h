@@ -10,7 +10,8 @@
 // re-reads or clears the list under it; only one job runs at a time, and a
 // command refused for that says so (a beep and a status text). The entries
 // of the files that have left their folder leave the list as the job
-// reports them, found by persistent index, so a sort or a reading meanwhile
+// reports them (gathered for a moment, so that thousands of them leave
+// together), found by persistent index, so a sort or a reading meanwhile
 // does not mix them up.
 #pragma once
 
@@ -22,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "fileops/DropRules.h"
 #include "fileops/FileCommandServices.h"
@@ -110,6 +112,9 @@ private:
     // true when that is the case.
     bool refusedAsSameFolder(Operation operation, const QString &destination);
     void onSourceLeft(int index);
+    // Takes the entries of the files reported gone since the last time out
+    // of the list, together.
+    void removeLeftEntries();
     void onFinished(bool aborted);
     // After a drop elsewhere: another program may have moved the files away.
     void removeEntriesGone(const QStringList &paths, const QList<QPersistentModelIndex> &items);
@@ -126,6 +131,11 @@ private:
     QPointer<FileOperationJob> m_job;
     std::unique_ptr<FileOperationQuestions> m_questions;
     QList<QPersistentModelIndex> m_items;
+    // Sources reported gone whose entries are still listed: they leave the
+    // list a few times a second, not one by one (a deleted folder of
+    // 100,000 files would remove 100,000 rows, each walking all the others).
+    std::vector<int> m_left;
+    QTimer *m_leftTimer = nullptr;
     std::optional<CommandGuard::Token> m_token;
 };
 

@@ -1,6 +1,7 @@
 #include "listing/FileListModel.h"
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <vector>
 
@@ -122,6 +123,22 @@ bool FileListModel::removeRows(int row, int count, const QModelIndex &parent)
     m_rowOfImageValid = false;
     endRemoveRows();
     return true;
+}
+
+void FileListModel::removeRowSet(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const int count = int(m_rows.size());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [count](int row) { return row < 0 || row >= count; }),
+               rows.end());
+    for (size_t last = 0; last < rows.size();) {
+        size_t first = last;
+        while (first + 1 < rows.size() && rows[first + 1] == rows[first] - 1)
+            ++first;
+        removeRows(rows[first], rows[last] - rows[first] + 1);
+        last = first + 1;
+    }
 }
 
 QString FileListModel::caption(int row) const

@@ -46,6 +46,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // Removes the given rows (any order, repeats and rows out of range
+    // ignored), neighbouring ones together and from the bottom up: each
+    // removal walks the rows after it and every persistent index, so a
+    // large removal costs one walk a run of rows, not one a row.
+    void removeRowSet(std::vector<int> rows);
 
     int count() const { return int(m_rows.size()); }
     QString caption(int row) const;

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QPersistentModelIndex>
 #include <QScopeGuard>
-#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -118,13 +117,7 @@ bool ReadingPass::update(const QString &folder, const ImageTypeList &entries, in
         if (wanted.contains(caption) && !listed.contains(caption))
             gone.push_back(row);
     }
-    for (auto last = gone.rbegin(); last != gone.rend();) {
-        auto first = last;
-        while (std::next(first) != gone.rend() && *std::next(first) == *first - 1)
-            ++first;
-        m_model.removeRows(*first, *last - *first + 1);
-        last = std::next(first);
-    }
+    m_model.removeRowSet(std::move(gone));
     // The row of each named file that stays (the first, should a name be
     // listed twice). Rows added while the files are read come at the end and
     // move none of these; a sort or removal meanwhile (a modal box lets the

@@ -81,6 +81,24 @@ private slots:
         model.clear();
     }
 
+    // A set of rows in any order, with repeats and rows that do not exist,
+    // leaves exactly those rows and keeps the others' order and persistent
+    // indexes.
+    void rowSetLeavesTogether()
+    {
+        FileListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int i = 0; i < 12; ++i)
+            model.appendItem(makeItem(QStringLiteral("f%1.jpg").arg(i), QStringLiteral("1"),
+                                      QStringLiteral("01/01/01 00:00"), -1));
+        const QPersistentModelIndex kept(model.index(7, 0));
+        QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
+        model.removeRowSet({9, 2, 3, 11, 4, 2, -1, 12, 0, 10});
+        QCOMPARE(captions(model), (QStringList{"f1.jpg", "f5.jpg", "f6.jpg", "f7.jpg", "f8.jpg"}));
+        QCOMPARE(removals.count(), 3); // 9-11, 2-4, 0
+        QCOMPARE(kept.row(), 3);
+    }
+
     void sortKeepsImageIndexes_data()
     {
         QTest::addColumn<int>("k");
