@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QPersistentModelIndex>
+#include <QSet>
 
 #include "listing/CommandGuard.h"
 #include "listing/FileListModel.h"
@@ -45,10 +46,16 @@ void TMainWindow::OpenViewers(const QStringList &paths)
     const auto pathOfRow = [this, folder, model](int row) {
         return FolderTree1->GetFolderPath() == folder ? ItemFullPath(model->caption(row)) : QString();
     };
-    // By persistent index: a sort while an earlier viewer paints moves the rows.
+    // By persistent index: a sort while an earlier viewer paints moves the
+    // rows. Only the rows of the files opened get one (an index held on every
+    // row of a large folder would make each change of the list walk them all).
+    const QSet<QString> opened(paths.cbegin(), paths.cend());
     QHash<QString, QPersistentModelIndex> itemOfPath;
-    for (int row = 0; row < model->count(); ++row)
-        itemOfPath.insert(pathOfRow(row), QPersistentModelIndex(model->index(row, 0)));
+    for (int row = 0; row < model->count(); ++row) {
+        const QString path = pathOfRow(row);
+        if (opened.contains(path))
+            itemOfPath.insert(path, QPersistentModelIndex(model->index(row, 0)));
+    }
     for (const QString &path : paths) {
         auto *viewer = new TViewWindow(this);
         viewer->setErrorHandler([](QWidget *parent, const QString &message) { showErrorBox(parent, message); });
