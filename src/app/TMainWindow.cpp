@@ -497,7 +497,7 @@ void TMainWindow::mnuHelp_aboutClick()
 
 bool TMainWindow::ContextMenuAllowed(Qt::MouseButton button) const
 {
-    return !ListView1->selectedRows().isEmpty() && button == Qt::RightButton && !sbRead->isChecked();
+    return ListView1->hasSelectedRows() && button == Qt::RightButton && !sbRead->isChecked();
 }
 
 void TMainWindow::ListView1MouseUp(QMouseEvent *event)

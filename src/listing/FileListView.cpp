@@ -89,6 +89,11 @@ QList<int> FileListView::selectedRows() const
     return rows;
 }
 
+bool FileListView::hasSelectedRows() const
+{
+    return selectionModel()->hasSelection();
+}
+
 void FileListView::setViewStyle(bool report)
 {
     QAbstractItemView *target = report ? static_cast<QAbstractItemView *>(m_report) : m_icons;

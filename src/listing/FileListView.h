@@ -34,6 +34,9 @@ public:
 
     // Rows of the selected items, in list order.
     QList<int> selectedRows() const;
+    // Whether any row is selected, without listing them (Ctrl+A selects
+    // every row of a folder of 100,000 files).
+    bool hasSelectedRows() const;
 
     // false: thumbnails; true: report.
     void setViewStyle(bool report);
