@@ -169,11 +169,8 @@ int FileListModel::appendItem(const FileListItem &item)
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(rowOf(item));
     ++m_unranked;
-    if (m_rowOfImageValid && item.imageIndex >= 0) {
-        if (size_t(item.imageIndex) >= m_rowOfImage.size())
-            m_rowOfImage.resize(size_t(item.imageIndex) + 1, -1);
-        m_rowOfImage[size_t(item.imageIndex)] = row;
-    }
+    if (m_rowOfImageValid)
+        noteImageRow(item.imageIndex, row);
     endInsertRows();
     return row;
 }
@@ -192,8 +189,14 @@ void FileListModel::setItem(int row, const FileListItem &item)
         return;
     if (m_rows[row].nameRank >= 0)
         ++m_unranked;
-    if (m_rows[row].item.imageIndex != item.imageIndex)
-        m_rowOfImageValid = false;
+    // A row being read gets its cell here: the table follows it, so that
+    // refilled rows between new ones never make it again.
+    const int oldImage = m_rows[row].item.imageIndex;
+    if (m_rowOfImageValid && oldImage != item.imageIndex) {
+        if (oldImage >= 0 && size_t(oldImage) < m_rowOfImage.size() && m_rowOfImage[size_t(oldImage)] == row)
+            m_rowOfImage[size_t(oldImage)] = -1;
+        noteImageRow(item.imageIndex, row);
+    }
     m_rows[row] = rowOf(item);
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
@@ -352,20 +355,23 @@ void FileListModel::sortItems(int k)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void FileListModel::noteImageRow(int imageIndex, int row) const
+{
+    if (imageIndex < 0)
+        return;
+    if (size_t(imageIndex) >= m_rowOfImage.size())
+        m_rowOfImage.resize(size_t(imageIndex) + 1, -1);
+    m_rowOfImage[size_t(imageIndex)] = row;
+}
+
 void FileListModel::onCellReplaced(int imageIndex)
 {
     if (imageIndex < 0)
         return;
     if (!m_rowOfImageValid) {
         m_rowOfImage.assign(size_t(m_thumbnails->count()), -1);
-        for (qsizetype row = 0; row < m_rows.size(); ++row) {
-            const int image = m_rows[row].item.imageIndex;
-            if (image >= 0) {
-                if (size_t(image) >= m_rowOfImage.size())
-                    m_rowOfImage.resize(size_t(image) + 1, -1);
-                m_rowOfImage[size_t(image)] = int(row);
-            }
-        }
+        for (qsizetype row = 0; row < m_rows.size(); ++row)
+            noteImageRow(m_rows[row].item.imageIndex, int(row));
         m_rowOfImageValid = true;
     }
     if (size_t(imageIndex) >= m_rowOfImage.size())

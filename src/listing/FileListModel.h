@@ -89,11 +89,13 @@ private:
     int compareNames(const Row &a, const Row &b) const;
     void rankNames();
     Row rowOf(const FileListItem &item) const;
+    // Enters `row` as the row of image `imageIndex` in the table below.
+    void noteImageRow(int imageIndex, int row) const;
 
     QList<Row> m_rows;
     // The row of each image index, for repainting a row whose cell was
-    // replaced without a scan of every row; made again after rows are
-    // sorted, removed or given other cells.
+    // replaced without a scan of every row: kept up as rows are added and
+    // given cells, made again after rows are sorted or removed.
     mutable std::vector<int> m_rowOfImage;
     mutable bool m_rowOfImageValid = false;
     mutable std::optional<QCollatorSortKey> m_placeholderKey;

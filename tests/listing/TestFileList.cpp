@@ -412,6 +412,14 @@ private slots:
         QCOMPARE(repaintedRow(added), 3);
         model.sortItems(-1);
         QCOMPARE(repaintedRow(added), 0);
+        // A row given another cell (as a row being read is) is that cell's.
+        const int other = model.thumbnails()->add(ThumbnailCell::blank());
+        FileListItem item = model.item(2);
+        const int before = item.imageIndex;
+        item.imageIndex = other;
+        model.setItem(2, item);
+        QCOMPARE(repaintedRow(other), 2);
+        QCOMPARE(repaintedRow(before), -1);
     }
 };
 
