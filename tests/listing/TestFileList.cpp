@@ -378,6 +378,37 @@ private slots:
         QCOMPARE(view.selectedRows(), QList<int>{placeholder});
     }
 
+    // Rows added below the report view's shown rows are laid out soon after
+    // (together), and a row completed on screen is painted with its texts.
+    void reportViewLaysOutRowsAddedOutOfSight()
+    {
+        FileListView view;
+        view.resize(400, 200);
+        view.setViewStyle(true);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        FileListModel &model = *view.model();
+        const auto add = [&](int i) {
+            model.appendItem(makeItem(QStringLiteral("f%1.jpg").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("1"),
+                                      QStringLiteral("01/01/01 00:00"), -1));
+        };
+        for (int i = 0; i < 40; ++i)
+            add(i);
+        QCoreApplication::processEvents();
+        QScrollBar *bar = view.reportView()->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        const int before = bar->maximum();
+        for (int i = 40; i < 400; ++i)
+            add(i);
+        QTRY_VERIFY(bar->maximum() > before);
+        view.reportView()->scrollToBottom();
+        QTRY_VERIFY(view.reportView()->visualRect(model.index(399, 0)).intersects(view.reportView()->viewport()->rect()));
+
+        model.setCaption(0, QStringLiteral("renamed.jpg"));
+        view.reportView()->scrollToTop();
+        QTRY_COMPARE(view.reportView()->indexAt(QPoint(1, 1)).data().toString(), QStringLiteral("renamed.jpg"));
+    }
+
     void reportViewHasNoThumbnails()
     {
         FileListView view;
