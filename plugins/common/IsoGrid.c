@@ -156,24 +156,41 @@ static int compare_ids(const void *a, const void *b)
     return x < y ? -1 : x > y;
 }
 
+/* The next "dimg" reference in the boxes of an "iref" body (after its
+ * full-box header): the item `from` that is derived, the number `count` of
+ * items it is made of, and `to`, the bytes naming them (`idBytes` each).
+ * 1 when found, 0 when no reference is left, -1 when one is cut short. */
+static int next_derivation(struct Bytes *iref, size_t idBytes, uint64_t *from, uint64_t *count, struct Bytes *to)
+{
+    char type[4];
+    while (next_box(iref, type, to)) {
+        if (memcmp(type, "dimg", 4) != 0)
+            continue;
+        return take(to, idBytes, from) && take(to, 2, count) ? 1 : -1;
+    }
+    return 0;
+}
+
 /* The items the grid `id` is made of ("dimg" from it), sorted, in a new
  * block the caller frees; *count of them. */
 static int grid_tiles(struct Bytes b, uint32_t id, uint32_t **tiles, uint32_t *count)
 {
     unsigned version = 0;
-    char type[4];
     struct Bytes reference;
+    uint64_t from = 0;
+    uint64_t n = 0;
+    int found;
     *tiles = NULL;
     *count = 0;
     if (!full_box(&b, &version))
         return 0;
-    while (next_box(&b, type, &reference)) {
-        uint64_t from = 0;
-        uint64_t n = 0;
+    while ((found = next_derivation(&b, version == 0 ? 2 : 4, &from, &n, &reference)) != 0) {
         uint64_t i;
-        if (memcmp(type, "dimg", 4) != 0 || !take(&reference, version == 0 ? 2 : 4, &from) || from != id)
+        if (found < 0)
+            return 0;
+        if (from != id)
             continue;
-        if (*tiles || !take(&reference, 2, &n) || n == 0)
+        if (*tiles || n == 0)
             return 0;
         *tiles = malloc((size_t)n * sizeof **tiles);
         if (!*tiles)
@@ -209,19 +226,17 @@ static int is_picture_type(const char type[4])
 static int references_valid(struct Bytes iref, struct Bytes iinf)
 {
     unsigned version = 0;
-    char type[4];
     struct Bytes reference;
+    uint64_t from = 0;
+    uint64_t n = 0;
+    int found;
     if (iref.left == 0)
         return 1;
     if (!full_box(&iref, &version))
         return 0;
-    while (next_box(&iref, type, &reference)) {
-        uint64_t from = 0;
-        uint64_t n = 0;
+    while ((found = next_derivation(&iref, version == 0 ? 2 : 4, &from, &n, &reference)) != 0) {
         uint64_t i;
-        if (memcmp(type, "dimg", 4) != 0)
-            continue;
-        if (!take(&reference, version == 0 ? 2 : 4, &from) || !take(&reference, 2, &n))
+        if (found < 0)
             return 0;
         for (i = 0; i < n; ++i) {
             uint64_t to = 0;
