@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
-    libjpeg62-turbo-dev libexif-dev libpng-dev
+    libjpeg62-turbo-dev libexif-dev libpng-dev libicu-dev
     libgif-dev libgif7 libtiff-dev libtiff6 libwebp-dev libwebp7 libwebpdemux2 libwebpmux3
     libavif-dev libavif15 libheif-dev libheif1 libjxl-dev libjxl0.7
     shared-mime-info fonts-ipafont-gothic

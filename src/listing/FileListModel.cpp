@@ -227,7 +227,7 @@ void FileListModel::clear()
 
 int FileListModel::compareNames(const Row &a, const Row &b) const
 {
-    const int byKey = a.nameKey->compare(*b.nameKey);
+    const int byKey = TextCollator::compareKeys(a.nameKey, b.nameKey);
     return byKey != 0 ? byKey : m_collator.compare(a.item.caption, b.item.caption);
 }
 
@@ -242,7 +242,7 @@ void FileListModel::rankNames()
     if (m_unranked * 8 > count) {
         const std::vector<qint64> ranks = nameRanks(
             int(count), [&](int row) -> const FileListItem & { return m_rows[row].item; },
-            [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; }, m_collator);
+            [&](int row) -> const QByteArray & { return m_rows[row].nameKey; }, m_collator);
         for (qsizetype row = 0; row < count; ++row)
             m_rows[row].nameRank = ranks[size_t(row)];
         m_unranked = 0;
@@ -263,7 +263,7 @@ void FileListModel::rankNames()
     std::sort(ranked.begin(), ranked.end());
     const std::vector<qint64> ownRanks = nameRanks(
         int(unranked.size()), [&](int i) -> const FileListItem & { return m_rows[unranked[size_t(i)]].item; },
-        [&](int i) -> const QCollatorSortKey & { return *m_rows[unranked[size_t(i)]].nameKey; }, m_collator);
+        [&](int i) -> const QByteArray & { return m_rows[unranked[size_t(i)]].nameKey; }, m_collator);
     std::vector<std::pair<qint64, int>> added(unranked.size());
     for (size_t i = 0; i < unranked.size(); ++i)
         added[i] = {ownRanks[i], unranked[i]};
@@ -311,7 +311,7 @@ FileListModel::Row FileListModel::rowOf(const FileListItem &item) const
     if (item.placeholder && item.caption == placeholderCaption()) {
         if (!m_placeholderKey)
             m_placeholderKey = m_collator.key(item.caption);
-        return Row{item, m_placeholderKey};
+        return Row{item, *m_placeholderKey};
     }
     return Row{item, m_collator.key(item.caption)};
 }
@@ -323,7 +323,7 @@ void FileListModel::sortItems(int k)
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
     const auto itemOf = [&](int row) -> const FileListItem & { return m_rows[row].item; };
-    const auto nameKeyOf = [&](int row) -> const QCollatorSortKey & { return *m_rows[row].nameKey; };
+    const auto nameKeyOf = [&](int row) -> const QByteArray & { return m_rows[row].nameKey; };
     std::vector<int> order;
     if (std::abs(k) == int(SortKey::Name)) {
         rankNames();

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QCollatorSortKey>
+#include <QByteArray>
 #include <QList>
 #include <optional>
 #include <vector>
@@ -81,7 +81,7 @@ private:
     struct Row {
         FileListItem item;
         // The caption's TextCollator::key(), made when the caption is set.
-        std::optional<QCollatorSortKey> nameKey;
+        QByteArray nameKey;
         // The row's place in name order among the ranked rows: rows of equal
         // names share it, a row added or renamed since has none (-1).
         qint64 nameRank = -1;
@@ -98,7 +98,7 @@ private:
     // given cells, made again after rows are sorted or removed.
     mutable std::vector<int> m_rowOfImage;
     mutable bool m_rowOfImageValid = false;
-    mutable std::optional<QCollatorSortKey> m_placeholderKey;
+    mutable std::optional<QByteArray> m_placeholderKey;
     // Rows without a name rank (removing rows and sorting keep the others'
     // ranks in order).
     qsizetype m_unranked = 0;

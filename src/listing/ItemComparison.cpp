@@ -1,6 +1,5 @@
 #include "listing/ItemComparison.h"
 
-#include <QCollatorSortKey>
 #include <QCoreApplication>
 #include <QHash>
 #include <algorithm>
@@ -117,24 +116,75 @@ void typeRanks(int count, const std::function<const FileListItem &(int)> &itemOf
 // Rows from which the name keys are sorted on two threads.
 constexpr size_t ParallelSortRows = 20000;
 
+namespace {
+
+// A name key as the sort reads it: the eight bytes after the part all the
+// keys share, as one number that orders as those bytes do (zeros past a
+// key's end), and the key itself for the few compares those bytes leave
+// even. Most compares read only this entry, not two keys far apart in
+// memory.
+struct PackedKey {
+    quint64 head;
+    const QByteArray *key;
+    int row;
+};
+
+// How many first bytes all the keys share.
+qsizetype sharedLength(const std::vector<PackedKey> &keys)
+{
+    if (keys.empty())
+        return 0;
+    const QByteArray &first = *keys.front().key;
+    qsizetype shared = first.size();
+    for (const PackedKey &k : keys) {
+        const QByteArray &key = *k.key;
+        qsizetype i = 0;
+        const qsizetype limit = std::min(shared, key.size());
+        while (i < limit && key[i] == first[i])
+            ++i;
+        shared = i;
+        if (shared == 0)
+            break;
+    }
+    return shared;
+}
+
+quint64 headOf(const QByteArray &key, qsizetype from)
+{
+    quint64 head = 0;
+    for (qsizetype i = from; i < from + 8; ++i)
+        head = (head << 8) | (i < key.size() ? quint64(uchar(key[i])) : 0);
+    return head;
+}
+
+} // namespace
+
 // The rows sorted by the name keys kept with them, rows of equal keys settled
 // by comparing their names (see TextCollator::key()), then ranked.
 std::vector<qint64> nameRanks(int count, const std::function<const FileListItem &(int)> &itemOf,
-                              const std::function<const QCollatorSortKey &(int)> &nameKeyOf,
+                              const std::function<const QByteArray &(int)> &nameKeyOf,
                               const TextCollator &collator)
 {
     count = std::max(count, 0);
     std::vector<qint64> keys(static_cast<size_t>(count));
-    std::vector<std::pair<const QCollatorSortKey *, int>> rows(static_cast<size_t>(count));
+    std::vector<PackedKey> rows(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row)
-        rows[size_t(row)] = {&nameKeyOf(row), row};
-    const auto byKey = [](const auto &a, const auto &b) {
-        const int c = a.first->compare(*b.first);
-        return c != 0 ? c < 0 : a.second < b.second;
+        rows[size_t(row)] = {0, &nameKeyOf(row), row};
+    // The bytes every key begins with decide nothing: the head is taken after them.
+    const qsizetype shared = sharedLength(rows);
+    for (PackedKey &k : rows)
+        k.head = headOf(*k.key, shared);
+    const auto compareKeys = [](const PackedKey &a, const PackedKey &b) {
+        if (a.head != b.head)
+            return a.head < b.head ? -1 : 1;
+        return TextCollator::compareKeys(*a.key, *b.key);
     };
-    // Comparing keys is the whole cost (each compare reaches two keys far
-    // apart in memory): a large list is sorted in two halves at once, one on
-    // a thread of its own, and merged. The keys are only read meanwhile.
+    const auto byKey = [&compareKeys](const PackedKey &a, const PackedKey &b) {
+        const int c = compareKeys(a, b);
+        return c != 0 ? c < 0 : a.row < b.row;
+    };
+    // A large list is sorted in two halves at once, one on a thread of its
+    // own, and merged. The keys are only read meanwhile.
     if (rows.size() >= ParallelSortRows && std::thread::hardware_concurrency() > 1) {
         const auto middle = rows.begin() + std::ptrdiff_t(rows.size() / 2);
         std::thread firstHalf([&] { std::sort(rows.begin(), middle, byKey); });
@@ -147,18 +197,17 @@ std::vector<qint64> nameRanks(int count, const std::function<const FileListItem 
     qint64 rank = 0;
     for (size_t first = 0; first < rows.size();) {
         size_t last = first + 1;
-        while (last < rows.size() && rows[first].first->compare(*rows[last].first) == 0)
+        while (last < rows.size() && compareKeys(rows[first], rows[last]) == 0)
             ++last;
         if (last - first > 1)
             std::stable_sort(rows.begin() + qsizetype(first), rows.begin() + qsizetype(last),
                              [&](const auto &a, const auto &b) {
-                                 return collator.compare(itemOf(a.second).caption, itemOf(b.second).caption) < 0;
+                                 return collator.compare(itemOf(a.row).caption, itemOf(b.row).caption) < 0;
                              });
         for (size_t i = first; i < last; ++i) {
-            if (i > first
-                && collator.compare(itemOf(rows[i - 1].second).caption, itemOf(rows[i].second).caption) != 0)
+            if (i > first && collator.compare(itemOf(rows[i - 1].row).caption, itemOf(rows[i].row).caption) != 0)
                 ++rank;
-            keys[size_t(rows[i].second)] = rank;
+            keys[size_t(rows[i].row)] = rank;
         }
         ++rank;
         first = last;
@@ -167,7 +216,7 @@ std::vector<qint64> nameRanks(int count, const std::function<const FileListItem 
 }
 
 std::vector<int> sortedRows(int count, const std::function<const FileListItem &(int)> &itemOf,
-                            const std::function<const QCollatorSortKey &(int)> &nameKeyOf, int k,
+                            const std::function<const QByteArray &(int)> &nameKeyOf, int k,
                             const TextCollator &collator)
 {
     count = std::max(count, 0);

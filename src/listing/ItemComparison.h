@@ -3,7 +3,7 @@
 // direction by its sign (negative: descending).
 #pragma once
 
-#include <QCollatorSortKey>
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -37,13 +37,13 @@ int compareItems(const FileListItem &a, const FileListItem &b, int k, const Text
 // text among the few distinct type texts in collation order; the rows are
 // then sorted by key and, for equal keys, by their present row.
 std::vector<int> sortedRows(int count, const std::function<const FileListItem &(int)> &itemOf,
-                            const std::function<const QCollatorSortKey &(int)> &nameKeyOf, int k,
+                            const std::function<const QByteArray &(int)> &nameKeyOf, int k,
                             const TextCollator &collator);
 
 // The names' part of sortedRows(): each row's rank in the order of its name
 // (equal ranks for names that compare equal).
 std::vector<qint64> nameRanks(int count, const std::function<const FileListItem &(int)> &itemOf,
-                              const std::function<const QCollatorSortKey &(int)> &nameKeyOf,
+                              const std::function<const QByteArray &(int)> &nameKeyOf,
                               const TextCollator &collator);
 // The rows sorted by their keys, smaller first or, for descending, larger
 // first; rows of equal keys in their present order.

@@ -283,7 +283,7 @@ private slots:
                 items.append(item);
             }
         }
-        std::vector<QCollatorSortKey> nameKeys;
+        std::vector<QByteArray> nameKeys;
         for (const FileListItem &item : items)
             nameKeys.push_back(collator.key(item.caption));
         std::vector<int> expected(size_t(items.size()));
@@ -292,7 +292,7 @@ private slots:
                          [&](int a, int b) { return compareItems(items[a], items[b], k, collator) < 0; });
         const std::vector<int> order = sortedRows(
             int(items.size()), [&](int row) -> const FileListItem & { return items[row]; },
-            [&](int row) -> const QCollatorSortKey & { return nameKeys[size_t(row)]; }, k, collator);
+            [&](int row) -> const QByteArray & { return nameKeys[size_t(row)]; }, k, collator);
         QCOMPARE(order, expected);
     }
 };

@@ -29,6 +29,26 @@ private slots:
         QCOMPARE(collator.compare(a, b), expected);
         QCOMPARE(collator.compare(b, a), -expected);
     }
+    // Keys are made apart from compare(): wherever two keys differ they must
+    // order as compare() does, for every pair of texts that sort apart in
+    // the ways the locale's collation knows (case, accents, composed or not,
+    // widths, kana, punctuation, digits, long texts).
+    void keysOrderAsCompare()
+    {
+        const QStringList texts{QString(), "a", "A", "b", "ä", QStringLiteral("a\u0308"), "ab", "a b", "a-b", "a_b",
+                                "a.jpg", "A.JPG", "a10", "a9", "１", "1", QStringLiteral("ｱ"), QStringLiteral("ア"),
+                                QStringLiteral("あ"), QStringLiteral("亜"), QStringLiteral("\u00ad"), "\x01",
+                                QString(300, QLatin1Char('x')) + "a", QString(300, QLatin1Char('x')) + "B"};
+        TextCollator collator;
+        for (const QString &a : texts) {
+            for (const QString &b : texts) {
+                const int byKey = TextCollator::compareKeys(collator.key(a), collator.key(b));
+                if (byKey != 0)
+                    QVERIFY2(byKey == collator.compare(a, b), qPrintable(a + " / " + b));
+            }
+        }
+        QVERIFY(TextCollator::compareKeys(collator.key("a"), collator.key("A")) != 0);
+    }
     void ignoringCaseTreatsCaseAsEqual()
     {
         TextCollator collator;
