@@ -42,9 +42,11 @@ int main(int argc, char **argv)
             for (int i = 0; i < n; ++i)
                 tools.append(QStringLiteral("%1:%2/%3").arg(tag).arg(i).arg(n), QStringLiteral("/opt/%1/tool %2").arg(tag).arg(i));
             pelandor::SaveTools(store, tools);
-            // Leave the lock free now and then, as instances in use do; a
-            // waiting instance polls for it at growing intervals.
-            QThread::msleep(2);
+            // Leave the lock free now and then, as instances in use do. A
+            // waiting instance polls for it at growing intervals (100 ms,
+            // 200 ms, ...), so a pause much shorter than a save would starve
+            // it on a loaded machine, where saves slow down.
+            QThread::msleep(10);
         }
     } catch (const pelandor::PelandorError &e) {
         std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
