@@ -182,6 +182,18 @@ public:
         QCOMPARE(m_sink.messages, QStringList());
     }
 
+    // Writes `content` as `name`, after 128 bytes of anything when
+    // `afterHeader` (a module is told where its picture starts), and decodes
+    // it into `target` as decode() does; the file's path.
+    QString writeAndDecode(const QString &name, QByteArray content, bool afterHeader, Bitmap &target)
+    {
+        if (afterHeader)
+            content.prepend(QByteArray(128, 'h'));
+        const QString path = writeFile(name, content);
+        decode(path, target);
+        return path;
+    }
+
     // The module reports `size` and `depth` for the picture `offset` bytes
     // into the file at `path`.
     void checkInfo(const QString &path, int offset, const QSize &size, int depth)
@@ -204,6 +216,14 @@ public:
         QVERIFY(m_host->GetBitmap(target, writeFile(name, content)) != 0);
         QCOMPARE(m_sink.messages, QStringList{message});
         QCOMPARE(target.image(), before);
+    }
+
+    // The same, and when `infoRefused`, GetPictureInfo fails for it too.
+    void checkRefused(const QString &name, const QByteArray &content, const QString &message, bool infoRefused)
+    {
+        checkRefused(name, content, message);
+        if (infoRefused && !QTest::currentTestFailed())
+            checkInfoRefused(name);
     }
 
     // GetPictureInfo fails for the file `name` written before.

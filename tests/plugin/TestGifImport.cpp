@@ -151,14 +151,10 @@ private slots:
         QFETCH(QList<Frame>, frames);
         QFETCH(QSize, size);
         QFETCH(bool, afterHeader);
-        QByteArray content = gifBytes(screen.width(), screen.height(), frames);
+        const QByteArray content = gifBytes(screen.width(), screen.height(), frames);
         QVERIFY(!content.isEmpty());
-        if (afterHeader)
-            content.prepend(QByteArray(128, 'h'));
-        const QString path = m_module.writeFile(QStringLiteral("picture.gif"), content);
-
         Bitmap target;
-        m_module.decode(path, target);
+        const QString path = m_module.writeAndDecode(QStringLiteral("picture.gif"), content, afterHeader, target);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(target.image().size(), size);

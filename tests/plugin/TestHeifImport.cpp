@@ -141,14 +141,10 @@ private slots:
         QFETCH(bool, afterHeader);
         QFETCH(int, depth);
         const QImage stored = blockImage(how.alpha, how.grey);
-        QByteArray content = heicBytes(stored, how);
+        const QByteArray content = heicBytes(stored, how);
         QVERIFY(!content.isEmpty());
-        if (afterHeader)
-            content.prepend(QByteArray(128, 'h'));
-        const QString path = m_module.writeFile(QStringLiteral("picture.heic"), content);
-
         Bitmap target;
-        m_module.decode(path, target);
+        const QString path = m_module.writeAndDecode(QStringLiteral("picture.heic"), content, afterHeader, target);
         if (QTest::currentTestFailed())
             return;
         const QImage want = shown(stored, how.orientation);
@@ -189,9 +185,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
         QFETCH(bool, infoRefused);
-        m_module.checkRefused(QStringLiteral("broken.heic"), content, message);
-        if (infoRefused)
-            m_module.checkInfoRefused(QStringLiteral("broken.heic"));
+        m_module.checkRefused(QStringLiteral("broken.heic"), content, message, infoRefused);
     }
 
     void refusesFifo() { m_module.checkFifoRefused(QStringLiteral("fifo.heic")); }

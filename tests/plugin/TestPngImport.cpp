@@ -70,14 +70,10 @@ private slots:
         QFETCH(int, depth);
         QFETCH(bool, afterHeader);
         const QImage source = sampleInFormat(QImage::Format(format));
-        QByteArray content = pngBytes(source);
+        const QByteArray content = pngBytes(source);
         QVERIFY(!content.isEmpty());
-        if (afterHeader)
-            content.prepend(QByteArray(128, 'h'));
-        const QString path = m_module.writeFile(QStringLiteral("picture.png"), content);
-
         Bitmap target;
-        m_module.decode(path, target);
+        const QString path = m_module.writeAndDecode(QStringLiteral("picture.png"), content, afterHeader, target);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(target.pixelFormat(), PixelFormat::Bits24);

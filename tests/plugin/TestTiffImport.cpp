@@ -178,14 +178,10 @@ private slots:
         QList<QImage> images{source};
         if (pages > 1)
             images.append(sampleImage(false, true));
-        QByteArray content = tiffBytes(images, how);
+        const QByteArray content = tiffBytes(images, how);
         QVERIFY(!content.isEmpty());
-        if (afterHeader)
-            content.prepend(QByteArray(128, 'h'));
-        const QString path = m_module.writeFile(QStringLiteral("picture.tif"), content);
-
         Bitmap target;
-        m_module.decode(path, target);
+        const QString path = m_module.writeAndDecode(QStringLiteral("picture.tif"), content, afterHeader, target);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(target.image().size(), source.size());
