@@ -3,7 +3,8 @@
  * through libtiff's RGBA interface, which handles every photometric
  * interpretation, bit depth and compression libtiff knows, into a 24-bit
  * device-independent bitmap with transparent pixels laid over white (the
- * colour of the thumbnail cells and of an empty viewer).
+ * colour of the thumbnail cells and of an empty viewer), turned and mirrored
+ * as its Orientation tag says (a camera's upright photo shows upright).
  *
  * The file is read through client procedures that count every position from
  * the image's offset, since the offsets inside a TIFF file are relative to
@@ -15,6 +16,7 @@
 
 #include <errno.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -203,8 +205,9 @@ struct Decoding {
     TIFFErrorHandler oldWarning;
     TIFFErrorHandlerExt oldErrorExt;
     TIFFErrorHandlerExt oldWarningExt;
-    uint32_t width;
+    uint32_t width;  /* as stored */
     uint32_t height;
+    uint16_t orientation; /* the Orientation tag, 1 to 8 */
     uint32_t *raster;
     unsigned char *header;
     unsigned char *pixels;
@@ -289,7 +292,18 @@ static int32_t start(struct Decoding *d, const char *source, int32_t offset, uin
         || !TIFFGetField(d->tiff, TIFFTAG_IMAGELENGTH, &d->height) || d->width == 0 || d->height == 0
         || module_too_many_pixels(d->width, d->height) || too_dense(d->tiff, d->width, d->height, d->source.size))
         return ResultBrokenData;
+    d->orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(d->tiff, TIFFTAG_ORIENTATION, &d->orientation);
+    if (d->orientation < ORIENTATION_TOPLEFT || d->orientation > ORIENTATION_LEFTBOT)
+        d->orientation = ORIENTATION_TOPLEFT;
     return ResultOk;
+}
+
+/* Whether the orientation swaps rows and columns (5 to 8): the picture is
+ * shown `height` pixels wide. */
+static int turned(const struct Decoding *d)
+{
+    return d->orientation >= ORIENTATION_LEFTTOP;
 }
 
 /* A resolution tag in pixels per metre, as the host's other formats give it. */
@@ -325,8 +339,8 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
         /* Both are 16-bit values: their product fits 32 bits unsigned only. */
         depth = (uint32_t)bitsPerSample * (uint32_t)samplesPerPixel;
         memset(info, 0, sizeof *info);
-        info->width = (int32_t)d.width;
-        info->height = (int32_t)d.height;
+        info->width = (int32_t)(turned(&d) ? d.height : d.width);
+        info->height = (int32_t)(turned(&d) ? d.width : d.height);
         info->xDensity = density(d.tiff, TIFFTAG_XRESOLUTION);
         info->yDensity = density(d.tiff, TIFFTAG_YRESOLUTION);
         info->bitDepth = (int16_t)(depth > 0 && depth <= 0x7FFFu ? depth : 24u);
@@ -335,29 +349,81 @@ int32_t GetPictureInfo(const char *source, int32_t offset, uint32_t flag, Pictur
     return result;
 }
 
+/* Where row `y` of the picture as shown starts in a raster stored `width` x
+ * `height`, top row first, and how far apart its pixels lie there: the
+ * orientation says which stored row is the top (1-4) or which stored column
+ * (5-8), and whether either runs backwards. */
+static void shown_row(uint16_t orientation, size_t width, size_t height, size_t y, ptrdiff_t *start,
+                      ptrdiff_t *step)
+{
+    const ptrdiff_t w = (ptrdiff_t)width;
+    const ptrdiff_t h = (ptrdiff_t)height;
+    const ptrdiff_t r = (ptrdiff_t)y;
+    switch (orientation) {
+    case ORIENTATION_TOPRIGHT: /* mirrored left to right */
+        *start = r * w + w - 1;
+        *step = -1;
+        break;
+    case ORIENTATION_BOTRIGHT: /* turned half a turn */
+        *start = (h - 1 - r) * w + w - 1;
+        *step = -1;
+        break;
+    case ORIENTATION_BOTLEFT: /* mirrored top to bottom */
+        *start = (h - 1 - r) * w;
+        *step = 1;
+        break;
+    case ORIENTATION_LEFTTOP: /* stored row 0 is the left column, column 0 the top row */
+        *start = r;
+        *step = w;
+        break;
+    case ORIENTATION_RIGHTTOP: /* row 0 the right column, column 0 the top row */
+        *start = (h - 1) * w + r;
+        *step = -w;
+        break;
+    case ORIENTATION_RIGHTBOT: /* row 0 the right column, column 0 the bottom row */
+        *start = (h - 1) * w + w - 1 - r;
+        *step = -w;
+        break;
+    case ORIENTATION_LEFTBOT: /* row 0 the left column, column 0 the bottom row */
+        *start = w - 1 - r;
+        *step = w;
+        break;
+    default: /* as stored */
+        *start = r * w;
+        *step = 1;
+        break;
+    }
+}
+
 static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitmapBits)
 {
-    const size_t width = d->width;
-    const size_t height = d->height;
+    const size_t width = turned(d) ? d->height : d->width; /* as shown */
+    const size_t height = turned(d) ? d->width : d->height;
     const size_t stride = module_stride(width, 24u);
     size_t y;
 
-    d->raster = malloc(width * height * sizeof *d->raster);
+    d->raster = malloc((size_t)d->width * d->height * sizeof *d->raster);
     if (!d->raster || !module_allocate_bitmap(&d->header, &d->pixels, 0u, stride, height))
         return ResultNoMemory;
-    /* Bottom-left orientation yields the rows bottom-up, as the bitmap wants
-     * them; a damaged strip or tile fails the whole picture. */
-    if (!TIFFReadRGBAImageOriented(d->tiff, d->width, d->height, d->raster, ORIENTATION_BOTLEFT, 1))
+    /* The raster as the file stores it, top row first (libtiff leaves a
+     * picture alone when asked for its own orientation). libtiff would apply
+     * the orientations that swap rows and columns as one of the four that do
+     * not, so all eight are applied below. A damaged strip or tile fails the
+     * whole picture. */
+    if (!TIFFReadRGBAImageOriented(d->tiff, d->width, d->height, d->raster, d->orientation, 1))
         return ResultBrokenData;
 
     /* libtiff hands back colours premultiplied by alpha, so laying them over
-     * white adds the uncovered share of white. */
+     * white adds the uncovered share of white. The bitmap's rows are
+     * bottom-up: row y as shown is stored as row height - 1 - y. */
     for (y = 0; y < height; ++y) {
-        const uint32_t *src = d->raster + y * width;
-        unsigned char *dst = d->pixels + y * stride;
+        ptrdiff_t at;
+        ptrdiff_t step;
+        unsigned char *dst = d->pixels + (height - 1 - y) * stride;
         size_t x;
-        for (x = 0; x < width; ++x, dst += 3) {
-            const uint32_t pixel = src[x];
+        shown_row(d->orientation, d->width, d->height, y, &at, &step);
+        for (x = 0; x < width; ++x, dst += 3, at += step) {
+            const uint32_t pixel = d->raster[at];
             const unsigned white = 255u - TIFFGetA(pixel);
             const unsigned blue = TIFFGetB(pixel) + white;
             const unsigned green = TIFFGetG(pixel) + white;
@@ -368,7 +434,7 @@ static int32_t decode(struct Decoding *d, SpiHandle *bitmapInfo, SpiHandle *bitm
         }
     }
 
-    module_fill_header(d->header, d->width, d->height, 24u, stride, 0u);
+    module_fill_header(d->header, (uint32_t)width, (uint32_t)height, 24u, stride, 0u);
     return module_hand_over(&d->header, &d->pixels, bitmapInfo, bitmapBits);
 }
 

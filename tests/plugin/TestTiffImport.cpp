@@ -1,5 +1,5 @@
 // The shipped TIFF module through the plug-in host: the common sample
-// layouts, both byte orders, a bottom-up orientation, the first of several
+// layouts, both byte orders, the eight orientations, the first of several
 // pages, a leading 128-byte header, and files the module must refuse.
 #include <QTest>
 
@@ -19,6 +19,9 @@ struct Writing {
     QByteArray mode = "wl";
     uint16_t compression = COMPRESSION_NONE;
     bool bottomUp = false;
+    // Written with this Orientation tag and the rows as given (0: top-left,
+    // or bottom-left when bottomUp).
+    uint16_t orientation = 0;
     // One 16x16 tile instead of a strip.
     bool tiled = false;
 };
@@ -46,7 +49,8 @@ bool writePage(TIFF *tiff, const QImage &image, const Writing &how)
     } else {
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
     }
-    TIFFSetField(tiff, TIFFTAG_ORIENTATION, how.bottomUp ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION,
+                 how.orientation ? how.orientation : how.bottomUp ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT);
     if (how.layout == Layout::Rgba) {
         const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
@@ -200,6 +204,45 @@ private slots:
             }
         }
         m_module.checkInfo(path, afterHeader ? 128 : 0, QSize(3, 2), depth);
+    }
+
+    // A stored 3 x 2 picture shown as its Orientation tag says; the turned
+    // ones 2 x 3. The expected picture is made with Qt's transforms.
+    void appliesOrientation_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("tiled");
+        QTest::addColumn<QImage>("want");
+        const QImage stored = sampleImage(false);
+        const QImage quarter = stored.transformed(QTransform().rotate(90));
+        QTest::newRow("1 as stored") << 1 << false << stored;
+        QTest::newRow("2 mirrored") << 2 << false << stored.mirrored(true, false);
+        QTest::newRow("3 half a turn") << 3 << false << stored.mirrored(true, true);
+        QTest::newRow("4 upside down") << 4 << false << stored.mirrored(false, true);
+        QTest::newRow("5 transposed") << 5 << false << quarter.mirrored(true, false);
+        QTest::newRow("6 a quarter clockwise") << 6 << false << quarter;
+        QTest::newRow("7 transversed") << 7 << false << quarter.mirrored(false, true);
+        QTest::newRow("8 a quarter anticlockwise") << 8 << false << stored.transformed(QTransform().rotate(-90));
+        QTest::newRow("6 in a tile") << 6 << true << quarter;
+    }
+
+    void appliesOrientation()
+    {
+        QFETCH(int, orientation);
+        QFETCH(bool, tiled);
+        QFETCH(QImage, want);
+        Writing how;
+        how.orientation = uint16_t(orientation);
+        how.tiled = tiled;
+        const QByteArray content = tiffBytes({sampleImage(false)}, how);
+        QVERIFY(!content.isEmpty());
+        Bitmap target;
+        const QString path = m_module.writeAndDecode(QStringLiteral("turned.tif"), content, false, target);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(target.image().size(), want.size());
+        QCOMPARE(coloursOf(target.image()), coloursOf(want));
+        m_module.checkInfo(path, 0, want.size(), 24);
     }
 
     void refusesBrokenFiles_data()
