@@ -185,7 +185,7 @@ FileOperationJob::Answer FileOperationJob::post(const std::shared_ptr<Event> &ev
     m_wakePosted = true;
     if (wake) {
         lock.unlock();
-        QMetaObject::invokeMethod(this, &FileOperationJob::deliver, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
         lock.lock();
     }
     if (!event->waitsForAnswer())
