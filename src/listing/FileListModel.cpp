@@ -336,13 +336,25 @@ void FileListModel::sortItems(int k)
     }
 
     std::vector<int> newRowOf(order.size());
-    QList<Row> sorted;
-    sorted.reserve(m_rows.size());
-    for (size_t i = 0; i < order.size(); ++i) {
+    for (size_t i = 0; i < order.size(); ++i)
         newRowOf[size_t(order[i])] = int(i);
-        sorted.append(std::move(m_rows[order[i]]));
+    // The rows are put in order where they are, cycle by cycle: a second
+    // list of rows would cost fresh pages, more than the moves themselves.
+    Row *rows = m_rows.data();
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == int(start))
+            continue;
+        Row held = std::move(rows[start]);
+        size_t to = start;
+        while (size_t(order[to]) != start) {
+            const size_t from = size_t(order[to]);
+            rows[to] = std::move(rows[from]);
+            order[to] = int(to);
+            to = from;
+        }
+        rows[to] = std::move(held);
+        order[to] = int(to);
     }
-    m_rows = std::move(sorted);
     m_rowOfImageValid = false;
 
     const QModelIndexList from = persistentIndexList();
