@@ -10,6 +10,7 @@
 #include <QPersistentModelIndex>
 
 #include <functional>
+#include <utility>
 
 namespace pelandor {
 
@@ -41,6 +42,18 @@ public:
     }
     // True while a move by the program runs.
     bool inProgrammaticMove() const { return m_programmatic > 0; }
+    // Runs f with the host's veto on, also inside a move by the program: f
+    // reports a move, and what it starts may handle events (a reading does),
+    // so the user's clicks meanwhile are asked of the host like any other.
+    template <typename F> void askingTheHost(F &&f)
+    {
+        struct Restore {
+            int &count;
+            int saved;
+            ~Restore() { count = saved; }
+        } restore{m_programmatic, std::exchange(m_programmatic, 0)};
+        f();
+    }
 
     void setCurrentIndex(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;
     void select(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;

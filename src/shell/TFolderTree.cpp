@@ -287,7 +287,9 @@ void TFolderTree::onSelectionChanged()
     if (selected == m_lastSelected)
         return;
     m_lastSelected = selected;
-    emit changed();
+    // The handler of a move by the program may run long and handle events
+    // meanwhile (a reading): the user's moves in between are still asked.
+    m_selection->askingTheHost([this] { emit changed(); });
 }
 
 } // namespace pelandor

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 #include "shell/FolderTreeModel.h"
 #include "shell/TFolderTree.h"
@@ -222,6 +223,30 @@ private slots:
         const QModelIndex selected = tree.selectionModel()->currentIndex();
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, centreOf(tree, selected));
         QCOMPARE(asked, 2);
+    }
+
+    // The handler of a move by the program may handle events for a long time
+    // (a reading does): a user's click meanwhile is asked of the host too.
+    void userMoveWhileAProgramMoveIsHandledAsksTheHost()
+    {
+        const auto shown = shownTree(m_dir.filePath("music"));
+        QVERIFY(shown);
+        TFolderTree &tree = *shown;
+        const QModelIndex music = tree.selectionModel()->currentIndex();
+        int asked = 0;
+        tree.setChangingHandler([&asked] {
+            ++asked;
+            return false;
+        });
+        bool clicked = false;
+        connect(&tree, &TFolderTree::changed, &tree, [&] {
+            if (!std::exchange(clicked, true))
+                QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, centreOf(tree, music));
+        });
+        QVERIFY(tree.selectFolder(m_dir.filePath("Photos")));
+        QVERIFY(clicked);
+        QCOMPARE(asked, 1);
+        QCOMPARE(tree.GetFolderPath(), m_dir.filePath("Photos"));
     }
 
     void userCannotEmptyTheSelection()
