@@ -576,6 +576,10 @@ The file is kept as '%1' and a new settings file is made.</translation>
             <source>中断</source>
             <translation>Stopped</translation>
         </message>
+        <message>
+            <source>実行中の処理が終わるまでお待ち下さい</source>
+            <translation>Please wait until the running command has finished</translation>
+        </message>
     </context>
     <context>
         <name>pelandor::TSpi</name>

@@ -199,6 +199,9 @@ private:
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
     // Empties the list, its thumbnails and the status bar.
     void clearList();
+    // Says that a command was refused because a long command runs: a beep
+    // and a status text.
+    void refuseWhileBusy();
     // Sorts by the key whose button is down.
     void sortByDownButton();
     // Hooks a reading pass to the window: each new row painted at once,

@@ -12,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -79,6 +80,8 @@ private:
 };
 
 constexpr qint64 ProgressPaceMs = 40;
+// How long the status bar says why a command was refused.
+constexpr int RefusedTextMs = 5000;
 
 QString progressText(int done, int found)
 {
@@ -230,7 +233,17 @@ void TMainWindow::hookUpReading(ReadingPass &pass)
 
 bool TMainWindow::FolderTree1Changing()
 {
-    return !m_guard->busy();
+    // Asked once for each click or key on the tree.
+    if (!m_guard->busy())
+        return true;
+    refuseWhileBusy();
+    return false;
+}
+
+void TMainWindow::refuseWhileBusy()
+{
+    QApplication::beep();
+    StatusBar1->showMessage(tr("実行中の処理が終わるまでお待ち下さい"), RefusedTextMs);
 }
 
 void TMainWindow::DriveComboEx1Change()
@@ -241,6 +254,7 @@ void TMainWindow::DriveComboEx1Change()
         // Another volume would clear the list a long command works on: the
         // combo goes back to the tree's volume.
         DriveComboEx1->SetDrive(FolderTree1->Drive());
+        refuseWhileBusy();
         return;
     }
     {
@@ -257,6 +271,7 @@ void TMainWindow::mnuView_readClick()
 {
     if (m_guard->busy()) {
         sbRead->setChecked(m_reading.active);
+        refuseWhileBusy();
         return;
     }
     // The read command also brings the open branches of the tree up to date.

@@ -355,8 +355,7 @@ private slots:
         finishOperation();
 
         QCOMPARE(m_requests.size(), 1);
-        if (meanwhile == "delete" || meanwhile == "move")
-            QVERIFY(!control<QStatusBar>(*window, "StatusBar1")->currentMessage().isEmpty());
+        QVERIFY(!control<QStatusBar>(*window, "StatusBar1")->currentMessage().isEmpty());
         QCOMPARE(folderTree()->GetFolderPath(), m_folder);
         QCOMPARE(control<TDriveComboEx>(*window, "DriveComboEx1")->Drive(), folderTree()->Drive());
         QCOMPARE(captions(), (QStringList{"f0.bmp", "f2.bmp", "f3.bmp", "f4.bmp", "f5.bmp"}));
