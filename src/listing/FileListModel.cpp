@@ -355,16 +355,17 @@ void FileListModel::sortItems(int k)
         Row held = std::move(rows[start]);
         size_t to = start;
         size_t ahead = start;
-        for (int step = 0; step < StepsAhead && size_t(order[ahead]) != start; ++step) {
-            ahead = size_t(order[ahead]);
-            fetch(ahead);
-        }
-        while (size_t(order[to]) != start) {
-            const size_t from = size_t(order[to]);
+        const auto fetchNextAhead = [&] {
             if (size_t(order[ahead]) != start) {
                 ahead = size_t(order[ahead]);
                 fetch(ahead);
             }
+        };
+        for (int step = 0; step < StepsAhead; ++step)
+            fetchNextAhead();
+        while (size_t(order[to]) != start) {
+            const size_t from = size_t(order[to]);
+            fetchNextAhead();
             rows[to] = std::move(rows[from]);
             order[to] = int(to);
             to = from;
