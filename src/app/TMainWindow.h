@@ -199,6 +199,8 @@ private:
     QToolButton *makeToolButton(const char *name, int x, const QString &tip, const QString &glyph);
     // Empties the list, its thumbnails and the status bar.
     void clearList();
+    // Shows a short text in the status bar for a few seconds.
+    void showStatusText(const QString &text);
     // Says that a command was refused because a long command runs: a beep
     // and a status text.
     void refuseWhileBusy();

@@ -25,8 +25,13 @@ void TMainWindow::setUpFileOperations()
     controls.dragTimer = Timer1;
     controls.guard = m_guard;
     controls.messages = m_messages;
-    controls.showStatus = [this](const QString &text) { StatusBar1->showMessage(text, StatusTextMs); };
+    controls.showStatus = [this](const QString &text) { showStatusText(text); };
     m_fileCommands = new FileCommands(std::move(controls), this);
+}
+
+void TMainWindow::showStatusText(const QString &text)
+{
+    StatusBar1->showMessage(text, StatusTextMs);
 }
 
 void TMainWindow::setFileCommandServices(FileCommandServices services)

@@ -12,7 +12,6 @@
 #include <QItemSelectionModel>
 #include <QScopeGuard>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -80,8 +79,6 @@ private:
 };
 
 constexpr qint64 ProgressPaceMs = 40;
-// How long the status bar says why a command was refused.
-constexpr int RefusedTextMs = 5000;
 
 QString progressText(int done, int found)
 {
@@ -243,7 +240,7 @@ bool TMainWindow::FolderTree1Changing()
 void TMainWindow::refuseWhileBusy()
 {
     QApplication::beep();
-    StatusBar1->showMessage(tr("実行中の処理が終わるまでお待ち下さい"), RefusedTextMs);
+    showStatusText(tr("実行中の処理が終わるまでお待ち下さい"));
 }
 
 void TMainWindow::DriveComboEx1Change()
