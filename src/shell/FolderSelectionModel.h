@@ -29,37 +29,33 @@ public:
     // The selected node, or an invalid index.
     QModelIndex selectedNode() const;
 
-    // Runs f as a move by the program: no question to the host. The count
-    // is restored however f ends, also by an exception, so the host's veto
-    // over the user's moves never stays switched off.
-    template <typename F> void programmatic(F &&f)
-    {
-        struct Restore {
-            int &count;
-            ~Restore() { --count; }
-        } restore{++m_programmatic};
-        f();
-    }
+    // Runs f as a move by the program: no question to the host. The veto
+    // comes back however f ends, also by an exception, so it never stays
+    // switched off.
+    template <typename F> void programmatic(F &&f) { runWithMoveCount(m_programmatic + 1, f); }
     // True while a move by the program runs.
     bool inProgrammaticMove() const { return m_programmatic > 0; }
     // Runs f with the host's veto on, also inside a move by the program: f
     // reports a move, and what it starts may handle events (a reading does),
     // so the user's clicks meanwhile are asked of the host like any other.
-    template <typename F> void askingTheHost(F &&f)
-    {
-        struct Restore {
-            int &count;
-            int saved;
-            ~Restore() { count = saved; }
-        } restore{m_programmatic, std::exchange(m_programmatic, 0)};
-        f();
-    }
+    template <typename F> void askingTheHost(F &&f) { runWithMoveCount(0, f); }
 
     void setCurrentIndex(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;
     void select(const QModelIndex &index, QItemSelectionModel::SelectionFlags command) override;
     void select(const QItemSelection &selection, QItemSelectionModel::SelectionFlags command) override;
 
 private:
+    // Runs f with `programmatic` moves by the program under way, then puts
+    // the count back as it was.
+    template <typename F> void runWithMoveCount(int programmatic, F &f)
+    {
+        struct Restore {
+            int &count;
+            int saved;
+            ~Restore() { count = saved; }
+        } restore{m_programmatic, std::exchange(m_programmatic, programmatic)};
+        f();
+    }
     // Whether the user may move the selection to target (invalid: to nothing).
     bool userMayMoveTo(const QModelIndex &target);
     QModelIndex targetOf(const QItemSelection &selection, QItemSelectionModel::SelectionFlags command) const;
